@@ -1,0 +1,41 @@
+# Front commands. `make test` and `make run` set up everything they need.
+BUILD := build
+CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=Release
+
+.PHONY: all deps build host x86_64 i686 test test-host test-windows run clean
+
+all: build
+
+deps:
+	@./tools/install-deps
+
+host: deps
+	cmake -S . -B $(BUILD)/host $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD)/host
+
+x86_64: deps
+	cmake -S . -B $(BUILD)/x86_64 $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
+	cmake --build $(BUILD)/x86_64
+
+i686: deps
+	cmake -S . -B $(BUILD)/i686 $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+	cmake --build $(BUILD)/i686
+
+# Both Windows programs, out/x86_64/P_nolvara.exe and out/i686/P_nolvara.exe.
+build: host x86_64 i686
+
+test-host: host
+	ctest --test-dir $(BUILD)/host --output-on-failure -j2
+
+# Imports of both programs, the backend tests and the end-to-end scenarios under Wine.
+test-windows: x86_64 i686
+	ctest --test-dir $(BUILD)/i686 --output-on-failure
+	ctest --test-dir $(BUILD)/x86_64 --output-on-failure
+
+test: test-host test-windows
+
+run: x86_64
+	./tools/run-sandbox out/x86_64/P_nolvara.exe
+
+clean:
+	rm -rf $(BUILD) out

@@ -1,0 +1,58 @@
+# The Windows program, its Win32 backend tests and the end-to-end tools.
+
+add_compile_definitions(_WIN32_WINNT=${NOLVARA_WINNT} WINVER=${NOLVARA_WINNT} _WIN32_IE=0x0600
+                        WIN32_LEAN_AND_MEAN NOMINMAX)
+# The C++ runtime is linked in, so the program needs nothing beyond the system's DLLs.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
+add_library(nolvara_win32 STATIC ${WIN32_SOURCES})
+target_link_libraries(nolvara_win32 PUBLIC nolvara_logic comctl32 shell32 ole32 gdi32 user32 kernel32)
+target_compile_options(nolvara_win32 PRIVATE ${WARNINGS})
+
+add_executable(P_nolvara WIN32 src/main_win32.cpp src/platform/win32/resources/nolvara.rc)
+target_link_libraries(P_nolvara PRIVATE nolvara_win32)
+target_compile_options(P_nolvara PRIVATE ${WARNINGS})
+set(NOLVARA_OUT ${CMAKE_SOURCE_DIR}/out/${CMAKE_SYSTEM_PROCESSOR})
+set_target_properties(P_nolvara PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${NOLVARA_OUT})
+foreach(config DEBUG RELEASE RELWITHDEBINFO MINSIZEREL)
+  set_target_properties(P_nolvara PROPERTIES RUNTIME_OUTPUT_DIRECTORY_${config} ${NOLVARA_OUT})
+endforeach()
+
+# Checks that hold for both builds: the imports of the shipped program.
+add_test(NAME xp_imports
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check-imports $<TARGET_FILE:P_nolvara>
+          ${CMAKE_SOURCE_DIR}/tests/tools/xp-sp2-imports.txt ${CMAKE_OBJDUMP})
+
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  add_test(NAME check_imports_selftest COMMAND bash ${CMAKE_SOURCE_DIR}/tests/tools/check-imports-selftest.sh)
+  # Backend tests on real HWNDs, the registry and so on, run under Wine.
+  file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)
+  if(WIN32_TEST_SOURCES)
+    add_executable(win32_tests ${WIN32_TEST_SOURCES})
+    target_link_libraries(win32_tests PRIVATE nolvara_win32 nolvara_fakes gtest_main)
+    target_compile_options(win32_tests PRIVATE ${WARNINGS})
+    add_test(NAME win32_tests COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/wine-run $<TARGET_FILE:win32_tests>)
+    # Wine creates no top-level window without a display.
+    set_tests_properties(win32_tests PROPERTIES TIMEOUT 300 ENVIRONMENT NOLVARA_XVFB=1)
+  endif()
+
+  # Programs of the tests' own that drive the real program from outside.
+  file(GLOB E2E_TOOL_SOURCES CONFIGURE_DEPENDS tests/e2e/tools/*.cpp)
+  foreach(tool_source ${E2E_TOOL_SOURCES})
+    get_filename_component(tool ${tool_source} NAME_WE)
+    add_executable(${tool} ${tool_source})
+    target_compile_options(${tool} PRIVATE ${WARNINGS})
+    target_link_libraries(${tool} PRIVATE user32 kernel32 advapi32)
+    set_target_properties(${tool} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e-tools)
+  endforeach()
+
+  file(GLOB E2E_SCENARIOS CONFIGURE_DEPENDS tests/e2e/*.sh)
+  list(FILTER E2E_SCENARIOS EXCLUDE REGEX "/lib\\.sh$")
+  foreach(scenario ${E2E_SCENARIOS})
+    get_filename_component(name ${scenario} NAME_WE)
+    add_test(NAME e2e_${name} COMMAND bash ${scenario})
+    set_tests_properties(e2e_${name} PROPERTIES TIMEOUT 300
+      ENVIRONMENT "NOLVARA_EXE=${NOLVARA_OUT}/P_nolvara.exe;NOLVARA_TOOLS=${CMAKE_BINARY_DIR}/e2e-tools;NOLVARA_BUILD=${CMAKE_SOURCE_DIR}/build")
+  endforeach()
+endif()

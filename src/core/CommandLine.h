@@ -1,0 +1,19 @@
+// Splitting of the process's command line into arguments, kept apart from the
+// system call that fetches the line so that it can be tested anywhere.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace core {
+
+// Splits a command line the way the classic Windows runtime does for its
+// numbered parameters: blanks, tabs and other control characters separate
+// arguments; a double quote switches quoting on or off and is itself dropped,
+// so "C:\My Folder\x.exe" is one argument and a""b is ab. Pairs of quotes
+// between arguments ("") are skipped like blanks: the logic takes the first
+// empty argument as the end of the list, so an empty one in the middle must
+// not cut it short. Argument 0 is whatever the line starts with.
+std::vector<std::string> SplitCommandLine(const std::string& commandLine);
+
+}  // namespace core

@@ -1,0 +1,22 @@
+// Start-up and timer steps whose operations come with later parts of the
+// program. Each keeps its place in the sequence and does nothing yet, except
+// that the runs which end by themselves still end, so no hidden process lingers.
+#include "shell/TF_nolvara.h"
+
+namespace shell {
+
+void TF_nolvara::RefreshInstalledCopy() {}
+
+void TF_nolvara::UpdateStatus() {}
+
+void TF_nolvara::ClearUpdateRest() {}
+
+void TF_nolvara::RunUpdater() { platform.system.requestTerminate(); }
+
+void TF_nolvara::RunUninstallStage() { platform.system.requestTerminate(); }
+
+void TF_nolvara::ParseCommandLine() { platform.system.requestTerminate(); }
+
+void TF_nolvara::T_pingTimer() {}
+
+}  // namespace shell

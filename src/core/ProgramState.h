@@ -1,0 +1,36 @@
+// The one record of process-wide state besides the window's controls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace core {
+
+// The kind of run, fixed at start-up by the first argument.
+enum class RunKind { Interactive, AutoControl, Updater, Uninstall, UnattendedInstall };
+
+inline constexpr const char* kVersionText = " Version 1.23";
+inline constexpr std::int32_t kProgramVersion = 6;
+inline constexpr const char* kExeName = "P_nolvara.exe";
+inline constexpr const char* kApplicationTitle = "Nolvara";
+
+struct ProgramState {
+    bool autostart = false;
+    bool autoControl = false;
+    std::string installPath;
+    std::string exeName;
+    std::int32_t startMode = 0;
+    std::int32_t installedVersion = 1;
+    std::int32_t programVersion = 0;
+    std::string updateFileUrl;
+    bool checkForUpdate = false;
+    std::int32_t shutdownDelay = 30;
+    std::string language;
+    bool connectionLost = false;
+    bool awaitingFirstReply = true;
+    std::string adapterName;
+    std::int32_t updateCheckTicks = 0;
+    std::string lastGateway;
+};
+
+}  // namespace core

@@ -1,0 +1,100 @@
+#include "core/Startup.h"
+
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "shell/TF_nolvara.h"
+
+namespace shell {
+
+namespace {
+std::string argumentAt(const std::vector<std::string>& args, size_t index) {
+    return index < args.size() ? args[index] : std::string();
+}
+}  // namespace
+
+void TF_nolvara::FormCreate() {
+    state.awaitingFirstReply = true;
+    state.exeName = core::kExeName;
+    state.updateCheckTicks = 0;
+    Statusbar.setPanelText(1, core::kVersionText);
+    state.programVersion = core::kProgramVersion;
+    ArrangeLayout();
+    setCaption(caption() + " | " + Statusbar.panelText(1));
+    LoadSettings();
+    speed_installpath.setText(state.installPath);
+    Menu_aboutme.click();
+
+    if (state.shutdownDelay == 0) state.shutdownDelay = 1;
+    T_shutdowndelay.setIntervalMs(state.shutdownDelay * 1000);
+
+    if (state.installedVersion < state.programVersion && state.autostart) {
+        ShowPanel("manupdate");
+        Menu_file.setEnabled(false);
+        Menu_autocontrol.setVisible(false);
+    }
+
+    RefreshInstalledCopy();
+    UpdateStatus();
+
+    const std::vector<std::string> args = platform.system.arguments();
+    const std::string first = argumentAt(args, 1);
+    if (first == "-clearupdaterest" || argumentAt(args, 2) == "-clearupdaterest") ClearUpdateRest();
+
+    // Switches are exact and case-sensitive; anything else leaves an interactive run.
+    bool handled = false;
+    if (first == "-hide") {
+        runKind = core::RunKind::AutoControl;
+        state.autoControl = true;
+        showMainForm = false;
+        T_ping.setEnabled(true);
+    } else if (first.compare(0, 7, "-update") == 0) {
+        runKind = core::RunKind::Updater;
+        showMainForm = false;
+        handled = true;
+        RunUpdater();
+    } else if (first == "-kill") {
+        runKind = core::RunKind::Uninstall;
+        showMainForm = false;
+        handled = true;
+        RunUninstallStage();
+    } else if (first == "-noguiinst") {
+        runKind = core::RunKind::UnattendedInstall;
+        ParseCommandLine();
+    }
+
+    if (!handled && state.installedVersion >= state.programVersion)
+        SaveSettings(state.autostart, chk_restartservice.checked(), state.language);
+}
+
+void TF_nolvara::FormClose(ui::CloseAction& action) {
+    // The window fades out first; the fade's last step closes it again at
+    // opacity 0. A close during the fade-in ends the fade-in, or the two fades
+    // would undo each other's steps.
+    T_fadein.setEnabled(false);
+    T_fadeout.setEnabled(true);
+    if (alphaBlendValue() > 0) action = ui::CloseAction::None;
+}
+
+void TF_nolvara::Menu_closeClick() { close(); }
+
+}  // namespace shell
+
+namespace core {
+
+void StartProgram(shell::TF_nolvara& window) {
+    try {
+        window.FormCreate();
+    } catch (const std::exception& error) {
+        window.platform.dialogs.messageBox(error.what(), kApplicationTitle,
+                                           platform::MessageIcon::Error);
+        window.runKind = RunKind::Interactive;
+        window.showMainForm = true;
+        window.show();
+        return;
+    }
+    if (window.showMainForm && !window.platform.system.terminateRequested()) window.show();
+}
+
+}  // namespace core

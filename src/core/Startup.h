@@ -1,0 +1,15 @@
+// The program entry's part that does not depend on the window toolkit.
+#pragma once
+
+namespace shell {
+class TF_nolvara;
+}
+
+namespace core {
+
+// Runs the window's start-up; an error raised there is shown in a message box
+// and the window then opens as in an interactive run. Shows the window unless
+// the kind of run keeps it hidden or the end of the program was requested.
+void StartProgram(shell::TF_nolvara& window);
+
+}  // namespace core

@@ -1,0 +1,35 @@
+// The program entry on Windows: the Win32 platform, the window model and its
+// binding onto real windows, start-up, then the message loop.
+#include <windows.h>
+
+#include <exception>
+
+#include "core/ProgramState.h"
+#include "core/Startup.h"
+#include "platform/Platform.h"
+#include "platform/win32/Win32Dialogs.h"
+#include "platform/win32/Win32Form.h"
+#include "platform/win32/Win32System.h"
+#include "shell/TF_nolvara.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    try {
+        platform::win32::Win32System system;
+        platform::win32::Win32Dialogs dialogs;
+        platform::Platform platform{system, dialogs};
+
+        shell::TF_nolvara window(platform);
+        platform::win32::Win32Form binding(window, instance);
+        dialogs.setOwner(binding.hwnd());
+        // Start-up may already have asked for the end of the program; the loop
+        // then ends as soon as it takes the quit message.
+        core::StartProgram(window);
+        return platform::win32::RunMessageLoop(binding.hwnd());
+    } catch (const std::exception& e) {
+        // Only the building of the window can get here: everything that runs
+        // later runs inside the window procedure, which shows its own errors.
+        MessageBoxA(nullptr, e.what(), core::kApplicationTitle,
+                    MB_OK | MB_ICONERROR | MB_TASKMODAL);
+        return 1;
+    }
+}

@@ -1,0 +1,27 @@
+// The running process and its machine: program path and arguments, the Windows
+// directory, the computer name, pausing, and the request to end the program.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class System {
+public:
+    virtual ~System() = default;
+    // Full path of the running program file (argument 0).
+    virtual std::string programPath() = 0;
+    // Arguments as the command line gives them, argument 0 first.
+    virtual std::vector<std::string> arguments() = 0;
+    // The Windows directory exactly as the system reports it.
+    virtual std::string windowsDirectory() = 0;
+    virtual std::string computerName() = 0;
+    // Blocks the one thread; no event is handled meanwhile.
+    virtual void sleepMs(int ms) = 0;
+    // Ends the program once the event being handled has returned.
+    virtual void requestTerminate() = 0;
+    virtual bool terminateRequested() const = 0;
+};
+
+}  // namespace platform

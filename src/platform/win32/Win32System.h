@@ -1,0 +1,29 @@
+// The running process and its machine, as Windows reports them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/System.h"
+
+namespace platform::win32 {
+
+class Win32System : public platform::System {
+public:
+    std::string programPath() override;
+    // Argument 0 is the program path from the system rather than whatever the
+    // caller wrote at the start of the line (which may be relative or quoted).
+    std::vector<std::string> arguments() override;
+    std::string windowsDirectory() override;
+    std::string computerName() override;
+    void sleepMs(int ms) override;
+    // Posts the quit message: the message loop ends once the event being
+    // handled returns and the queue has given up what was posted before.
+    void requestTerminate() override;
+    bool terminateRequested() const override { return terminateRequested_; }
+
+private:
+    bool terminateRequested_ = false;
+};
+
+}  // namespace platform::win32

@@ -1,0 +1,89 @@
+// The page area: which panel is showing, the information pages, and the fade
+// of the window's opacity when it opens and closes.
+#include <array>
+
+#include "shell/TF_nolvara.h"
+
+namespace shell {
+
+namespace {
+constexpr int kPageLeft = 8;
+constexpr int kPageTop = 8;
+constexpr int kWindowWidth = 425;
+constexpr int kWindowHeight = 255;
+constexpr int kFadeStep = 20;
+}  // namespace
+
+void TF_nolvara::ArrangeLayout() {
+    setOuterSize(kWindowWidth, kWindowHeight);
+    for (ui::GroupBox* box : {&box_dhcp, &box_settings, &box_routerip, &box_manupdate})
+        box->moveTo(kPageLeft, kPageTop);
+}
+
+void TF_nolvara::ShowPanel(const std::string& name) {
+    // Visibility per panel, in the order: B_update, box_settings, box_routerip,
+    // box_dhcp, box_manupdate. The label stays visible under the group boxes;
+    // emptying it keeps it from showing through.
+    struct Layout {
+        const char* name;
+        bool showLabel;  // make the label visible (only the text pages do)
+        bool emptyLabel;
+        std::array<bool, 5> shown;
+    };
+    static constexpr std::array<Layout, 6> kLayouts{{
+        {"main", true, true, {false, false, false, false, false}},
+        {"update", true, false, {true, false, false, false, false}},
+        {"settings", false, true, {false, true, false, false, false}},
+        {"manageip", false, true, {false, false, true, false, false}},
+        {"managedhcp", false, true, {false, false, false, true, false}},
+        {"manupdate", false, true, {false, false, false, false, true}},
+    }};
+    for (const Layout& layout : kLayouts) {
+        if (name != layout.name) continue;
+        if (layout.showLabel) L_Text.setVisible(true);
+        if (layout.emptyLabel) L_Text.setText("");
+        ui::Control* controls[] = {&B_update, &box_settings, &box_routerip, &box_dhcp,
+                                   &box_manupdate};
+        for (size_t i = 0; i < layout.shown.size(); ++i) controls[i]->setVisible(layout.shown[i]);
+        return;
+    }
+}
+
+void TF_nolvara::ShowPage(const std::string& key) {
+    ShowPanel("main");
+    L_Text.setText(LookupText(key));
+}
+
+void TF_nolvara::Menu_aboutmeClick() { ShowPage("about"); }
+void TF_nolvara::Menu_wzeroClick() { ShowPage("wzeroinfo"); }
+void TF_nolvara::Menu_how2useClick() { ShowPage("howto"); }
+void TF_nolvara::menu_thanksClick() { ShowPage("specialthanks"); }
+// The menu restrictions of an outdated installation stay in force after "No".
+void TF_nolvara::B_noupdateClick() { ShowPage("about"); }
+void TF_nolvara::Menu_settingsClick() { ShowPanel("settings"); }
+void TF_nolvara::B_manageipClick() { ShowPanel("manageip"); }
+
+void TF_nolvara::T_fadeinTimer() {
+    setAlphaBlend(true);
+    const int v = alphaBlendValue();
+    if (v < 255 && v + kFadeStep <= 255)
+        setAlphaBlendValue(static_cast<std::uint8_t>(v + kFadeStep));
+    else if (v > 0 && v + kFadeStep > 255)
+        setAlphaBlendValue(255);
+    if (alphaBlendValue() == 255) T_fadein.setEnabled(false);
+}
+
+void TF_nolvara::T_fadeoutTimer() {
+    setAlphaBlend(true);
+    const int v = alphaBlendValue();
+    if (v > 0 && v - kFadeStep >= 0)
+        setAlphaBlendValue(static_cast<std::uint8_t>(v - kFadeStep));
+    else if (v > 0 && v - kFadeStep < 0)
+        setAlphaBlendValue(0);
+    if (alphaBlendValue() == 0) {
+        T_fadeout.setEnabled(false);
+        close();
+    }
+}
+
+}  // namespace shell

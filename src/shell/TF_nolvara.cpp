@@ -1,0 +1,97 @@
+#include "shell/TF_nolvara.h"
+
+#include "text/Captions.h"
+
+namespace shell {
+
+TF_nolvara::TF_nolvara(platform::Platform& platform_) : ui::Form("F_nolvara"), platform(platform_) {
+    setCaption(core::kApplicationTitle);
+    // The designer's size; ArrangeLayout gives the window its run-time size.
+    setOuterSize(850, 420);
+    setAlphaBlend(true);
+    setAlphaBlendValue(0);
+
+    B_update.setText("Update");
+    box_routerip.setVisible(false);
+    box_dhcp.setVisible(false);
+    box_manupdate.setVisible(false);
+    B_dhcpconfig.setEnabled(false);
+    combo_dhcpadapter.setEnabled(false);
+    speed_installpath.setEnabled(false);
+    E_routerip.maxLength = 15;
+    L_Text.wordWrap = true;
+    L_manupdate.wordWrap = true;
+    L_dhcpinfo.wordWrap = true;
+    L_note.wordWrap = true;
+    for (const text::Caption& row : text::CaptionTable()) setCaptionOf(row.control, row.english);
+
+    buildMenu();
+    for (ui::Timer* t : {&T_ping, &T_shutdowndelay, &T_servicestart, &T_fadein, &T_fadeout})
+        registerTimer(*t);
+    ICMP.receiveTimeoutMs = 100;
+    icmp_testping.receiveTimeoutMs = 100;
+    wireHandlers();
+}
+
+void TF_nolvara::buildMenu() {
+    ui::MenuItem& bar = mainMenu();
+    bar.add(Menu_file);
+    Menu_file.add(Menu_settings);
+    Menu_file.add(Menu_uninstall);
+    Menu_file.add(Menu_close);
+    bar.add(Menu_actions);
+    for (ui::MenuItem* item : {&Menu_status0, &Menu_status1, &Menu_status2, &Menu_status3,
+                               &Menu_status4, &Menu_autocontrol})
+        Menu_actions.add(*item);
+    bar.add(Menu_checkforupdate);
+    bar.add(Menu_help);
+    for (ui::MenuItem* item : {&Menu_aboutme, &Menu_wzero, &Menu_how2use, &menu_thanks})
+        Menu_help.add(*item);
+
+    Menu_status0.setVisible(false);
+    Menu_status1.setVisible(false);
+    Menu_status3.setVisible(false);
+    for (ui::MenuItem* item : {&Menu_status2, &Menu_status3, &Menu_status4}) {
+        item->radioItem = true;
+        item->autoCheck = true;
+        item->groupIndex = 1;
+    }
+}
+
+void TF_nolvara::wireHandlers() {
+    onClose = [this](ui::CloseAction& action) { FormClose(action); };
+    // Closing the main window ends the program.
+    onClosed = [this] { platform.system.requestTerminate(); };
+
+    Menu_close.onClick = [this] { Menu_closeClick(); };
+    Menu_settings.onClick = [this] { Menu_settingsClick(); };
+    Menu_aboutme.onClick = [this] { Menu_aboutmeClick(); };
+    Menu_wzero.onClick = [this] { Menu_wzeroClick(); };
+    Menu_how2use.onClick = [this] { Menu_how2useClick(); };
+    menu_thanks.onClick = [this] { menu_thanksClick(); };
+    B_noupdate.onClick = [this] { B_noupdateClick(); };
+    B_manageip.onClick = [this] { B_manageipClick(); };
+    Chk_autostart.onClick = [this] { Chk_autostartClick(); };
+    chk_dhcp.onClick = [this] { chk_dhcpClick(); };
+
+    T_ping.onTimer = [this] { T_pingTimer(); };
+    T_fadein.onTimer = [this] { T_fadeinTimer(); };
+    T_fadeout.onTimer = [this] { T_fadeoutTimer(); };
+}
+
+bool TF_nolvara::setCaptionOf(const std::string& name, const std::string& caption) {
+    if (ui::MenuItem* item = findMenuItem(name)) {
+        item->setCaption(caption);
+        return true;
+    }
+    ui::Control* control = findControl(name);
+    if (control == nullptr) return false;
+    // The delay edit's caption is the label beside it; its text is the delay.
+    if (control->kind() == ui::ControlKind::Edit)
+        static_cast<ui::Edit*>(control)->setLabelText(caption);
+    else
+        control->setText(caption);
+    return true;
+}
+
+}  // namespace shell

@@ -1,0 +1,150 @@
+// The program's one window. It owns every control, timer and echo client, the
+// process-wide ProgramState, and the handlers that the controls call. The
+// handlers of each subsystem are defined in that subsystem's folder.
+#pragma once
+
+#include <string>
+
+#include "core/EchoClient.h"
+#include "core/ProgramState.h"
+#include "platform/Platform.h"
+#include "ui/Control.h"
+#include "ui/Form.h"
+#include "ui/Menu.h"
+#include "ui/Timer.h"
+
+namespace shell {
+
+class TF_nolvara : public ui::Form {
+public:
+    explicit TF_nolvara(platform::Platform& platform);
+
+    platform::Platform& platform;
+    core::ProgramState state;
+    core::RunKind runKind = core::RunKind::Interactive;
+    // Cleared by a kind of run whose window must never appear.
+    bool showMainForm = true;
+
+    // ---- Controls, declared in keyboard order within each parent ----
+    ui::Label L_Text{*this, "L_Text", nullptr, {8, 8, 401, 177}};
+    ui::Button B_update{*this, "B_update", nullptr, {336, 160, 74, 26}};
+
+    ui::GroupBox box_settings{*this, "box_settings", nullptr, {8, 8, 409, 177}};
+    ui::CheckBox Chk_autostart{*this, "Chk_autostart", &box_settings, {8, 16, 274, 18}};
+    ui::CheckBox chk_restartservice{*this, "chk_restartservice", &box_settings, {8, 32, 298, 18}};
+    ui::CheckBox Chk_update{*this, "Chk_update", &box_settings, {8, 48, 298, 18}};
+    ui::Edit E_shutdowndelay{*this, "E_shutdowndelay", &box_settings, {8, 88, 26, 21}};
+    ui::GroupBox box_language{*this, "box_language", &box_settings, {312, 8, 89, 57}};
+    ui::RadioButton radio_lang_german{*this, "radio_lang_german", &box_language, {4, 16, 81, 17}};
+    ui::RadioButton radio_lang_english{*this, "radio_lang_english", &box_language, {4, 32, 81, 17}};
+    ui::Button b_apply{*this, "b_apply", &box_settings, {328, 144, 75, 25}};
+    ui::Button B_manageip{*this, "B_manageip", &box_settings, {8, 112, 169, 25}};
+    ui::CheckBox chk_dhcp{*this, "chk_dhcp", &box_settings, {8, 64, 297, 17}};
+    ui::Button B_dhcpconfig{*this, "B_dhcpconfig", &box_settings, {192, 112, 169, 25}};
+    ui::SpeedButton speed_installpath{*this, "speed_installpath", &box_settings, {8, 144, 305, 22}};
+
+    // Design-time places of the other panels lie outside the run-time window;
+    // ArrangeLayout stacks them all onto the page area at start-up.
+    ui::GroupBox box_routerip{*this, "box_routerip", nullptr, {424, 8, 409, 177}};
+    ui::Edit E_routerip{*this, "E_routerip", &box_routerip, {144, 16, 129, 21}};
+    ui::Button B_addip{*this, "B_addip", &box_routerip, {280, 15, 121, 23}};
+    ui::ListBox list_ip{*this, "list_ip", &box_routerip, {8, 16, 129, 121}};
+    ui::Button B_ipup{*this, "B_ipup", &box_routerip, {144, 44, 81, 23}};
+    ui::Button B_ipdown{*this, "B_ipdown", &box_routerip, {232, 44, 81, 23}};
+    ui::Button B_ipdelete{*this, "B_ipdelete", &box_routerip, {320, 44, 81, 23}};
+    ui::Button B_saveip{*this, "B_saveip", &box_routerip, {8, 144, 129, 25}};
+    ui::Label L_note{*this, "L_note", &box_routerip, {144, 74, 257, 97}};
+
+    ui::GroupBox box_dhcp{*this, "box_dhcp", nullptr, {8, 192, 409, 177}};
+    ui::ComboBox combo_dhcpadapter{*this, "combo_dhcpadapter", &box_dhcp, {8, 16, 393, 21}};
+    ui::ListBox list_adapterinfo{*this, "list_adapterinfo", &box_dhcp, {8, 56, 169, 65}};
+    ui::Label L_dhcpinfo{*this, "L_dhcpinfo", &box_dhcp, {192, 56, 193, 65}};
+    ui::Button B_dhcpsave{*this, "B_dhcpsave", &box_dhcp, {336, 144, 67, 25}};
+
+    ui::GroupBox box_manupdate{*this, "box_manupdate", nullptr, {424, 192, 409, 177}};
+    ui::Label L_manupdate{*this, "L_manupdate", &box_manupdate, {8, 24, 377, 105}};
+    ui::Button B_manupdate{*this, "B_manupdate", &box_manupdate, {8, 144, 193, 25}};
+    ui::Button B_noupdate{*this, "B_noupdate", &box_manupdate, {208, 144, 193, 25}};
+
+    ui::StatusBar Statusbar{*this, "Statusbar", {{"Status", 330}, {"Version", 50}}, 20};
+
+    // ---- Main menu ----
+    ui::MenuItem Menu_file{"Menu_file", "&File"};
+    ui::MenuItem Menu_settings{"Menu_settings", "&Settings"};
+    ui::MenuItem Menu_uninstall{"Menu_uninstall", "&Uninstall Nolvara"};
+    ui::MenuItem Menu_close{"Menu_close", "&Close"};
+    ui::MenuItem Menu_actions{"Menu_actions", "&Control"};
+    ui::MenuItem Menu_status0{"Menu_status0", "Start Wireless Zero on &bootup"};
+    ui::MenuItem Menu_status1{"Menu_status1", "Start Wireless Zero with &system"};
+    ui::MenuItem Menu_status2{"Menu_status2", "Enable Windows Wireless Configuration"};
+    ui::MenuItem Menu_status3{"Menu_status3", "Start Wireless Zero when it's &needed"};
+    ui::MenuItem Menu_status4{"Menu_status4",
+                              "&Disable Windows Wireless Configuration (recommenced)"};
+    ui::MenuItem Menu_autocontrol{"Menu_autocontrol", "&Enable automatic control"};
+    ui::MenuItem Menu_checkforupdate{"Menu_checkforupdate", "&Check for update"};
+    ui::MenuItem Menu_help{"Menu_help", "&Help"};
+    ui::MenuItem Menu_aboutme{"Menu_aboutme", "&About"};
+    ui::MenuItem Menu_wzero{"Menu_wzero", "&Wireless Zero?"};
+    ui::MenuItem Menu_how2use{"Menu_how2use", "&How to use"};
+    ui::MenuItem menu_thanks{"menu_thanks", "&Special thanks to..."};
+
+    // ---- Timers ----
+    ui::Timer T_ping{"T_ping", 1000, false};
+    ui::Timer T_shutdowndelay{"T_shutdowndelay", 60000, false};
+    ui::Timer T_servicestart{"T_servicestart", 100, false};
+    ui::Timer T_fadein{"T_fadein", 1, true};
+    ui::Timer T_fadeout{"T_fadeout", 1, false};
+
+    // ---- Echo clients: the probe loop's and the DHCP panel's test ping ----
+    core::EchoClient ICMP;
+    core::EchoClient icmp_testping;
+
+    // ---- Start-up and close (core/Startup.cpp) ----
+    void FormCreate();
+    void FormClose(ui::CloseAction& action);
+    void Menu_closeClick();
+
+    // ---- Panels, pages and fading (shell/Panels.cpp) ----
+    void ArrangeLayout();
+    void ShowPanel(const std::string& name);
+    void ShowPage(const std::string& key);
+    void Menu_aboutmeClick();
+    void Menu_wzeroClick();
+    void Menu_how2useClick();
+    void menu_thanksClick();
+    void B_noupdateClick();
+    void Menu_settingsClick();
+    void B_manageipClick();
+    void T_fadeinTimer();
+    void T_fadeoutTimer();
+
+    // ---- Texts (shell/Captions.cpp) ----
+    std::string LookupText(const std::string& key) const;
+    void ApplyCaptions();
+    // Sets the caption of the control or menu item of that name; false when
+    // the window has none of that name.
+    bool setCaptionOf(const std::string& name, const std::string& caption);
+
+    // ---- Settings (settings/) ----
+    void LoadSettings();
+    void SaveSettings(bool autostart, bool restartService, const std::string& language);
+    void SetAutostart(int mode);
+    std::string GetWindowsDir();
+    void Chk_autostartClick();
+    void chk_dhcpClick();
+
+    // ---- Steps whose work arrives with later parts of the program ----
+    void RefreshInstalledCopy();
+    void UpdateStatus();
+    void ClearUpdateRest();
+    void RunUpdater();
+    void RunUninstallStage();
+    void ParseCommandLine();
+    void T_pingTimer();
+
+private:
+    void buildMenu();
+    void wireHandlers();
+};
+
+}  // namespace shell

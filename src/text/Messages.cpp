@@ -1,0 +1,197 @@
+#include "text/Messages.h"
+
+#include <string_view>
+#include <unordered_map>
+
+#include "text/Cp1252.h"
+
+namespace text {
+namespace {
+
+// The tables below are written in UTF-8 and converted once; a compiler set to another
+// execution character set would hand Cp1252 bytes it cannot read.
+static_assert(sizeof("ö") == 3, "build with a UTF-8 execution character set");
+
+constexpr std::string_view kFallback = "gibts net";
+
+// Shown for both languages: names and addresses are not translated.
+constexpr std::string_view kAbout =
+    "Nolvara\r\n\r\n\r\n"
+    "2007-2009 Jonas Nolte\r\n"
+    "http://www.nolvara.net | support@nolvara.net";
+
+constexpr std::string_view kBetaTesters = "Kiwi77, Dachsbau, Funkloch";
+constexpr std::string_view kProofReader = "Lektor_Lampe";
+
+struct Message {
+    std::string_view key;
+    std::string_view german;
+    std::string_view english;
+};
+
+// specialthanks is missing here: it is put together from the nicknames above.
+constexpr Message kMessages[] = {
+    {"about", kAbout, kAbout},
+    {"wzeroinfo",
+     "Wireless Zero:\r\n\r\n"
+     "Wireless Zero ist ein Windows Dienst, der regelmäßig nach W-LAN Netzwerken sucht. Die "
+     "hierdurch verursachten Aussetzer verschwinden durch die Beendigung des Dienstes! Da Windows "
+     "ohne diesen Dienst jedoch nicht in der Lage ist ein Wireless Netzwerk zu verbinden, ist "
+     "Nolvara in der Lage, den Dienst entsprechend zu steuern um Ihnen eine aussetzerfreie "
+     "Verbindung zu ermöglichen. Somit bleibt alles beim alten, lediglich die Aussetzer "
+     "verschwinden.",
+     "Wireless Zero:\r\n\r\n"
+     "Wireless Zero is a windows service that searches periodically for wireless stations. This "
+     "search creates lags that disappear by shutting down Wireless Zero! Unfortunately, Windows is "
+     "unable to connect to wireless devices without that service, so Nolvara is able to control the "
+     "service to ensure a lag-free connection. So you can use the Windows wireless option and the "
+     "lags disappear!"},
+    // The German text really has a space before its paragraph break; the English one has not.
+    {"howto",
+     "Benutzung:\r\n\r\n"
+     "Die einfachste Möglichkeit ist es, die Automatik einzuschalten. Hierzu wählen Sie den "
+     "entsprechenden Menüpunkt. Sollten Sie noch nicht Ihre Router/Access Point-IP eingetragen "
+     "haben, dann öffnet sich zuerst das Einstellungs-Menü. Nachdem Sie die IP eingetragen haben, "
+     "beziehungsweise den korrekten Adapter ausgewählt haben, klicken Sie erneut auf den Menüpunkt "
+     "um die Automatik einzuschalten. Nach kurzer Bestätigung schließt sich das Programm und "
+     "arbeitet im Hintergrund weiter. Nun wird die Steuerung des Dienstes vom Programm "
+     "übernommen. \r\n\r\n"
+     "Wenn Sie ein Programm eines Drittanbieters benutzen um eine drahtlose Verbindung aufzubauen, "
+     "können Sie den Wireless Zero Dienst normalerweise direkt deaktivieren und benötigen nicht "
+     "Nolvara für die Steuerung.",
+     "Usage:\r\n\r\n"
+     "The best way is to enable automatic control. Click the automatic-control button in the upper "
+     "menu. If you didn't insert your router or access point IP yet, you will be asked to do so in "
+     "the settings menu. After having inserted the IP or chosen the correct adapter, click the "
+     "automatic-control button again. After a short confirmation the program closes and works "
+     "silently in the background. It now controls the Wireless Zero Service.\r\n\r\n"
+     "If you use a third party program to establish a wireless connection, you normally do not need "
+     "the automatic-control mode and can simply deactivate the Wireless Zero Service."},
+    {"dhcp_succeed",
+     "Das Gerät hat geantwortet. Sofern der korrekte Adapter ausgewählt ist, sind alle "
+     "Einstellungen korrekt.",
+     "The device responded. If you chose the correct adapter, all settings are correct, too."},
+    {"dhcp_error",
+     "Das Gerät hat nicht geantwortet. Überprüfen Sie, ob Sie verbunden sind, der Adapter korrekt "
+     "ist und der Zugriff auf das Netzwerk für Nolvara gestattet ist.",
+     "The device did not respond. Please check whether the chosen adapter is correct and the "
+     "access to the network is allowed for Nolvara."},
+    {"dhcp_getiperror",
+     "IP konnte nicht ausgelesen werden. Überprüfen Sie, ob der Adapter korrekt und ein Gateway "
+     "zugewiesen ist.",
+     "Could not read IP. Please check, whether the chosen adapter is correct and a gateway is "
+     "assigned."},
+    {"dhcp_nichtmöglich", "Nicht verfügbar!", "Not available!"},
+    {"manupdate",
+     "Die vorhandene Version wurde durch eine neuere ersetzt.",
+     "The old version was replaced by the new one."},
+    // The leading blank keeps the status text off the status bar's border.
+    {"status0", " Wireless Zero startet beim Booten", " Wireless Zero starts on bootup"},
+    {"status1", " Wireless Zero startet mit dem System", " Wireless Zero starts with system"},
+    {"status2", " Wireless Zero startet automatisch", " Wireless Zero starts automatically"},
+    {"status3", " Wireless Zero startet manuell", " Wireless Zero starts when it's needed"},
+    {"status4", " Wireless Zero ist deaktiviert", " Wireless Zero is disabled"},
+    {"status5", " Wireless Zero ist nicht vorhanden", " Wireless Zero is not available"},
+    {"routerinput", "IP eingeben", "Insert an IP"},
+    // The blanks roughly centre the first line over the second in the message box.
+    {"novalidip",
+     "                   Es wurde keine gültige IP eingetragen!\r\n"
+     "Öffnen Sie das IP-Adress Management um dies nachzuholen.",
+     "                        No valid IP was inserted!\r\n"
+     "In order to do this, open the IP address-management."},
+    {"enable_automatic",
+     "Automatische Kontrolle aktiviert. Nolvara wird sich nun schließen.",
+     "Automatic control enabled! Nolvara will now close."},
+    {"settingsapplied", "Neue Einstellungen wurden übernommen!", "New settings have been applied!"},
+    // The English trailing blank is as shipped; the update page puts a break after it anyway.
+    {"update_outofdate",
+     "Neue Version von Nolvara verfügbar!",
+     "Your version of Nolvara is out of date. "},
+    {"update_version", "Update-Version:", "Update-Version:"},
+    {"update_important", "Dies ist ein wichtiges Update!", "This is an important update!"},
+    {"update_notimportant",
+     "Das Update wird empfohlen, jedoch nicht benötigt",
+     "Update not necessary but recommended"},
+    {"update_uptodate",
+     "Sie benutzen bereits die aktuellste Version!",
+     "You already have the current version!"},
+    {"update_servernotfound",
+     "Update-Server konnte nicht erreicht werden. Vielleicht ist der Server nicht verfügbar, Ihre "
+     "Firewall hat den Zugriff verweigert oder Sie sind nicht mit dem Internet verbunden!",
+     "Unable to reach update server. Maybe the server is down, your firewall blocked access or you "
+     "are not connected to the internet!"},
+    {"uninstall",
+     "Aufgrund der Deinstallation wurde der Startmodus von Wireless Zero auf automatisch gestellt.",
+     "Because of uninstall, Wireless Zero was set to start automatically!"},
+    {"choose_installpath",
+     "Installationsverzeichnis wählen",
+     "Choose destination folder for installation"},
+    {"service_unabletostart",
+     "Es war nicht möglich den Wireless Zero Dienst zu starten. Er wird jedoch beim nächsten "
+     "Windows-Start automatisch geladen!",
+     "Unable to start service. It will be loaded on next bootup!"},
+};
+
+using TextMap = std::unordered_map<std::string, std::string>;
+
+struct Tables {
+    TextMap german;
+    TextMap english;
+};
+
+std::string SpecialThanksGerman() {
+    std::string text = "Vielen Dank an:\r\n\r\n\r\n";
+    text += kBetaTesters;
+    text += ", und die vielen weiteren Betatester, die mir geholfen haben, das Programm zu "
+            "vervollständigen.\r\n"
+            "Besonderer Dank an ";
+    text += kProofReader;
+    text += ", der sich um die sprachliche Richtigkeit der englischen Version gekümmert hat."
+            "\r\n\r\n"
+            "Weitere Eintragungen auf der offiziellen Website";
+    return Cp1252(text);
+}
+
+std::string SpecialThanksEnglish() {
+    std::string text = "Special thanks to:\r\n\r\n\r\n";
+    text += kBetaTesters;
+    text += ", and all the other beta-testers helping me completing the program.\r\n"
+            "Special thanks to ";
+    text += kProofReader;
+    text += ", who checked the correctness of the english part.\r\n\r\n"
+            "Several additional entries on the official Website.";
+    return Cp1252(text);
+}
+
+const Tables& BuiltTables() {
+    static const Tables tables = [] {
+        Tables built;
+        for (const Message& message : kMessages) {
+            // Keys go through the conversion too: dhcp_nichtmöglich is asked for with 0xF6.
+            const std::string key = Cp1252(message.key);
+            built.german.emplace(key, Cp1252(message.german));
+            built.english.emplace(key, Cp1252(message.english));
+        }
+        built.german.emplace("specialthanks", SpecialThanksGerman());
+        built.english.emplace("specialthanks", SpecialThanksEnglish());
+        return built;
+    }();
+    return tables;
+}
+
+}  // namespace
+
+std::string LookupText(const std::string& language, const std::string& key) {
+    const TextMap* texts = nullptr;
+    if (language == "german")
+        texts = &BuiltTables().german;
+    else if (language == "english")
+        texts = &BuiltTables().english;
+    else
+        return {};  // before the settings are loaded every text is empty, the fallback too
+
+    const auto found = texts->find(key);
+    return found != texts->end() ? found->second : std::string(kFallback);
+}
+
+}  // namespace text

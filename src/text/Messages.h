@@ -1,0 +1,13 @@
+// The message table: every translated text the program shows at run time.
+#pragma once
+
+#include <string>
+
+namespace text {
+
+// The text of key in language ("german" or "english", exactly). Any other
+// language yields the empty text; a key that is not in the table yields the
+// fallback text.
+std::string LookupText(const std::string& language, const std::string& key);
+
+}  // namespace text

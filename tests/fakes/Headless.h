@@ -1,0 +1,107 @@
+// The headless toolkit of the tests: a virtual clock that drives the timers of
+// a form, and fakes of the system and the dialogs that live on that clock.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/Dialogs.h"
+#include "platform/Platform.h"
+#include "platform/System.h"
+#include "ui/Form.h"
+
+namespace fakes {
+
+// Time in milliseconds that only moves when a test moves it. Running the clock
+// fires due timers one event at a time; sleeping moves time without any event,
+// like a blocking call on the one UI thread.
+class VirtualClock {
+public:
+    VirtualClock();
+    ~VirtualClock();
+    VirtualClock(const VirtualClock&) = delete;
+    VirtualClock& operator=(const VirtualClock&) = delete;
+
+    std::int64_t nowMs() const { return nowMs_; }
+    void sleep(int ms) { nowMs_ += ms; }
+
+    // Fires the form's timers as they fall due until ms have passed, or until
+    // stop() says the event loop has ended.
+    void run(int ms, const std::function<bool()>& stop = {});
+    void bind(ui::Form& form);
+
+private:
+    class TimerBinding;
+    std::int64_t nowMs_ = 0;
+    std::vector<std::unique_ptr<TimerBinding>> timers_;
+};
+
+class FakeSystem : public platform::System {
+public:
+    explicit FakeSystem(VirtualClock& clock) : clock_(clock) {}
+    std::string programPath() override { return args.empty() ? std::string() : args[0]; }
+    std::vector<std::string> arguments() override { return args; }
+    std::string windowsDirectory() override {
+        if (!windowsDirectoryError.empty()) throw std::runtime_error(windowsDirectoryError);
+        return windowsDir;
+    }
+    std::string computerName() override { return "TESTHOST"; }
+    void sleepMs(int ms) override {
+        sleeps.push_back(ms);
+        clock_.sleep(ms);
+    }
+    void requestTerminate() override { terminate = true; }
+    bool terminateRequested() const override { return terminate; }
+
+    std::vector<std::string> args{"C:\\Tools\\P_nolvara.exe"};
+    std::string windowsDir = "C:\\WINDOWS";
+    std::string windowsDirectoryError;  // when set, asking for the directory fails
+    std::vector<int> sleeps;
+    bool terminate = false;
+
+private:
+    VirtualClock& clock_;
+};
+
+// Message boxes are recorded; while one is open the clock runs for the time the
+// test says the user takes to confirm it, firing timers as a nested loop does.
+class FakeDialogs : public platform::Dialogs {
+public:
+    FakeDialogs(VirtualClock& clock, FakeSystem& system) : clock_(clock), system_(system) {}
+    struct Shown {
+        std::string text;
+        std::string caption;
+        platform::MessageIcon icon;
+    };
+    void messageBox(const std::string& text, const std::string& caption,
+                    platform::MessageIcon icon) override {
+        shown.push_back({text, caption, icon});
+        clock_.run(userWaitMs, [this] { return system_.terminateRequested(); });
+    }
+    std::vector<Shown> shown;
+    int userWaitMs = 0;
+
+private:
+    VirtualClock& clock_;
+    FakeSystem& system_;
+};
+
+// One headless world: clock, system and dialogs bundled as a platform.
+struct HeadlessWorld {
+    VirtualClock clock;
+    FakeSystem system{clock};
+    FakeDialogs dialogs{clock, system};
+    platform::Platform platform{system, dialogs};
+
+    // Runs the event loop; it ends once the end of the program was requested.
+    void runFor(int ms) {
+        clock.run(ms, [this] { return system.terminateRequested(); });
+    }
+};
+
+}  // namespace fakes

@@ -1,0 +1,84 @@
+// The system and dialog facilities on Windows itself.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cctype>
+#include <string>
+
+#include "platform/win32/Win32Dialogs.h"
+#include "platform/win32/Win32System.h"
+#include "win32/Win32Rig.h"
+
+namespace {
+
+using win32_tests::MessageBoxCloser;
+
+std::string lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+TEST(Win32System, DescribesTheRunningProcessAndItsMachine) {
+    platform::win32::Win32System system;
+    const std::string path = system.programPath();
+    EXPECT_EQ(lower(path.substr(path.size() - 15)), "win32_tests.exe");
+    EXPECT_EQ(path.find('"'), std::string::npos);
+    ASSERT_FALSE(system.arguments().empty());
+    EXPECT_EQ(system.arguments()[0], path) << "argument 0 is the full program path";
+
+    EXPECT_EQ(lower(system.windowsDirectory()), "c:\\windows");
+    EXPECT_FALSE(system.computerName().empty());
+
+    // The tick count moves in coarse steps; enough to see that the call blocks.
+    const DWORD start = GetTickCount();
+    system.sleepMs(100);
+    EXPECT_GE(GetTickCount() - start, 50u);
+}
+
+TEST(Win32System, EndOfProgramIsAQuitMessageForTheLoop) {
+    platform::win32::Win32System system;
+    EXPECT_FALSE(system.terminateRequested());
+    system.requestTerminate();
+    EXPECT_TRUE(system.terminateRequested());
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(msg.wParam, 0u);
+}
+
+TEST(Win32Dialogs, MessageBoxIsModalToTheMainWindowAndShowsItsIcon) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "DialogOwnerTest";
+    RegisterClassA(&wc);
+    HWND owner = CreateWindowExA(0, "DialogOwnerTest", "Owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+
+    platform::win32::Win32Dialogs dialogs;
+    {
+        MessageBoxCloser user("Without owner", 50);
+        dialogs.messageBox("Shown before the window exists", "Without owner",
+                           platform::MessageIcon::None);
+        user.join();
+        ASSERT_TRUE(user.found());
+        EXPECT_EQ(user.owner(), nullptr);
+        EXPECT_FALSE(user.showedIcon());
+    }
+
+    dialogs.setOwner(owner);
+    MessageBoxCloser user("Nolvara", 50);
+    dialogs.messageBox("Unable to start service.", "Nolvara", platform::MessageIcon::Error);
+    user.join();
+    ASSERT_TRUE(user.found());
+    EXPECT_EQ(user.text(), "Unable to start service.");
+    EXPECT_EQ(user.owner(), owner);
+    EXPECT_TRUE(user.showedIcon());
+    EXPECT_FALSE(user.ownerWasEnabled()) << "the window takes no input while the box is open";
+    EXPECT_TRUE(IsWindowEnabled(owner)) << "and takes it again afterwards";
+
+    DestroyWindow(owner);
+}
+
+}  // namespace
