@@ -7,8 +7,10 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 
 file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
 add_library(nolvara_win32 STATIC ${WIN32_SOURCES})
-target_link_libraries(nolvara_win32 PUBLIC nolvara_logic comctl32 shell32 ole32 gdi32 user32 kernel32)
+target_link_libraries(nolvara_win32 PUBLIC nolvara_logic comctl32 shell32 ole32 advapi32 gdi32 user32 kernel32)
 target_compile_options(nolvara_win32 PRIVATE ${WARNINGS})
+# Echo requests: XP's iphlpapi.dll has the Icmp* functions; inet_addr is ws2_32's.
+target_link_libraries(nolvara_win32 PUBLIC iphlpapi ws2_32)
 
 add_executable(P_nolvara WIN32 src/main_win32.cpp src/platform/win32/resources/nolvara.rc)
 target_link_libraries(P_nolvara PRIVATE nolvara_win32)
@@ -26,12 +28,22 @@ add_test(NAME xp_imports
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   add_test(NAME check_imports_selftest COMMAND bash ${CMAKE_SOURCE_DIR}/tests/tools/check-imports-selftest.sh)
+  # The stand-in for the wireless service, registered as WZCSVC by the backend
+  # tests and the end-to-end scenarios in their own prefixes; never shipped.
+  add_executable(wzc_standin tests/service/wzc_standin.cpp)
+  target_compile_options(wzc_standin PRIVATE ${WARNINGS})
+  target_link_libraries(wzc_standin PRIVATE advapi32 kernel32)
+  set_target_properties(wzc_standin PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e-tools)
+
   # Backend tests on real HWNDs, the registry and so on, run under Wine.
   file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)
   if(WIN32_TEST_SOURCES)
     add_executable(win32_tests ${WIN32_TEST_SOURCES})
     target_link_libraries(win32_tests PRIVATE nolvara_win32 nolvara_fakes gtest_main)
     target_compile_options(win32_tests PRIVATE ${WARNINGS})
+    # The service tests register the stand-in from this path below their own folder.
+    add_dependencies(win32_tests wzc_standin)
+    target_compile_definitions(win32_tests PRIVATE NOLVARA_WZC_STANDIN="e2e-tools/wzc_standin.exe")
     add_test(NAME win32_tests COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/wine-run $<TARGET_FILE:win32_tests>)
     # Wine creates no top-level window without a display.
     set_tests_properties(win32_tests PROPERTIES TIMEOUT 300 ENVIRONMENT NOLVARA_XVFB=1)

@@ -8,19 +8,30 @@
 #include "core/Startup.h"
 #include "platform/Platform.h"
 #include "platform/win32/Win32Dialogs.h"
+#include "platform/win32/Win32Files.h"
 #include "platform/win32/Win32Form.h"
+#include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32System.h"
 #include "shell/TF_nolvara.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // The shell's dialogs and the files it opens may run on COM; the one
+    // thread joins an apartment for the program's whole life.
+    const platform::win32::ComApartment com;
     try {
         platform::win32::Win32System system;
         platform::win32::Win32Dialogs dialogs;
-        platform::Platform platform{system, dialogs};
+        platform::win32::Win32Registry registry;
+        platform::win32::Win32FileSystem files;
+        platform::win32::Win32Processes processes;
+        // Not named "shell": that is the namespace of the window.
+        platform::win32::Win32Shell launcher;
+        platform::Platform platform{system, dialogs, registry, files, processes, launcher};
 
         shell::TF_nolvara window(platform);
         platform::win32::Win32Form binding(window, instance);
         dialogs.setOwner(binding.hwnd());
+        launcher.setOwner(binding.hwnd());
         // Start-up may already have asked for the end of the program; the loop
         // then ends as soon as it takes the quit message.
         core::StartProgram(window);

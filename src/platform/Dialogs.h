@@ -14,6 +14,11 @@ public:
     // A message box with one OK button; returns when the user confirms it.
     virtual void messageBox(const std::string& text, const std::string& caption,
                             MessageIcon icon) = 0;
+    // The system's folder dialog, opened on initialFolder with the instruction
+    // above its tree. Returns the chosen folder; initialFolder when the user
+    // cancels; the empty text for a choice that has no file-system path.
+    virtual std::string browseForFolder(const std::string& initialFolder,
+                                        const std::string& instruction) = 0;
 };
 
 }  // namespace platform

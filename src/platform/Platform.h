@@ -2,6 +2,10 @@
 #pragma once
 
 #include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
+#include "platform/Processes.h"
+#include "platform/Registry.h"
+#include "platform/Shell.h"
 #include "platform/System.h"
 
 namespace platform {
@@ -9,6 +13,10 @@ namespace platform {
 struct Platform {
     System& system;
     Dialogs& dialogs;
+    Registry& registry;
+    FileSystem& files;
+    Processes& processes;
+    Shell& shell;
 };
 
 }  // namespace platform

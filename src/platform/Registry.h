@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -42,6 +43,8 @@ public:
     virtual void writeText(const std::string& name, const std::string& value) = 0;
     virtual void writeInteger(const std::string& name, std::int32_t value) = 0;
     virtual bool deleteValue(const std::string& name) = 0;
+    // Names of every value of the open key.
+    virtual std::vector<std::string> valueNames() = 0;
 };
 
 class Registry {

@@ -2,6 +2,7 @@
 // directory, the computer name, pausing, and the request to end the program.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ public:
     // The Windows directory exactly as the system reports it.
     virtual std::string windowsDirectory() = 0;
     virtual std::string computerName() = 0;
+    // Milliseconds since an arbitrary start; wraps around after 49 days, so
+    // compare differences, not values.
+    virtual std::uint32_t tickCountMs() = 0;
     // Blocks the one thread; no event is handled meanwhile.
     virtual void sleepMs(int ms) = 0;
     // Ends the program once the event being handled has returned.

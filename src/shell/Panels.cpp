@@ -60,7 +60,6 @@ void TF_nolvara::Menu_how2useClick() { ShowPage("howto"); }
 void TF_nolvara::menu_thanksClick() { ShowPage("specialthanks"); }
 // The menu restrictions of an outdated installation stay in force after "No".
 void TF_nolvara::B_noupdateClick() { ShowPage("about"); }
-void TF_nolvara::Menu_settingsClick() { ShowPanel("settings"); }
 void TF_nolvara::B_manageipClick() { ShowPanel("manageip"); }
 
 void TF_nolvara::T_fadeinTimer() {

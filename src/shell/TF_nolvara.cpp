@@ -73,6 +73,14 @@ void TF_nolvara::wireHandlers() {
     B_manageip.onClick = [this] { B_manageipClick(); };
     Chk_autostart.onClick = [this] { Chk_autostartClick(); };
     chk_dhcp.onClick = [this] { chk_dhcpClick(); };
+    speed_installpath.onClick = [this] { speed_installpathClick(); };
+    b_apply.onClick = [this] { B_applyClick(); };
+    E_routerip.onClick = [this] { E_routeripClick(); };
+    B_addip.onClick = [this] { B_addipClick(); };
+    B_ipdelete.onClick = [this] { B_ipdeleteClick(); };
+    B_ipup.onClick = [this] { B_ipupClick(); };
+    B_ipdown.onClick = [this] { B_ipdownClick(); };
+    B_saveip.onClick = [this] { B_saveipClick(); };
 
     T_ping.onTimer = [this] { T_pingTimer(); };
     T_fadein.onTimer = [this] { T_fadeinTimer(); };

@@ -8,6 +8,7 @@
 #include "core/EchoClient.h"
 #include "core/ProgramState.h"
 #include "platform/Platform.h"
+#include "platform/Registry.h"
 #include "ui/Control.h"
 #include "ui/Form.h"
 #include "ui/Menu.h"
@@ -125,13 +126,43 @@ public:
     // the window has none of that name.
     bool setCaptionOf(const std::string& name, const std::string& caption);
 
-    // ---- Settings (settings/) ----
+    // ---- Settings store (settings/SettingsStore.cpp) ----
     void LoadSettings();
     void SaveSettings(bool autostart, bool restartService, const std::string& language);
-    void SetAutostart(int mode);
+    void RemoveKeyIfDefault();
+    bool SettingsAreDefault();
     std::string GetWindowsDir();
+    std::string DefaultInstallPath();
+
+    // ---- Router list (settings/RouterList.cpp) ----
+    void LoadIPList(platform::RegistryAccessor& reg);
+    void SaveIPList(const std::string& transferText);
+    void MigrateRouterIP();
+    std::string RouterAddress(int index) const;
+    bool RouterListHolds(const std::string& address) const;
+    // The addresses in list order, each followed by ";" (";" for none).
+    std::string RouterTransferText() const;
+    void E_routeripClick();
+    void B_addipClick();
+    void B_ipdeleteClick();
+    void B_ipupClick();
+    void B_ipdownClick();
+    void B_saveipClick();
+
+    // ---- Settings panel (settings/SettingsPanel.cpp) ----
     void Chk_autostartClick();
+    void speed_installpathClick();
+    void SetAutostart(int mode);
+    std::string RunEntryText() const;
+    void B_applyClick();
     void chk_dhcpClick();
+
+    // ---- File and process operations (shell/FileOps.cpp) ----
+    bool TerminateByName(const std::string& fileName);
+    void DeleteFileForced(const std::string& path);
+    bool CopyFileNoOverwrite(const std::string& source, const std::string& target);
+    void CreateInstallFolder(const std::string& path);
+    void RemoveFolder(const std::string& path);
 
     // ---- Steps whose work arrives with later parts of the program ----
     void RefreshInstalledCopy();
@@ -141,6 +172,7 @@ public:
     void RunUninstallStage();
     void ParseCommandLine();
     void T_pingTimer();
+    std::string AdapterQuery(const std::string& command, const std::string& argument);
 
 private:
     void buildMenu();

@@ -12,9 +12,16 @@
 # All of it, and every process started in it, is removed again when the
 # scenario's shell exits, however it exits.
 #
+# With `e2e_begin --router` the namespace also gets a router of its own: a
+# second namespace joined to it by a veth pair, which answers echo requests
+# or ignores them on command (e2e_router_*, e2e_link_*). A scenario that
+# needs the wireless service installs the tests' stand-in as WZCSVC with
+# e2e_service_install and inspects it with e2e_service.
+#
 # Environment (set by CTest; the defaults suit a run by hand from the tree):
 #   NOLVARA_EXE    the program under test
-#   NOLVARA_TOOLS  folder of the tests' own Windows tools (nolvara_driver.exe)
+#   NOLVARA_TOOLS  folder of the tests' own Windows tools (nolvara_driver.exe,
+#                  nolvara_service.exe, wzc_standin.exe)
 #   NOLVARA_BUILD  folder for screenshots
 
 E2E_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -28,6 +35,14 @@ E2E_NS=
 E2E_DIR=
 E2E_XVFB_PID=
 E2E_IN_FAIL=0
+E2E_PREFIX_UP=0
+# The scenario's router (e2e_router_up): its namespace, its address and the
+# program's address on the link between them. The link is called eth0 on
+# both sides; each end lives in its own namespace, so the names never meet.
+E2E_RT_NS=
+E2E_ROUTER_IP=
+E2E_HOST_IP=
+E2E_LINK=eth0
 # Upper bound for any single wine command, so that a hang fails the scenario
 # instead of running into the test timeout (which would skip the clean-up).
 E2E_WINE_TIMEOUT=${E2E_WINE_TIMEOUT:-60}
@@ -114,7 +129,16 @@ e2e_private_display() {
     export DISPLAY
 }
 
+# e2e_begin [--router]
 e2e_begin() {
+    local router=0
+    while [ $# -gt 0 ]; do
+        case $1 in
+        --router) router=1 ;;
+        *) e2e_fail "e2e_begin: unknown option $1" ;;
+        esac
+        shift
+    done
     e2e_require
     trap e2e_cleanup EXIT
     trap 'exit 130' INT
@@ -129,6 +153,9 @@ e2e_begin() {
     if ip netns list | grep -qw "^$E2E_NS"; then ip netns del "$E2E_NS"; fi
     ip netns add "$E2E_NS"
     ip netns exec "$E2E_NS" ip link set lo up
+    # Before the prefix boots: its network helpers start with it and should
+    # find the namespace's links as the program will.
+    [ "$router" = 0 ] || e2e_router_up
 
     # With E2E_USE_DISPLAY=1 and a display at hand (make run on a desktop) the
     # program shows there; otherwise on a private Xvfb.
@@ -145,6 +172,7 @@ e2e_begin() {
     export TMPDIR="$E2E_DIR/tmp"
     export LC_ALL=C.UTF-8
     e2e_log "namespace $E2E_NS, display $DISPLAY, prefix $WINEPREFIX"
+    E2E_PREFIX_UP=1
     timeout -k 5 120 ip netns exec "$E2E_NS" wineboot -i >"$E2E_DIR/wineboot.log" 2>&1 ||
         e2e_fail "wineboot -i failed: $(tail -n 5 "$E2E_DIR/wineboot.log")"
     # Xvfb has no window manager; unmanaged windows spare Wine its wait for
@@ -222,8 +250,119 @@ e2e_screenshot() {
     e2e_log "screenshot $file"
 }
 
+# ---- The scenario's router ------------------------------------------------
+
+# e2e_router_up: the router namespace, the veth pair between it and the
+# scenario's namespace, the router at .1 and the program at .2 of a /24, and
+# a default route through the router (so the program's side has a gateway
+# as a home network gives one). Called by `e2e_begin --router`, before the
+# prefix boots.
+e2e_router_up() {
+    [ -n "$E2E_NS" ] || e2e_fail "e2e_router_up needs the scenario's namespace: use e2e_begin --router"
+    [ "$E2E_PREFIX_UP" = 0 ] ||
+        e2e_fail "e2e_router_up after the prefix booted: use e2e_begin --router"
+    [ -z "$E2E_RT_NS" ] || e2e_fail "the scenario has a router already"
+    E2E_RT_NS=nolvara-rt-$$
+    if ip netns list | grep -qw "^$E2E_RT_NS"; then ip netns del "$E2E_RT_NS"; fi
+    ip netns add "$E2E_RT_NS"
+    # The link exists only between the two namespaces of this scenario, so
+    # the same range in a parallel scenario could not clash; a third octet
+    # of its own per shell only keeps the logs of parallel runs apart.
+    local net=10.213.$(($$ % 200 + 20))
+    E2E_ROUTER_IP=$net.1
+    E2E_HOST_IP=$net.2
+    ip -n "$E2E_RT_NS" link set lo up
+    ip -n "$E2E_NS" link add "$E2E_LINK" type veth peer name "$E2E_LINK" netns "$E2E_RT_NS" ||
+        e2e_fail "cannot make the veth pair to the router"
+    ip -n "$E2E_RT_NS" addr add "$E2E_ROUTER_IP/24" dev "$E2E_LINK"
+    ip -n "$E2E_RT_NS" link set "$E2E_LINK" up
+    e2e_router_answers
+    e2e_link_up
+    e2e_log "router $E2E_ROUTER_IP in namespace $E2E_RT_NS; the program's side is $E2E_HOST_IP"
+}
+
+e2e_require_router() {
+    [ -n "$E2E_RT_NS" ] || e2e_fail "the scenario has no router: use e2e_begin --router"
+}
+
+# The router ignores echo requests (the kernel setting is per namespace, so
+# the host and other scenarios keep answering); the link stays up.
+e2e_router_silent() {
+    e2e_require_router
+    ip netns exec "$E2E_RT_NS" sysctl -qw net.ipv4.icmp_echo_ignore_all=1 ||
+        e2e_fail "cannot make the router ignore echo requests"
+    e2e_log "router: ignores echo requests"
+}
+
+e2e_router_answers() {
+    e2e_require_router
+    ip netns exec "$E2E_RT_NS" sysctl -qw net.ipv4.icmp_echo_ignore_all=0 ||
+        e2e_fail "cannot make the router answer echo requests"
+    e2e_log "router: answers echo requests"
+}
+
+# The program's side of the link goes down: the kernel drops its routes, so
+# a request to the router cannot even be sent.
+e2e_link_down() {
+    e2e_require_router
+    ip -n "$E2E_NS" link set "$E2E_LINK" down || e2e_fail "cannot take the link down"
+    e2e_log "link: down"
+}
+
+# Up again with the address and the default route, which the kernel dropped
+# with the link; returns once the route to the router is back.
+e2e_link_up() {
+    e2e_require_router
+    ip -n "$E2E_NS" link set "$E2E_LINK" up || e2e_fail "cannot bring the link up"
+    if ! ip -n "$E2E_NS" -4 -o addr show dev "$E2E_LINK" | grep -q " $E2E_HOST_IP/24 "; then
+        ip -n "$E2E_NS" addr add "$E2E_HOST_IP/24" dev "$E2E_LINK" || e2e_fail "cannot set $E2E_HOST_IP"
+    fi
+    local _
+    for _ in $(seq 50); do
+        ip -n "$E2E_NS" -4 route show dev "$E2E_LINK" | grep -q "proto kernel" && break
+        sleep 0.1
+    done
+    ip -n "$E2E_NS" route replace default via "$E2E_ROUTER_IP" dev "$E2E_LINK" ||
+        e2e_fail "cannot set the default route via $E2E_ROUTER_IP"
+    e2e_log "link: up"
+}
+
+# ---- The wireless service -------------------------------------------------
+
+# e2e_service COMMAND...: the tests' service tool inside the scenario's
+# namespace (install, state, start, stop, start-value, set-start-value,
+# uninstall); its output without the CRs of Windows line ends.
+e2e_service() {
+    local out status=0
+    out=$(e2e_wine "$NOLVARA_TOOLS/nolvara_service.exe" "$@") || status=$?
+    [ -z "$out" ] || printf '%s\n' "${out//$'\r'/}"
+    return "$status"
+}
+
+# e2e_service_install [START]: the stand-in registered as WZCSVC, running,
+# with "Start" = START (default 2).
+e2e_service_install() {
+    local start=${1:-2} state value tool
+    for tool in nolvara_service.exe wzc_standin.exe; do
+        [ -f "$NOLVARA_TOOLS/$tool" ] || e2e_fail "not built: $NOLVARA_TOOLS/$tool"
+    done
+    cp "$NOLVARA_TOOLS/wzc_standin.exe" "$WINEPREFIX/drive_c/e2e/wzc_standin.exe"
+    # The session of the prefix's first boot keeps a service manager of its
+    # own beside the one a later command starts, and only one of them would
+    # know the service: let that session end first (about 5 s).
+    timeout -k 5 60 ip netns exec "$E2E_NS" wineserver -w ||
+        e2e_fail "the first session of the prefix does not end within 60 s"
+    e2e_service install 'C:\e2e\wzc_standin.exe' "$start" >"$E2E_DIR/service-install.log" 2>&1 ||
+        e2e_fail "the stand-in service does not install: $(tail -n 3 "$E2E_DIR/service-install.log")"
+    state=$(e2e_service state) || e2e_fail "cannot read the state of WZCSVC"
+    value=$(e2e_service start-value) || e2e_fail "cannot read WZCSVC \"Start\""
+    [ "$state $value" = "running $start" ] ||
+        e2e_fail "after the install WZCSVC is $state with \"Start\" $value, not running with $start"
+    e2e_log "stand-in service WZCSVC installed: running, \"Start\" $start"
+}
+
 e2e_cleanup() {
-    local status=$?
+    local status=$? pids
     set +e
     trap - EXIT INT TERM
     if [ -n "$E2E_NS" ]; then
@@ -232,11 +371,17 @@ e2e_cleanup() {
             timeout 20 ip netns exec "$E2E_NS" wineserver -w >/dev/null 2>&1
         fi
         # Whatever still runs in the namespace was started by this scenario.
-        local pids
         pids=$(ip netns pids "$E2E_NS" 2>/dev/null)
         # shellcheck disable=SC2086
         [ -z "$pids" ] || kill -KILL $pids 2>/dev/null
         ip netns del "$E2E_NS" 2>/dev/null
+    fi
+    if [ -n "$E2E_RT_NS" ]; then
+        # Nothing is started in the router's namespace, but be sure.
+        pids=$(ip netns pids "$E2E_RT_NS" 2>/dev/null)
+        # shellcheck disable=SC2086
+        [ -z "$pids" ] || kill -KILL $pids 2>/dev/null
+        ip netns del "$E2E_RT_NS" 2>/dev/null
     fi
     if [ -n "$E2E_XVFB_PID" ]; then
         kill "$E2E_XVFB_PID" 2>/dev/null
@@ -297,6 +442,69 @@ e2e_selfcheck() {
         esac
     done
     e2e_ok "no namespace, display, Wine process or folder left"
+    e2e_selfcheck_router
+}
+
+# The router and the stand-in service as the scenarios use them, seen from
+# Wine inside the namespace the way the program sees them; and both
+# namespaces gone afterwards.
+e2e_selfcheck_router() {
+    local lib state ns rt dir
+    lib=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lib.sh
+    state=$(mktemp /tmp/nolvara-e2e-state.XXXXXX)
+    bash -c '
+        set -euo pipefail
+        . "$1"
+        e2e_begin --router
+        echo "$E2E_NS $E2E_RT_NS $E2E_DIR" >"$2"
+        e2e_step "the namespace has loopback and the link to the router, routed through it"
+        links=$(ip -n "$E2E_NS" -o link show | awk -F": " "{print \$2}" | sed "s/@.*//" | tr "\n" " ")
+        e2e_expect "links in the namespace" "$links" "lo $E2E_LINK "
+        gateway=$(ip -n "$E2E_NS" -4 route show default)
+        e2e_expect "default route" "${gateway% }" "default via $E2E_ROUTER_IP dev $E2E_LINK"
+        e2e_step "echo requests from Wine: answered, ignored, unsendable, answered again"
+        reply=$(e2e_driver ping "$E2E_ROUTER_IP" 1000) || e2e_fail "the router does not answer: $reply"
+        e2e_expect_prefix "router answering" "$reply" "reply "
+        e2e_router_silent
+        reply=$(e2e_driver ping "$E2E_ROUTER_IP" 300) || true
+        e2e_expect "router silent (IP_REQ_TIMED_OUT)" "$reply" "failed 11010"
+        e2e_router_answers
+        e2e_link_down
+        reply=$(e2e_driver ping "$E2E_ROUTER_IP" 300) || true
+        e2e_expect "link down (IP_GENERAL_FAILURE)" "$reply" "failed 11050"
+        e2e_link_up
+        gateway=$(ip -n "$E2E_NS" -4 route show default)
+        e2e_expect "default route after the link came back" "${gateway% }" \
+            "default via $E2E_ROUTER_IP dev $E2E_LINK"
+        reply=$(e2e_driver ping "$E2E_ROUTER_IP" 1000) || e2e_fail "the router does not answer: $reply"
+        e2e_expect_prefix "router answering after the link came back" "$reply" "reply "
+        e2e_step "the stand-in service, stopped and started, seen by the driver"
+        e2e_service_install 2
+        seen=$(e2e_driver wireless) || e2e_fail "the driver cannot read the service"
+        e2e_expect "Start and state" "$seen" "2 running"
+        e2e_service stop >/dev/null || e2e_fail "the stand-in does not stop"
+        e2e_service set-start-value 4 || e2e_fail "cannot write \"Start\""
+        seen=$(e2e_driver wait-wireless 4 stopped 2000) || e2e_fail "wait-wireless misses 4 stopped: $seen"
+        e2e_ok "wait-wireless: $seen"
+        e2e_driver hold-wireless 4 stopped 500 || e2e_fail "hold-wireless sees a change that did not happen"
+        e2e_ok "hold-wireless holds"
+        status=0
+        seen=$(e2e_driver wait-wireless 2 running 300) || status=$?
+        e2e_expect "exit status of a wait that times out" "$status" 1
+        e2e_service start >/dev/null || e2e_fail "the stand-in does not start"
+        status=0
+        seen=$(e2e_driver hold-wireless 4 stopped 500) || status=$?
+        e2e_expect "exit status of a hold that sees the change" "$status" 1
+        e2e_expect_prefix "what the hold saw" "${seen#* }" "4 running"
+    ' lib_selfcheck "$lib" "$state" || { rm -f "$state"; return 1; }
+    read -r ns rt dir <"$state"
+    rm -f "$state"
+    E2E_NAME=lib_selfcheck
+    e2e_step "the clean-up left neither namespace behind"
+    ! ip netns list | grep -qw "^$ns" || { echo "FAIL: namespace $ns is left" >&2; return 1; }
+    ! ip netns list | grep -qw "^$rt" || { echo "FAIL: router namespace $rt is left" >&2; return 1; }
+    [ ! -e "$dir" ] || { echo "FAIL: $dir is left" >&2; return 1; }
+    e2e_ok "no namespace or folder left"
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then

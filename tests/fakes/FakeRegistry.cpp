@@ -92,6 +92,12 @@ public:
         FakeRegistry::Key* k = openOne();
         return k != nullptr && k->values.erase(lower(name)) > 0;
     }
+    std::vector<std::string> valueNames() override {
+        std::vector<std::string> names;
+        if (FakeRegistry::Key* k = openOne())
+            for (const auto& [name, value] : k->values) names.push_back(name);
+        return names;
+    }
 
 private:
     std::vector<std::string> resolve(const std::string& key) const {
@@ -115,7 +121,6 @@ private:
             throw platform::RegistryError("Failed to set data for '" + name + "'");
         ++registry_.writes;
         k->values[lower(name)] = std::move(v);
-        k->valueNames[lower(name)] = name;
     }
 
     FakeRegistry& registry_;
@@ -152,7 +157,6 @@ FakeRegistry::Key* FakeRegistry::create(const std::string& path) {
 void FakeRegistry::set(const std::string& key, const std::string& name, RegValue value) {
     Key* k = create(key);
     k->values[lower(name)] = std::move(value);
-    k->valueNames[lower(name)] = name;
 }
 
 std::optional<RegValue> FakeRegistry::get(const std::string& key, const std::string& name) const {

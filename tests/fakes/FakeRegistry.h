@@ -28,7 +28,6 @@ public:
     struct Key {
         std::map<std::string, RegValue> values;  // lower-case names
         std::map<std::string, std::unique_ptr<Key>> subkeys;
-        std::map<std::string, std::string> valueNames;  // lower-case -> as written
     };
 
     std::unique_ptr<platform::RegistryAccessor> open() override;

@@ -6,10 +6,13 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "fakes/FakeFiles.h"
+#include "fakes/FakeRegistry.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
 #include "platform/System.h"
@@ -51,6 +54,7 @@ public:
         return windowsDir;
     }
     std::string computerName() override { return "TESTHOST"; }
+    std::uint32_t tickCountMs() override { return static_cast<std::uint32_t>(clock_.nowMs()); }
     void sleepMs(int ms) override {
         sleeps.push_back(ms);
         clock_.sleep(ms);
@@ -83,6 +87,17 @@ public:
         shown.push_back({text, caption, icon});
         clock_.run(userWaitMs, [this] { return system_.terminateRequested(); });
     }
+    struct Browse {
+        std::string initial;
+        std::string instruction;
+    };
+    // The folder the user picks; none means the user cancels.
+    std::string browseForFolder(const std::string& initial, const std::string& instruction) override {
+        browsed.push_back({initial, instruction});
+        return chosenFolder ? *chosenFolder : initial;
+    }
+    std::optional<std::string> chosenFolder;
+    std::vector<Browse> browsed;
     std::vector<Shown> shown;
     int userWaitMs = 0;
 
@@ -96,7 +111,11 @@ struct HeadlessWorld {
     VirtualClock clock;
     FakeSystem system{clock};
     FakeDialogs dialogs{clock, system};
-    platform::Platform platform{system, dialogs};
+    FakeRegistry registry;
+    FakeFileSystem files;
+    FakeProcesses processes;
+    FakeShell shell;
+    platform::Platform platform{system, dialogs, registry, files, processes, shell};
 
     // Runs the event loop; it ends once the end of the program was requested.
     void runFor(int ms) {

@@ -12,6 +12,8 @@
 
 #include "platform/Platform.h"
 #include "platform/win32/Win32Dialogs.h"
+#include "platform/win32/Win32Files.h"
+#include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Form.h"
 #include "platform/win32/Win32System.h"
 #include "shell/TF_nolvara.h"
@@ -42,7 +44,11 @@ class NolvaraWindow : public testing::Test {
 protected:
     platform::win32::Win32System system;
     platform::win32::Win32Dialogs dialogs;
-    platform::Platform platform{system, dialogs};
+    platform::win32::Win32Registry registry;
+    platform::win32::Win32FileSystem files;
+    platform::win32::Win32Processes processes;
+    platform::win32::Win32Shell launcher;
+    platform::Platform platform{system, dialogs, registry, files, processes, launcher};
     shell::TF_nolvara window{platform};
     Win32Form binding{window, GetModuleHandleA(nullptr)};
 

@@ -120,3 +120,31 @@ TEST(Win32Binding, ExceptionFromAnyHandlerIsShownAndTheProgramGoesOn) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Win32Binding, HidingAFocusedPanelMovesTheFocusOutOfIt) {
+    SmallForm form;
+    Win32Rig rig(form);
+    form.show();
+    HWND main = rig.binding().hwnd();
+    HWND check = rig.binding().hwndOf(form.check);
+    SetForegroundWindow(main);
+    SetFocus(check);
+    ASSERT_EQ(GetFocus(), check);
+
+    form.box.setVisible(false);
+    HWND focus = GetFocus();
+    EXPECT_NE(focus, check);
+    EXPECT_TRUE(focus == main || IsWindowVisible(focus)) << "focus on a control the user can see";
+
+    // Alt+letter is looked up from the focus among the visible controls; with
+    // the focus left in the hidden box this call never returned.
+    MSG msg{};
+    msg.hwnd = focus;
+    msg.message = WM_SYSCHAR;
+    msg.wParam = 'x';
+    IsDialogMessageA(main, &msg);
+}
+
+}  // namespace

@@ -1,14 +1,53 @@
 #include "platform/win32/Win32Dialogs.h"
 
+// shlobj.h needs the types of windows.h.
+#include <shlobj.h>
+
+#include <memory>
+
 namespace platform::win32 {
+
+namespace {
+
+struct TaskMemFree {
+    void operator()(void* memory) const { CoTaskMemFree(memory); }
+};
+// The shell hands out item lists in COM task memory.
+using ItemIdList = std::unique_ptr<ITEMIDLIST, TaskMemFree>;
+
+// The dialog takes its first selection only once its window exists.
+int CALLBACK selectInitialFolder(HWND dialog, UINT message, LPARAM, LPARAM initialFolder) {
+    if (message == BFFM_INITIALIZED) SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, initialFolder);
+    return 0;
+}
+
+}  // namespace
 
 void Win32Dialogs::messageBox(const std::string& text, const std::string& caption,
                               platform::MessageIcon icon) {
-    // An owner that is gone (the window was closed) would make the box fail.
-    HWND owner = (owner_ != nullptr && IsWindow(owner_)) ? owner_ : nullptr;
+    HWND owner = liveOwner();
     UINT flags = MB_OK | (owner != nullptr ? MB_APPLMODAL : MB_TASKMODAL);
     if (icon == platform::MessageIcon::Error) flags |= MB_ICONERROR;
     MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+}
+
+std::string Win32Dialogs::browseForFolder(const std::string& initialFolder,
+                                          const std::string& instruction) {
+    const ComApartment com;
+    char displayName[MAX_PATH] = {};
+    BROWSEINFOA info{};
+    info.hwndOwner = liveOwner();
+    info.pszDisplayName = displayName;
+    info.lpszTitle = instruction.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS | (com.joined() ? BIF_NEWDIALOGSTYLE : 0);
+    info.lpfn = &selectInitialFolder;
+    info.lParam = reinterpret_cast<LPARAM>(initialFolder.c_str());
+
+    const ItemIdList chosen(SHBrowseForFolderA(&info));
+    if (!chosen) return initialFolder;
+    char path[MAX_PATH] = {};
+    if (!SHGetPathFromIDListA(chosen.get(), path)) return std::string();
+    return path;
 }
 
 }  // namespace platform::win32

@@ -388,7 +388,16 @@ void Win32Form::Impl::ControlBinding::textChanged() {
 
 void Win32Form::Impl::ControlBinding::visibleChanged() {
     if (hwnd_ == nullptr) return;
+    // Focus must not stay inside a hidden control: the dialog manager's search
+    // for a mnemonic skips hidden windows and never gets back to where it
+    // started, so the next Alt+letter would hang the message loop.
+    const HWND focus = GetFocus();
+    const bool focusInside = focus != nullptr && (focus == hwnd_ || IsChild(hwnd_, focus));
     ShowWindow(hwnd_, control_.visible() ? SW_SHOWNA : SW_HIDE);
+    if (!control_.visible() && focusInside && owner_.hwnd() != nullptr) {
+        const HWND next = GetNextDlgTabItem(owner_.hwnd(), nullptr, FALSE);
+        SetFocus(next != nullptr && IsWindowVisible(next) ? next : owner_.hwnd());
+    }
     if (control_.kind() == ui::ControlKind::Edit) updateEditLabel();
 }
 

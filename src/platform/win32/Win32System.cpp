@@ -53,6 +53,8 @@ std::string Win32System::computerName() {
     return std::string(name, length);
 }
 
+std::uint32_t Win32System::tickCountMs() { return GetTickCount(); }
+
 void Win32System::sleepMs(int ms) { Sleep(ms > 0 ? static_cast<DWORD>(ms) : 0); }
 
 void Win32System::requestTerminate() {

@@ -16,6 +16,7 @@ public:
     std::vector<std::string> arguments() override;
     std::string windowsDirectory() override;
     std::string computerName() override;
+    std::uint32_t tickCountMs() override;
     void sleepMs(int ms) override;
     // Posts the quit message: the message loop ends once the event being
     // handled returns and the queue has given up what was posted before.

@@ -8,12 +8,17 @@
 // 2 the command line is wrong.
 #include <windows.h>
 #include <commctrl.h>
+// The echo functions are looked up at run time (see echoOnce); the headers
+// give their types.
+#include <iphlpapi.h>
+#include <icmpapi.h>
 
 #include <fcntl.h>
 #include <io.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,6 +54,33 @@ const char* const kUsage =
     "  list                           every descendant: id class visible rect text\n"
     "  close                          post WM_CLOSE to the main window\n"
     "  send-queryendsession [logoff]  WM_QUERYENDSESSION then WM_ENDSESSION, print the answer\n"
+    "  responds <ms> [<id>]           print answers/no answer: does the main window (or\n"
+    "                                 control) take a message within ms (exit 1 when not)\n"
+    "  focus                          ID of the control with the keyboard focus (0: the main\n"
+    "                                 window, none: no focus) and whether it is visible\n"
+    "  set-text <id> <text>           WM_SETTEXT on the control (the program sees EN_CHANGE)\n"
+    "  is-checked <id>...             print checked/unchecked per control (exit 1 unless all checked)\n"
+    "  is-enabled <id>                print enabled/disabled (exit 1 when disabled)\n"
+    "  items [--escaped] <id>         the lines of a list box, one per output line\n"
+    "  selected <id>                  index of the selected list box line (-1 for none)\n"
+    "  select <id> <index>            select a list box line as a click does (LBN_SELCHANGE)\n"
+    "  reg-get [--escaped] <key> <value>\n"
+    "                                 HKLM\\<key> value as TYPE|data (exit 1 when missing)\n"
+    "  reg-values <key>               names of the values of HKLM\\<key> (exit 1 when missing)\n"
+    "  reg-key-exists <key>           print exists/missing (exit 1 when missing)\n"
+    "  dismiss-box [--escaped] <ms>   wait for a message box of the program, print its\n"
+    "                                 title and text (two lines), press its OK button\n"
+    "  ping <address> <ms>            one echo request as the program sends it (TTL 64):\n"
+    "                                 print \"reply <rtt ms>\" or \"failed <error>\" (exit 1)\n"
+    "  wireless                       print the WZCSVC \"Start\" value and service state,\n"
+    "                                 e.g. \"4 stopped\" (\"missing\" for either)\n"
+    "  wait-wireless <start> <state> <ms>\n"
+    "                                 wait until both are so; print \"<ms waited> <ms since\n"
+    "                                 the program's process started or -1> <start> <state>\"\n"
+    "  hold-wireless <start> <state> <ms>\n"
+    "                                 check that both stay so for ms; on the first change\n"
+    "                                 print \"<ms> <start> <state>\" and exit 1\n"
+    "  handles                        handle count of the main window's process\n"
     "--escaped prints CR, LF, TAB, backslash and bytes outside 0x20..0x7e as \\r \\n \\t \\\\ \\xHH.\n";
 
 int usage() {
@@ -167,17 +199,33 @@ std::string className(HWND hwnd) {
     return cls;
 }
 
+// Set once the program has let a message time out: it is busy or hung, and
+// asking again would only add one timeout after another (a listing of every
+// control would outlast the scenario's own bound and hide what happened).
+bool g_unanswered = false;
+
+// Under Wine a WM_GETTEXT or WM_GETTEXTLENGTH to a busy program waits past
+// its timeout (the A-to-Unicode translation sends again without one), so a
+// plain message goes first: it does time out.
+bool sendTimed(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, DWORD_PTR* result) {
+    if (g_unanswered) return false;
+    DWORD_PTR ignored = 0;
+    SetLastError(ERROR_SUCCESS);
+    if (SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored) &&
+        SendMessageTimeoutA(hwnd, msg, wp, lp, SMTO_ABORTIFHUNG, kSendTimeoutMs, result))
+        return true;
+    if (GetLastError() == ERROR_TIMEOUT) g_unanswered = true;
+    return false;
+}
+
 // GetWindowText does not ask a window of another process for its text; a
 // label's text is only available through WM_GETTEXT.
 bool windowText(HWND hwnd, std::string& text) {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                             &length))
-        return false;
+    if (!sendTimed(hwnd, WM_GETTEXTLENGTH, 0, 0, &length)) return false;
     std::vector<char> buf(length + 2, '\0');
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()),
-                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
+    if (!sendTimed(hwnd, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), &copied))
         return false;
     text.assign(buf.data(), copied);
     return true;
@@ -261,6 +309,286 @@ bool opacity(HWND main, BYTE& alpha) {
     // Without LWA_ALPHA the window is drawn opaque whatever the stored value.
     if (!(flags & LWA_ALPHA)) alpha = 255;
     return true;
+}
+
+// List box lines cross the process boundary as Unicode whichever variant of
+// LB_GETTEXT is sent (Wine hands the A variant's caller UTF-16), so they are
+// asked for as such and turned back into the program's Windows-1252 bytes.
+bool listItems(HWND list, std::vector<std::string>& items) {
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &count) ||
+        static_cast<LRESULT>(count) == LB_ERR)
+        return false;
+    items.clear();
+    for (WPARAM i = 0; i < count; ++i) {
+        DWORD_PTR length = 0;
+        if (!SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                                 &length) ||
+            static_cast<LRESULT>(length) == LB_ERR)
+            return false;
+        std::vector<wchar_t> wide(length + 2, L'\0');
+        DWORD_PTR copied = 0;
+        if (!SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()),
+                                 SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied) ||
+            static_cast<LRESULT>(copied) == LB_ERR)
+            return false;
+        int chars = static_cast<int>(std::min<size_t>(copied, length));
+        std::string line;
+        if (chars > 0) {
+            int bytes = WideCharToMultiByte(1252, 0, wide.data(), chars, nullptr, 0, nullptr, nullptr);
+            if (bytes <= 0) return false;
+            line.resize(static_cast<size_t>(bytes));
+            WideCharToMultiByte(1252, 0, wide.data(), chars, line.data(), bytes, nullptr, nullptr);
+        }
+        items.push_back(std::move(line));
+    }
+    return true;
+}
+
+// Keys are opened in the registry view of the program under test, which is
+// built for the same architecture as this tool.
+struct Key {
+    HKEY handle = nullptr;
+    LONG status = ERROR_SUCCESS;
+    explicit Key(const std::string& path) {
+        status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &handle);
+        if (status != ERROR_SUCCESS) handle = nullptr;
+    }
+    ~Key() {
+        if (handle) RegCloseKey(handle);
+    }
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+};
+
+const char* typeName(DWORD type) {
+    switch (type) {
+    case REG_NONE: return "REG_NONE";
+    case REG_SZ: return "REG_SZ";
+    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
+    case REG_BINARY: return "REG_BINARY";
+    case REG_DWORD: return "REG_DWORD";
+    case REG_DWORD_BIG_ENDIAN: return "REG_DWORD_BIG_ENDIAN";
+    case REG_MULTI_SZ: return "REG_MULTI_SZ";
+    case REG_QWORD: return "REG_QWORD";
+    default: return "REG_UNKNOWN";
+    }
+}
+
+// TYPE|data, so that one comparison checks both. A text is shown without its
+// one terminating zero; a text stored without it, or a number of another
+// size than 4 bytes, is marked in the type, so it cannot pass for a good one.
+std::string formatValue(DWORD type, const std::vector<unsigned char>& data, bool escaped) {
+    std::string kind = typeName(type);
+    std::string shown;
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        shown.assign(data.begin(), data.end());
+        if (!shown.empty() && shown.back() == '\0')
+            shown.pop_back();
+        else
+            kind += "(unterminated)";
+        if (escaped) shown = escape(shown);
+    } else if (type == REG_DWORD && data.size() == 4) {
+        int32_t value = 0;
+        std::memcpy(&value, data.data(), 4);
+        shown = std::to_string(value);
+    } else {
+        kind += '(';
+        kind += std::to_string(data.size());
+        kind += " bytes)";
+        shown = escape(std::string(data.begin(), data.end()));
+    }
+    return kind + "|" + shown;
+}
+
+struct FindBox {
+    DWORD pid = 0;
+    HWND found = nullptr;
+};
+
+// A message box is a top-level dialog of the program's own process.
+HWND messageBox(DWORD pid) {
+    FindBox f{pid, nullptr};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lp) -> BOOL {
+            auto* f = reinterpret_cast<FindBox*>(lp);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(hwnd, &owner);
+            if (owner == f->pid && className(hwnd) == "#32770" && IsWindowVisible(hwnd)) {
+                f->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
+
+// ---- The wireless service as the program sees it: its "Start" value and
+// its state in the service manager, read together so that one poll of a
+// wait sees both.
+
+constexpr char kServiceKey[] = "SYSTEM\\CurrentControlSet\\Services\\WZCSVC";
+
+std::string startValueText() {
+    Key key(kServiceKey);
+    if (!key.handle) return "missing";
+    DWORD type = 0, value = 0, size = sizeof value;
+    if (RegQueryValueExA(key.handle, "Start", nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                         &size) != ERROR_SUCCESS)
+        return "missing";
+    if (type != REG_DWORD || size != sizeof value) return "not-a-dword";
+    return std::to_string(value);
+}
+
+std::string serviceStateText() {
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (!manager) return "no-manager";
+    SC_HANDLE service = OpenServiceA(manager, "WZCSVC", SERVICE_QUERY_STATUS);
+    std::string state = "missing";
+    if (service) {
+        SERVICE_STATUS status{};
+        if (!QueryServiceStatus(service, &status)) {
+            state = "unreadable";
+        } else {
+            switch (status.dwCurrentState) {
+            case SERVICE_STOPPED: state = "stopped"; break;
+            case SERVICE_START_PENDING: state = "start-pending"; break;
+            case SERVICE_STOP_PENDING: state = "stop-pending"; break;
+            case SERVICE_RUNNING: state = "running"; break;
+            case SERVICE_CONTINUE_PENDING: state = "continue-pending"; break;
+            case SERVICE_PAUSE_PENDING: state = "pause-pending"; break;
+            case SERVICE_PAUSED: state = "paused"; break;
+            default: state = "unknown"; break;
+            }
+        }
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+    return state;
+}
+
+ULONGLONG fileTimeMs(const FILETIME& t) {
+    ULARGE_INTEGER v;
+    v.LowPart = t.dwLowDateTime;
+    v.HighPart = t.dwHighDateTime;
+    return v.QuadPart / 10000;
+}
+
+ULONGLONG nowMs() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return fileTimeMs(now);
+}
+
+// When the process of the main window was created, in ms of the system
+// clock; 0 when there is no main window or its times cannot be read. Timing
+// a switch from the program's own start leaves out how long this tool and
+// Wine took to start.
+ULONGLONG programStartMs() {
+    HWND main = mainWindow();
+    if (!main) return 0;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid);
+    if (!process) return 0;
+    FILETIME created{}, exited{}, kernel{}, user{};
+    bool ok = GetProcessTimes(process, &created, &exited, &kernel, &user) != 0;
+    CloseHandle(process);
+    return ok ? fileTimeMs(created) : 0;
+}
+
+// One echo request through the system's ICMP service, as the program makes
+// it, so a scenario can tell a fault of its test network from one of the
+// program. iphlpapi is loaded here rather than linked: the tools link only
+// the libraries every one of them needs.
+int echoOnce(const std::string& address, DWORD timeoutMs) {
+    // The address in network byte order, as inet_addr gives it (ws2_32 is
+    // not linked either).
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    char rest = 0;
+    if (std::sscanf(address.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &rest) != 4 || a > 255 ||
+        b > 255 || c > 255 || d > 255)
+        return usage();
+    const IPAddr target = a | b << 8 | c << 16 | d << 24;
+    HMODULE lib = LoadLibraryA("iphlpapi.dll");
+    if (!lib) return 1;
+    auto create = reinterpret_cast<decltype(&IcmpCreateFile)>(
+        reinterpret_cast<void*>(GetProcAddress(lib, "IcmpCreateFile")));
+    auto send = reinterpret_cast<decltype(&IcmpSendEcho)>(
+        reinterpret_cast<void*>(GetProcAddress(lib, "IcmpSendEcho")));
+    auto close = reinterpret_cast<decltype(&IcmpCloseHandle)>(
+        reinterpret_cast<void*>(GetProcAddress(lib, "IcmpCloseHandle")));
+    int status = 1;
+    HANDLE icmp = create && send && close ? create() : INVALID_HANDLE_VALUE;
+    if (icmp == INVALID_HANDLE_VALUE) {
+        std::fprintf(stderr, "nolvara_driver: ping: no ICMP handle (error %lu)\n", GetLastError());
+    } else {
+        char payload[32] = "nolvara-e2e";
+        std::vector<unsigned char> reply(sizeof(ICMP_ECHO_REPLY) + sizeof payload + 8 + 64);
+        IP_OPTION_INFORMATION options{};
+        options.Ttl = 64;
+        SetLastError(ERROR_SUCCESS);
+        DWORD count = send(icmp, target, payload, sizeof payload, &options,
+                           reply.data(), static_cast<DWORD>(reply.size()), timeoutMs);
+        DWORD error = GetLastError();
+        const auto* echo = reinterpret_cast<const ICMP_ECHO_REPLY*>(reply.data());
+        if (count > 0 && echo->Status == IP_SUCCESS) {
+            std::printf("reply %lu\n", echo->RoundTripTime);
+            status = 0;
+        } else {
+            std::printf("failed %lu\n", count > 0 ? echo->Status : error);
+        }
+        close(icmp);
+    }
+    FreeLibrary(lib);
+    return status;
+}
+
+// Open handles of one process, counted in the system's list of every handle
+// (NtQuerySystemInformation, SystemHandleInformation). Wine answers
+// GetProcessHandleCount for another process with an error and for its own
+// with 0, and the count in its process list is the size of the handle table,
+// which grows in powers of two; this list has one entry per open handle.
+long handleCount(DWORD pid) {
+    struct Entry {
+        ULONG ownerPid;
+        BYTE objectType;
+        BYTE flags;
+        USHORT value;
+        PVOID object;
+        ULONG access;
+    };
+    using Query = LONG(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
+    constexpr ULONG kSystemHandleInformation = 16;
+    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(ntdll ? GetProcAddress(ntdll, "NtQuerySystemInformation") : nullptr));
+    if (!query) return -1;
+    std::vector<unsigned char> buffer(1 << 16);
+    LONG status = 0;
+    for (int tries = 0; tries < 16; ++tries) {
+        ULONG needed = 0;
+        status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                       &needed);
+        if (status != kInfoLengthMismatch) break;
+        buffer.resize(std::max<size_t>(buffer.size() * 2, needed));
+    }
+    if (status != 0) return -1;
+    ULONG total = 0;
+    std::memcpy(&total, buffer.data(), sizeof total);
+    // The entries follow the count at the alignment of a pointer.
+    const size_t first = sizeof(void*);
+    if (first + static_cast<size_t>(total) * sizeof(Entry) > buffer.size()) return -1;
+    long count = 0;
+    for (ULONG i = 0; i < total; ++i) {
+        Entry entry{};
+        std::memcpy(&entry, buffer.data() + first + i * sizeof(Entry), sizeof entry);
+        if (entry.ownerPid == pid) ++count;
+    }
+    return count;
 }
 
 int run(std::vector<std::string> args) {
@@ -348,7 +676,8 @@ int run(std::vector<std::string> args) {
             ok = bar && statusText(bar, static_cast<int>(number), text);
         }
         if (!ok) {
-            std::fprintf(stderr, "nolvara_driver: %s: cannot read the text\n", cmd.c_str());
+            std::fprintf(stderr, "nolvara_driver: %s: cannot read the text%s\n", cmd.c_str(),
+                         g_unanswered ? " (the program does not answer)" : "");
             return 1;
         }
         put(escaped ? escape(text) : text);
@@ -447,7 +776,7 @@ int run(std::vector<std::string> args) {
             GetWindowRect(hwnd, &r);
             MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
             std::string text;
-            windowText(hwnd, text);
+            if (!windowText(hwnd, text) && g_unanswered) text = "(no answer)";
             std::printf("%d %s %s %ld,%ld,%ld,%ld %s\n", GetDlgCtrlID(hwnd), className(hwnd).c_str(),
                         IsWindowVisible(hwnd) ? "visible" : "hidden", r.left, r.top,
                         r.right - r.left, r.bottom - r.top, escape(text).c_str());
@@ -481,6 +810,266 @@ int run(std::vector<std::string> args) {
         SendMessageTimeoutA(main, WM_ENDSESSION, answer ? TRUE : FALSE, reason, SMTO_ABORTIFHUNG,
                             kSendTimeoutMs, &ignored);
         std::printf("%lu\n", static_cast<unsigned long>(answer));
+        return 0;
+    }
+
+    if (cmd == "responds") {
+        long ms = 0, id = 0;
+        if (args.empty() || args.size() > 2 || !parseNumber(args[0].c_str(), ms) ||
+            (args.size() == 2 && !parseNumber(args[1].c_str(), id)))
+            return usage();
+        HWND main = requireMain();
+        HWND target = main && args.size() == 2 ? controlById(main, id) : main;
+        if (!target) return 1;
+        DWORD_PTR result = 0;
+        bool answers = SendMessageTimeoutA(target, WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
+                                           static_cast<UINT>(ms), &result) != 0;
+        put(answers ? "answers" : "no answer");
+        return answers ? 0 : 1;
+    }
+
+    if (cmd == "focus") {
+        if (!args.empty()) return usage();
+        HWND main = requireMain();
+        if (!main) return 1;
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info)) return 1;
+        if (!info.hwndFocus) {
+            put("none");
+            return 0;
+        }
+        std::printf("%d %s\n", info.hwndFocus == main ? 0 : GetDlgCtrlID(info.hwndFocus),
+                    IsWindowVisible(info.hwndFocus) ? "visible" : "hidden");
+        return 0;
+    }
+
+    if (cmd == "set-text") {
+        long id = 0;
+        if (args.size() != 2 || !parseNumber(args[0].c_str(), id)) return usage();
+        HWND main = requireMain();
+        HWND control = main ? controlById(main, id) : nullptr;
+        if (!control) return 1;
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args[1].c_str()),
+                                 SMTO_ABORTIFHUNG, kSendTimeoutMs, &result) ||
+            !result) {
+            std::fprintf(stderr, "nolvara_driver: set-text %ld: refused\n", id);
+            return 1;
+        }
+        return 0;
+    }
+
+    if (cmd == "is-checked" || cmd == "is-enabled") {
+        if (args.empty() || (cmd == "is-enabled" && args.size() != 1)) return usage();
+        std::vector<long> ids;
+        for (const std::string& arg : args) {
+            long id = 0;
+            if (!parseNumber(arg.c_str(), id)) return usage();
+            ids.push_back(id);
+        }
+        HWND main = requireMain();
+        if (!main) return 1;
+        bool all = true;
+        for (long id : ids) {
+            HWND control = controlById(main, id);
+            if (!control) return 1;
+            bool on = false;
+            if (cmd == "is-enabled") {
+                on = IsWindowEnabled(control);
+                put(on ? "enabled" : "disabled");
+            } else {
+                DWORD_PTR state = 0;
+                if (!SendMessageTimeoutA(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG,
+                                         kSendTimeoutMs, &state))
+                    return 1;
+                on = state == BST_CHECKED;
+                put(on ? "checked" : state == BST_UNCHECKED ? "unchecked" : "indeterminate");
+            }
+            all = all && on;
+        }
+        return all ? 0 : 1;
+    }
+
+    if (cmd == "items" || cmd == "selected" || cmd == "select") {
+        bool escaped = cmd == "items" && takeFlag(args, "--escaped");
+        long id = 0, index = 0;
+        if (args.size() != (cmd == "select" ? 2u : 1u) || !parseNumber(args[0].c_str(), id) ||
+            (cmd == "select" && !parseNumber(args[1].c_str(), index)))
+            return usage();
+        HWND main = requireMain();
+        HWND list = main ? controlById(main, id) : nullptr;
+        if (!list) return 1;
+        if (cmd == "items") {
+            std::vector<std::string> items;
+            if (!listItems(list, items)) {
+                std::fprintf(stderr, "nolvara_driver: items %ld: cannot read the list\n", id);
+                return 1;
+            }
+            for (const std::string& item : items) put(escaped ? escape(item) : item);
+            return 0;
+        }
+        DWORD_PTR result = 0;
+        if (cmd == "select") {
+            // LB_SETCURSEL sends no notification; a click does, and the
+            // program follows the selection through it.
+            if (!SendMessageTimeoutA(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0,
+                                     SMTO_ABORTIFHUNG, kSendTimeoutMs, &result) ||
+                static_cast<LRESULT>(result) != index) {
+                std::fprintf(stderr, "nolvara_driver: select %ld: no line %ld\n", id, index);
+                return 1;
+            }
+            if (!SendMessageTimeoutA(GetParent(list), WM_COMMAND,
+                                     MAKEWPARAM(static_cast<WORD>(id), LBN_SELCHANGE),
+                                     reinterpret_cast<LPARAM>(list), SMTO_ABORTIFHUNG,
+                                     kSendTimeoutMs, &result)) {
+                std::fprintf(stderr, "nolvara_driver: select %ld: no answer\n", id);
+                return 1;
+            }
+        }
+        if (!SendMessageTimeoutA(list, LB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                                 &result))
+            return 1;
+        long selected = static_cast<long>(static_cast<LRESULT>(result));
+        if (cmd == "selected") {
+            std::printf("%ld\n", selected);
+            return 0;
+        }
+        if (selected != index) {
+            std::fprintf(stderr, "nolvara_driver: select %ld: line %ld is selected instead of %ld\n",
+                         id, selected, index);
+            return 1;
+        }
+        return 0;
+    }
+
+    if (cmd == "reg-get" || cmd == "reg-values" || cmd == "reg-key-exists") {
+        bool escaped = cmd == "reg-get" && takeFlag(args, "--escaped");
+        if (args.size() != (cmd == "reg-get" ? 2u : 1u)) return usage();
+        Key key(args[0]);
+        if (cmd == "reg-key-exists") {
+            put(key.handle ? "exists" : "missing");
+            return key.handle ? 0 : 1;
+        }
+        if (!key.handle) {
+            std::fprintf(stderr, "nolvara_driver: HKLM\\%s: cannot open (error %ld)\n",
+                         args[0].c_str(), key.status);
+            return 1;
+        }
+        if (cmd == "reg-values") {
+            for (DWORD i = 0;; ++i) {
+                char name[16384];
+                DWORD length = sizeof name;
+                LONG status = RegEnumValueA(key.handle, i, name, &length, nullptr, nullptr, nullptr,
+                                            nullptr);
+                if (status == ERROR_NO_MORE_ITEMS) return 0;
+                if (status != ERROR_SUCCESS) {
+                    std::fprintf(stderr, "nolvara_driver: reg-values: error %ld\n", status);
+                    return 1;
+                }
+                put(std::string(name, length));
+            }
+        }
+        DWORD type = 0, size = 0;
+        LONG status = RegQueryValueExA(key.handle, args[1].c_str(), nullptr, &type, nullptr, &size);
+        std::vector<unsigned char> data(size);
+        if (status == ERROR_SUCCESS)
+            status = RegQueryValueExA(key.handle, args[1].c_str(), nullptr, &type, data.data(), &size);
+        if (status != ERROR_SUCCESS) {
+            std::fprintf(stderr, "nolvara_driver: HKLM\\%s value \"%s\": missing (error %ld)\n",
+                         args[0].c_str(), args[1].c_str(), status);
+            return 1;
+        }
+        data.resize(size);
+        put(formatValue(type, data, escaped));
+        return 0;
+    }
+
+    if (cmd == "dismiss-box") {
+        bool escaped = takeFlag(args, "--escaped");
+        long ms = 0;
+        if (args.size() != 1 || !parseNumber(args[0].c_str(), ms)) return usage();
+        HWND main = requireMain();
+        if (!main) return 1;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(main, &pid);
+        DWORD start = GetTickCount();
+        HWND box = nullptr;
+        if (!waitFor(ms, [&] { return (box = messageBox(pid)) != nullptr; })) {
+            std::fprintf(stderr, "nolvara_driver: dismiss-box: no message box after %ld ms\n", ms);
+            return 1;
+        }
+        // The box's text is the static control the system numbers 0xFFFF.
+        std::string title, text;
+        HWND label = GetDlgItem(box, 0xFFFF);
+        HWND ok = GetDlgItem(box, IDOK);
+        if (!windowText(box, title) || !label || !windowText(label, text) || !ok) {
+            std::fprintf(stderr, "nolvara_driver: dismiss-box: not a message box with an OK button\n");
+            return 1;
+        }
+        put(escaped ? escape(title) : title);
+        put(escaped ? escape(text) : text);
+        std::fflush(stdout);
+        // Posted as the button would: the box ends its own modal loop.
+        if (!PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok)))
+            return 1;
+        long left = std::max<long>(ms - static_cast<long>(GetTickCount() - start), 1000);
+        if (!waitFor(left, [&] { return !IsWindow(box) || !IsWindowVisible(box); })) {
+            std::fprintf(stderr, "nolvara_driver: dismiss-box: the box stays after OK\n");
+            return 1;
+        }
+        return 0;
+    }
+
+    if (cmd == "ping") {
+        long ms = 0;
+        if (args.size() != 2 || !parseNumber(args[1].c_str(), ms) || ms <= 0) return usage();
+        return echoOnce(args[0], static_cast<DWORD>(ms));
+    }
+
+    if (cmd == "wireless") {
+        if (!args.empty()) return usage();
+        std::printf("%s %s\n", startValueText().c_str(), serviceStateText().c_str());
+        return 0;
+    }
+
+    if (cmd == "wait-wireless" || cmd == "hold-wireless") {
+        long ms = 0;
+        if (args.size() != 3 || !parseNumber(args[2].c_str(), ms)) return usage();
+        const bool hold = cmd == "hold-wireless";
+        const ULONGLONG started = nowMs();
+        std::string start, state;
+        bool met = waitFor(ms, [&] {
+            start = startValueText();
+            state = serviceStateText();
+            bool as = start == args[0] && state == args[1];
+            return hold ? !as : as;
+        });
+        const ULONGLONG seen = nowMs();
+        if (hold) {
+            if (!met) return 0;
+            std::printf("%llu %s %s\n", seen - started, start.c_str(), state.c_str());
+            return 1;
+        }
+        const ULONGLONG program = programStartMs();
+        std::printf("%llu %lld %s %s\n", seen - started,
+                    program ? static_cast<long long>(seen - program) : -1LL, start.c_str(),
+                    state.c_str());
+        return met ? 0 : 1;
+    }
+
+    if (cmd == "handles") {
+        if (!args.empty()) return usage();
+        HWND main = requireMain();
+        if (!main) return 1;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(main, &pid);
+        long count = handleCount(pid);
+        if (count < 0) {
+            std::fprintf(stderr, "nolvara_driver: handles: the system's handle list cannot be read\n");
+            return 1;
+        }
+        std::printf("%ld\n", count);
         return 0;
     }
 

@@ -1,0 +1,38 @@
+// ICMP echo through the system's ICMP service.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace platform {
+
+enum class EchoStatus { EchoReply, Error, Timeout, DestinationUnreachable, TtlExceeded };
+
+struct EchoResult {
+    EchoStatus status = EchoStatus::Error;
+    std::uint32_t roundTripMs = 0;
+};
+
+// The request could not be sent (no route, the link is down, a host name that
+// does not resolve).
+class IcmpSendError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The system's ICMP service could not be opened at all.
+class IcmpOpenError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class IcmpEcho {
+public:
+    virtual ~IcmpEcho() = default;
+    // Sends one echo request with the time-to-live and waits up to timeoutMs
+    // for the answer. No answer in time is a Timeout result, not an error.
+    virtual EchoResult echo(const std::string& host, int ttl, int timeoutMs) = 0;
+};
+
+}  // namespace platform

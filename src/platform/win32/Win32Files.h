@@ -1,0 +1,93 @@
+// Files and folders, running processes and the shell's start of a file, on
+// Windows itself.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/FileSystem.h"
+#include "platform/Processes.h"
+#include "platform/Shell.h"
+
+namespace platform::win32 {
+
+// Owns one kernel handle and closes it exactly once. Functions that fail
+// answer either nullptr or INVALID_HANDLE_VALUE depending on the function;
+// both become the one empty state here.
+class KernelHandle {
+public:
+    KernelHandle() = default;
+    explicit KernelHandle(HANDLE handle) : handle_(normal(handle)) {}
+    ~KernelHandle() { reset(); }
+    KernelHandle(KernelHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    KernelHandle& operator=(KernelHandle&& other) noexcept {
+        if (this != &other) reset(std::exchange(other.handle_, nullptr));
+        return *this;
+    }
+    KernelHandle(const KernelHandle&) = delete;
+    KernelHandle& operator=(const KernelHandle&) = delete;
+
+    HANDLE get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+    void reset(HANDLE handle = nullptr) {
+        if (handle_ != nullptr) CloseHandle(handle_);
+        handle_ = normal(handle);
+    }
+
+private:
+    static HANDLE normal(HANDLE handle) {
+        return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+    }
+    HANDLE handle_ = nullptr;
+};
+
+using FileHandle = KernelHandle;
+using ProcessHandle = KernelHandle;
+using Snapshot = KernelHandle;
+
+class Win32FileSystem : public platform::FileSystem {
+public:
+    bool fileExists(const std::string& path) override;
+    bool folderExists(const std::string& path) override;
+    bool isReadOnly(const std::string& path) override;
+    bool setReadOnly(const std::string& path, bool readOnly) override;
+    bool deleteFile(const std::string& path) override;
+    bool copyFile(const std::string& source, const std::string& target, bool overwrite) override;
+    bool createFolder(const std::string& path) override;
+    bool removeFolder(const std::string& path) override;
+    bool writeFile(const std::string& path, const std::string& bytes) override;
+};
+
+class Win32Processes : public platform::Processes {
+public:
+    std::vector<platform::ProcessEntry> snapshot() override;
+    std::uint32_t currentProcessId() override;
+    // Needs the right to terminate the other process: an elevated program
+    // has it for every process of the machine's users.
+    bool terminate(std::uint32_t id) override;
+    // Lower case by the rules of the system's ANSI code page, which is how
+    // the system itself compares file names.
+    std::string toLower(const std::string& text) override;
+};
+
+class Win32Shell : public platform::Shell {
+public:
+    // The main window once it exists; the shell's own error boxes belong to it.
+    void setOwner(HWND owner) { owner_ = owner; }
+    HWND owner() const { return owner_; }
+
+    bool start(const std::string& file, const std::string& arguments) override;
+    bool openHidden(const std::string& file) override;
+
+private:
+    // A window that is gone could not own anything.
+    HWND liveOwner() const { return owner_ != nullptr && IsWindow(owner_) ? owner_ : nullptr; }
+
+    HWND owner_ = nullptr;
+};
+
+}  // namespace platform::win32

@@ -1,0 +1,171 @@
+#include "platform/win32/Win32Registry.h"
+
+namespace platform::win32 {
+
+namespace {
+
+// Key names are at most 255 characters long.
+constexpr DWORD kMaxKeyNameLength = 255;
+// Value names are at most 16383 characters long.
+constexpr DWORD kMaxValueNameLength = 16383;
+
+[[noreturn]] void fail(const std::string& what, const std::string& name, LONG error) {
+    throw platform::RegistryError(what + " \"" + name + "\" (error " + std::to_string(error) +
+                                  ").");
+}
+
+// RegDeleteKeyA refuses a key that still has subkeys, and RegDeleteTreeA came
+// only after XP, so the tree goes from the leaves up.
+bool deleteTree(HKEY parent, const std::string& name) {
+    {
+        RegKey key = RegKey::open(parent, name);
+        if (!key) return false;
+        // Names first, deletions after: deleting while enumerating would shift
+        // the indexes under the walk.
+        std::vector<std::string> children;
+        char child[kMaxKeyNameLength + 1];
+        for (DWORD index = 0;; ++index) {
+            DWORD length = sizeof child;
+            const LONG result =
+                RegEnumKeyExA(key.get(), index, child, &length, nullptr, nullptr, nullptr, nullptr);
+            if (result == ERROR_NO_MORE_ITEMS) break;
+            if (result != ERROR_SUCCESS) return false;
+            children.emplace_back(child, length);
+        }
+        // A subkey that stays behind makes the last step fail, which is the
+        // answer the caller gets.
+        for (const std::string& c : children) deleteTree(key.get(), c);
+    }
+    return RegDeleteKeyA(parent, name.c_str()) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+RegKey RegKey::open(HKEY parent, const std::string& subKey) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(parent, subKey.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return RegKey();
+    return RegKey(key);
+}
+
+RegKey RegKey::create(HKEY parent, const std::string& subKey) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(parent, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return RegKey();
+    return RegKey(key);
+}
+
+std::pair<HKEY, std::string> Win32RegistryAccessor::resolve(const std::string& key) const {
+    if (!key.empty() && key.front() == '\\') return {HKEY_LOCAL_MACHINE, key.substr(1)};
+    return {current(), key};
+}
+
+bool Win32RegistryAccessor::openKey(const std::string& key, bool create) {
+    const auto [parent, subKey] = resolve(key);
+    // The new key is opened before the old one closes: a relative name starts
+    // from the old one.
+    key_ = create ? RegKey::create(parent, subKey) : RegKey::open(parent, subKey);
+    return static_cast<bool>(key_);
+}
+
+void Win32RegistryAccessor::closeKey() { key_.reset(); }
+
+bool Win32RegistryAccessor::keyExists(const std::string& key) {
+    const auto [parent, subKey] = resolve(key);
+    HKEY opened = nullptr;
+    const LONG result = RegOpenKeyExA(parent, subKey.c_str(), 0, KEY_QUERY_VALUE, &opened);
+    const RegKey owner(result == ERROR_SUCCESS ? opened : nullptr);
+    // A key we may not read is there all the same.
+    return result == ERROR_SUCCESS || result == ERROR_ACCESS_DENIED;
+}
+
+bool Win32RegistryAccessor::deleteKey(const std::string& key) {
+    const auto [parent, subKey] = resolve(key);
+    // An empty name would stand for the parent itself.
+    if (subKey.empty()) return false;
+    return deleteTree(parent, subKey);
+}
+
+bool Win32RegistryAccessor::valueExists(const std::string& name) {
+    return RegQueryValueExA(current(), name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+}
+
+std::string Win32RegistryAccessor::readText(const std::string& name) {
+    const auto isText = [](DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; };
+    // The value can grow between asking its size and reading it; a few
+    // rounds are plenty.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD type = 0;
+        DWORD size = 0;
+        LONG result = RegQueryValueExA(current(), name.c_str(), nullptr, &type, nullptr, &size);
+        if (result != ERROR_SUCCESS) fail("Registry value cannot be read:", name, result);
+        if (!isText(type)) fail("Registry value is not text:", name, ERROR_INVALID_DATATYPE);
+        // One byte more than asked for, so a text stored without its zero
+        // still ends in one.
+        std::string data(size + 1, '\0');
+        DWORD read = size;
+        result = RegQueryValueExA(current(), name.c_str(), nullptr, &type,
+                                  reinterpret_cast<BYTE*>(data.data()), &read);
+        if (result == ERROR_MORE_DATA) continue;
+        if (result != ERROR_SUCCESS) fail("Registry value cannot be read:", name, result);
+        if (!isText(type)) fail("Registry value is not text:", name, ERROR_INVALID_DATATYPE);
+        data.resize(read);
+        const auto end = data.find('\0');
+        if (end != std::string::npos) data.resize(end);
+        return data;
+    }
+    fail("Registry value keeps changing:", name, ERROR_MORE_DATA);
+}
+
+std::int32_t Win32RegistryAccessor::readInteger(const std::string& name) {
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    const LONG result = RegQueryValueExA(current(), name.c_str(), nullptr, &type,
+                                         reinterpret_cast<BYTE*>(&value), &size);
+    if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA)
+        fail("Registry value cannot be read:", name, result);
+    if (result != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value)
+        fail("Registry value is not an integer:", name, ERROR_INVALID_DATATYPE);
+    return static_cast<std::int32_t>(value);
+}
+
+void Win32RegistryAccessor::writeText(const std::string& name, const std::string& value) {
+    // The terminating zero is part of the data, as readers of REG_SZ expect.
+    const LONG result = RegSetValueExA(current(), name.c_str(), 0, REG_SZ,
+                                       reinterpret_cast<const BYTE*>(value.c_str()),
+                                       static_cast<DWORD>(value.size() + 1));
+    if (result != ERROR_SUCCESS) fail("Registry value cannot be written:", name, result);
+}
+
+void Win32RegistryAccessor::writeInteger(const std::string& name, std::int32_t value) {
+    const DWORD data = static_cast<DWORD>(value);
+    const LONG result = RegSetValueExA(current(), name.c_str(), 0, REG_DWORD,
+                                       reinterpret_cast<const BYTE*>(&data), sizeof data);
+    if (result != ERROR_SUCCESS) fail("Registry value cannot be written:", name, result);
+}
+
+bool Win32RegistryAccessor::deleteValue(const std::string& name) {
+    return RegDeleteValueA(current(), name.c_str()) == ERROR_SUCCESS;
+}
+
+std::vector<std::string> Win32RegistryAccessor::valueNames() {
+    std::vector<std::string> names;
+    std::string name(kMaxValueNameLength + 1, '\0');
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(name.size());
+        const LONG result = RegEnumValueA(current(), index, name.data(), &length, nullptr, nullptr,
+                                          nullptr, nullptr);
+        if (result == ERROR_NO_MORE_ITEMS) return names;
+        if (result != ERROR_SUCCESS) fail("Registry values cannot be listed:", "", result);
+        names.emplace_back(name.data(), length);
+    }
+}
+
+std::unique_ptr<platform::RegistryAccessor> Win32Registry::open() {
+    return std::make_unique<Win32RegistryAccessor>();
+}
+
+}  // namespace platform::win32

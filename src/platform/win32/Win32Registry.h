@@ -1,0 +1,77 @@
+// The machine-wide registry on Windows, through the advapi32 key functions.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/Registry.h"
+
+namespace platform::win32 {
+
+// Owns one opened registry key and closes it exactly once. Never holds a
+// predefined root such as HKEY_LOCAL_MACHINE, which is not ours to close.
+class RegKey {
+public:
+    RegKey() = default;
+    explicit RegKey(HKEY key) : key_(key) {}
+    ~RegKey() { reset(); }
+    RegKey(RegKey&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
+    RegKey& operator=(RegKey&& other) noexcept {
+        if (this != &other) reset(std::exchange(other.key_, nullptr));
+        return *this;
+    }
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+
+    HKEY get() const { return key_; }
+    explicit operator bool() const { return key_ != nullptr; }
+    void reset(HKEY key = nullptr) {
+        if (key_ != nullptr) RegCloseKey(key_);
+        key_ = key;
+    }
+
+    // Full access, since the one open key of an accessor serves reads and
+    // writes alike. An empty key when the key cannot be opened.
+    static RegKey open(HKEY parent, const std::string& subKey);
+    // Creates the key and every missing key above it.
+    static RegKey create(HKEY parent, const std::string& subKey);
+
+private:
+    HKEY key_ = nullptr;
+};
+
+class Win32RegistryAccessor : public platform::RegistryAccessor {
+public:
+    bool openKey(const std::string& key, bool create) override;
+    void closeKey() override;
+    bool keyExists(const std::string& key) override;
+    bool deleteKey(const std::string& key) override;
+    bool valueExists(const std::string& name) override;
+    std::string readText(const std::string& name) override;
+    std::int32_t readInteger(const std::string& name) override;
+    void writeText(const std::string& name, const std::string& value) override;
+    void writeInteger(const std::string& name, std::int32_t value) override;
+    bool deleteValue(const std::string& name) override;
+    std::vector<std::string> valueNames() override;
+
+private:
+    // The open key, or the root while none is open.
+    HKEY current() const { return key_ ? key_.get() : HKEY_LOCAL_MACHINE; }
+    // The key a name starts from and the name below it: a leading "\" starts
+    // from the root, any other name from the open key.
+    std::pair<HKEY, std::string> resolve(const std::string& key) const;
+
+    RegKey key_;
+};
+
+class Win32Registry : public platform::Registry {
+public:
+    std::unique_ptr<platform::RegistryAccessor> open() override;
+};
+
+}  // namespace platform::win32

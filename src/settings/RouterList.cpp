@@ -1,0 +1,134 @@
+// The router list: the list box entries (a blank, then the address), their
+// stored form as values ip1, ip2, ... of the "IPList" subkey, and the panel
+// that edits them.
+#include <algorithm>
+#include <set>
+
+#include "settings/IpAddress.h"
+#include "settings/Store.h"
+#include "shell/TF_nolvara.h"
+
+namespace shell {
+
+namespace {
+constexpr const char* kListKey = "\\SOFTWARE\\Nolvara\\IPList";
+
+std::string valueName(int n) { return "ip" + std::to_string(n); }
+
+// A list line: one blank, then the address.
+std::string entryOf(const std::string& address) {
+    std::string entry(1, ' ');
+    entry += address;
+    return entry;
+}
+
+std::string lowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+}  // namespace
+
+std::string TF_nolvara::RouterAddress(int index) const { return list_ip.items().at(index).substr(1); }
+
+bool TF_nolvara::RouterListHolds(const std::string& address) const {
+    for (int i = 0; i < list_ip.count(); ++i)
+        if (RouterAddress(i) == address) return true;
+    return false;
+}
+
+void TF_nolvara::LoadIPList(platform::RegistryAccessor& reg) {
+    reg.openKey("IPList", true);
+    list_ip.clear();
+    for (int n = 1; reg.valueExists(valueName(n)); ++n) {
+        const std::string stored = reg.readText(valueName(n));
+        std::string normal = stored;
+        if (settings::IsValidIP(normal) && !RouterListHolds(stored)) list_ip.add(entryOf(normal));
+        E_routerip.setText("");
+    }
+}
+
+std::string TF_nolvara::RouterTransferText() const {
+    std::string text;
+    for (int i = 0; i < list_ip.count(); ++i) {
+        text += ';';
+        text += RouterAddress(i);
+    }
+    if (!text.empty()) text.erase(0, 1);
+    return text + ";";
+}
+
+void TF_nolvara::SaveIPList(const std::string& transferText) {
+    std::vector<std::string> addresses;
+    std::string rest = transferText == ";" ? std::string() : transferText;
+    while (!rest.empty()) {
+        const size_t end = rest.find(';');
+        addresses.push_back(rest.substr(0, end));
+        rest.erase(0, end == std::string::npos ? rest.size() : end + 1);
+    }
+    {
+        auto reg = platform.registry.open();
+        settings::Guarded([&] {
+            if (!reg->openKey(kListKey, true)) return;
+            // The new addresses are written over the old ones before anything
+            // is removed, so a failure part-way never loses stored addresses.
+            std::set<std::string> keep;
+            for (size_t i = 0; i < addresses.size(); ++i) {
+                reg->writeText(valueName(static_cast<int>(i) + 1), addresses[i]);
+                keep.insert(valueName(static_cast<int>(i) + 1));
+            }
+            for (const std::string& name : reg->valueNames())
+                if (keep.count(lowerAscii(name)) == 0) reg->deleteValue(name);
+        });
+    }
+    RemoveKeyIfDefault();
+}
+
+void TF_nolvara::MigrateRouterIP() {
+    auto reg = platform.registry.open();
+    settings::Guarded([&] {
+        if (!reg->openKey(settings::kSettingsKey, true) || !reg->valueExists("routerip")) return;
+        const std::string address = reg->readText("routerip");
+        reg->deleteValue("routerip");
+        reg->openKey("IPList", true);
+        int n = 1;
+        while (reg->valueExists(valueName(n))) ++n;
+        reg->writeText(valueName(n), address);
+    });
+}
+
+void TF_nolvara::E_routeripClick() {
+    if (E_routerip.text() == LookupText("routerinput")) E_routerip.setText("");
+}
+
+void TF_nolvara::B_addipClick() {
+    std::string normal = E_routerip.text();
+    if (settings::IsValidIP(normal) && !RouterListHolds(normal)) list_ip.add(entryOf(E_routerip.text()));
+    E_routerip.setFocus();
+}
+
+void TF_nolvara::B_ipdeleteClick() {
+    const int i = list_ip.itemIndex();
+    if (i < 0) return;
+    list_ip.remove(i);
+    if (list_ip.count() > 0) list_ip.setItemIndex(i < list_ip.count() ? i : i - 1);
+}
+
+void TF_nolvara::B_ipupClick() {
+    const int i = list_ip.itemIndex();
+    if (i <= 0) return;
+    list_ip.exchange(i, i - 1);
+}
+
+void TF_nolvara::B_ipdownClick() {
+    const int i = list_ip.itemIndex();
+    if (i < 0 || i >= list_ip.count() - 1) return;
+    list_ip.exchange(i, i + 1);
+}
+
+void TF_nolvara::B_saveipClick() {
+    SaveIPList(RouterTransferText());
+    ShowPanel("settings");
+}
+
+}  // namespace shell

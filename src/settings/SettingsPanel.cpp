@@ -1,0 +1,111 @@
+// The settings panel: Apply, the start-with-Windows entry, and the choice of
+// the install folder.
+#include <algorithm>
+
+#include "settings/Store.h"
+#include "shell/TF_nolvara.h"
+
+namespace shell {
+
+void TF_nolvara::Menu_settingsClick() { ShowPanel("settings"); }
+
+void TF_nolvara::Chk_autostartClick() { speed_installpath.setEnabled(Chk_autostart.checked()); }
+
+void TF_nolvara::speed_installpathClick() {
+    std::string folder = platform.dialogs.browseForFolder(speed_installpath.text(),
+                                                          LookupText("choose_installpath"));
+    if (folder.empty()) folder = state.installPath;
+    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    speed_installpath.setText(folder);
+}
+
+std::string TF_nolvara::RunEntryText() const {
+    // Windows splits an unquoted command at its first blank and would try
+    // C:\Program.exe for a folder under C:\Program Files\.
+    const std::string program = state.installPath + state.exeName;
+    std::string entry;
+    if (program.find(' ') != std::string::npos) {
+        entry += '"';
+        entry += program;
+        entry += '"';
+    } else {
+        entry = program;
+    }
+    return entry + " -hide";
+}
+
+void TF_nolvara::SetAutostart(int mode) {
+    const std::string chosen = speed_installpath.text();
+    bool endedRunningCopy = false;
+    // Only a run whose window may show moves the installation: the hidden,
+    // updater and uninstall runs never do.
+    if (mode == 1 && chosen != state.installPath && showMainForm) {
+        endedRunningCopy = TerminateByName(state.exeName);
+        platform.system.sleepMs(150);
+        DeleteFileForced(state.installPath + state.exeName);
+        platform.system.sleepMs(150);
+        RemoveFolder(state.installPath);
+        state.installPath = chosen;
+    }
+    if (endedRunningCopy) {
+        CopyFileNoOverwrite(platform.system.programPath(), state.installPath + state.exeName);
+        platform.system.sleepMs(100);
+        platform.shell.start(state.installPath + state.exeName, "-hide");
+    }
+    auto reg = platform.registry.open();
+    settings::Guarded([&] {
+        if (!reg->openKey(settings::kRunKey, true)) return;
+        if (mode == 1)
+            reg->writeText(settings::kRunValue, RunEntryText());
+        else
+            reg->deleteValue(settings::kRunValue);
+    });
+}
+
+void TF_nolvara::chk_dhcpClick() {
+    B_manageip.setEnabled(!chk_dhcp.checked());
+    B_dhcpconfig.setEnabled(chk_dhcp.checked());
+}
+
+void TF_nolvara::B_applyClick() {
+    state.checkForUpdate = Chk_update.checked();
+    if (radio_lang_english.checked())
+        state.language = "english";
+    else if (radio_lang_german.checked())
+        state.language = "german";
+
+    std::string delay;
+    for (char c : E_shutdowndelay.text())
+        if (c >= '0' && c <= '9') delay += c;
+    E_shutdowndelay.setText(delay.empty() ? std::string(1, '0') : delay);
+
+    const bool routerTarget = list_ip.count() > 0 || (chk_dhcp.checked() && !state.adapterName.empty());
+    if (routerTarget) {
+        SetAutostart(Chk_autostart.checked() ? 1 : 0);
+        SaveSettings(Chk_autostart.checked(), chk_restartservice.checked(), state.language);
+        LoadSettings();
+        ShowPanel("main");
+        L_Text.setText(LookupText("settingsapplied"));
+    } else {
+        SetAutostart(0);
+        platform.dialogs.messageBox(LookupText("novalidip"), core::kApplicationTitle,
+                                    platform::MessageIcon::None);
+        SaveSettings(state.autostart, chk_restartservice.checked(), state.language);
+    }
+    SaveIPList(RouterTransferText());
+    ApplyCaptions();
+    LoadSettings();
+    UpdateStatus();
+    RemoveKeyIfDefault();
+    if (state.autostart) {
+        CreateInstallFolder(state.installPath);
+        DeleteFileForced(state.installPath + state.exeName);
+        CopyFileNoOverwrite(platform.system.programPath(), state.installPath + state.exeName);
+        SetAutostart(1);
+    } else {
+        SetAutostart(0);
+    }
+    UpdateStatus();
+}
+
+}  // namespace shell

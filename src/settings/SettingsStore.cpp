@@ -1,0 +1,105 @@
+// The settings key in the machine-wide registry: loading it into the program
+// state and the settings panel, saving it, and removing it once every setting
+// is back at its default so that an untouched installation leaves nothing.
+#include "core/Convert.h"
+#include "settings/Store.h"
+#include "shell/TF_nolvara.h"
+
+namespace shell {
+
+using settings::kSettingsKey;
+
+std::string TF_nolvara::GetWindowsDir() {
+    std::string dir = platform.system.windowsDirectory();
+    while (!dir.empty() && dir.front() == ' ') dir.erase(dir.begin());
+    while (!dir.empty() && dir.back() == ' ') dir.pop_back();
+    if (dir.empty() || dir.back() != '\\') dir += '\\';
+    return dir;
+}
+
+std::string TF_nolvara::DefaultInstallPath() { return GetWindowsDir().substr(0, 3) + "Nolvara\\"; }
+
+void TF_nolvara::LoadSettings() {
+    auto reg = platform.registry.open();
+    // A key that cannot be opened reads as empty: every value takes its default.
+    const bool opened = reg->openKey(kSettingsKey, true);
+    settings::Guarded([&] {
+        const std::int32_t storedAutostart =
+            reg->valueExists("autostart") ? reg->readInteger("autostart") : 0;
+        SetAutostart(storedAutostart);
+        if (reg->valueExists("language")) state.language = reg->readText("language");
+        if (state.language != "german" && state.language != "english") state.language = "english";
+        ApplyCaptions();
+        if (state.language == "german")
+            radio_lang_german.setChecked(true);
+        else
+            radio_lang_english.setChecked(true);
+        if (reg->valueExists("use_dhcp")) chk_dhcp.setChecked(reg->readInteger("use_dhcp") == 1);
+        if (reg->valueExists("adapter")) state.adapterName = reg->readText("adapter");
+        const std::int32_t restart =
+            reg->valueExists("restartservice") ? reg->readInteger("restartservice") : 1;
+        chk_restartservice.setChecked(restart == 1);
+        state.installPath =
+            reg->valueExists("installpath") ? reg->readText("installpath") : DefaultInstallPath();
+        speed_installpath.setText(state.installPath);
+        state.shutdownDelay =
+            reg->valueExists("shutdowndelay") ? reg->readInteger("shutdowndelay") : 30;
+        E_shutdowndelay.setText(std::to_string(state.shutdownDelay));
+        state.autostart = storedAutostart == 1;
+        state.installedVersion = reg->valueExists("version") ? reg->readInteger("version") : 1;
+        const std::int32_t update =
+            reg->valueExists("checkforupdate") ? reg->readInteger("checkforupdate") : 0;
+        state.checkForUpdate = update == 1;
+        if (opened)
+            LoadIPList(*reg);
+        else
+            list_ip.clear();
+        Chk_autostart.setChecked(state.autostart);
+        speed_installpath.setEnabled(Chk_autostart.checked());
+        Chk_update.setChecked(state.checkForUpdate);
+    });
+}
+
+void TF_nolvara::SaveSettings(bool autostart, bool restartService, const std::string& language) {
+    {
+        auto reg = platform.registry.open();
+        settings::Guarded([&] {
+            if (!reg->openKey(kSettingsKey, true)) return;
+            reg->writeText("language", language);
+            reg->writeInteger("autostart", autostart ? 1 : 0);
+            reg->writeInteger("restartservice", restartService ? 1 : 0);
+            if (chk_dhcp.checked()) {
+                const std::string chosen = AdapterQuery("showadapterinfo", "adaptername");
+                reg->writeText("adapter",
+                               chosen.empty() && !state.adapterName.empty() ? state.adapterName
+                                                                            : chosen);
+                reg->writeInteger("use_dhcp", 1);
+            } else {
+                reg->writeInteger("use_dhcp", 0);
+            }
+            reg->writeText("installpath", state.installPath);
+            reg->writeInteger("shutdowndelay", core::StrToInt(E_shutdowndelay.text()));
+            reg->writeInteger("checkforupdate", state.checkForUpdate ? 1 : 0);
+            reg->writeInteger("version", state.programVersion);
+        });
+    }
+    RemoveKeyIfDefault();
+}
+
+bool TF_nolvara::SettingsAreDefault() {
+    return !Chk_autostart.checked() && chk_restartservice.checked() && !Chk_update.checked() &&
+           state.installPath == DefaultInstallPath() && state.language == "english" &&
+           !chk_dhcp.checked() && list_ip.count() == 0 && E_shutdowndelay.text() == "30" &&
+           E_routerip.text() == LookupText("routerinput");
+}
+
+void TF_nolvara::RemoveKeyIfDefault() {
+    if (!SettingsAreDefault()) return;
+    auto reg = platform.registry.open();
+    settings::Guarded([&] {
+        // Deleted once; a key that survives stays until the next save.
+        if (reg->openKey("SOFTWARE", false)) reg->deleteKey("Nolvara");
+    });
+}
+
+}  // namespace shell

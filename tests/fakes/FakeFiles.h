@@ -1,0 +1,83 @@
+// In-memory files and folders, processes and shell starts.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/FileSystem.h"
+#include "platform/Processes.h"
+#include "platform/Shell.h"
+
+namespace fakes {
+
+// Paths compare without regard to case, as on Windows. A folder path is kept
+// with its final backslash.
+class FakeFileSystem : public platform::FileSystem {
+public:
+    struct File {
+        std::string bytes;
+        bool readOnly = false;
+    };
+    FakeFileSystem() { folders_.insert("c:\\"); }
+
+    bool fileExists(const std::string& path) override { return files_.count(key(path)) > 0; }
+    bool folderExists(const std::string& path) override { return folders_.count(folderKey(path)) > 0; }
+    bool isReadOnly(const std::string& path) override;
+    bool setReadOnly(const std::string& path, bool readOnly) override;
+    bool deleteFile(const std::string& path) override;
+    bool copyFile(const std::string& source, const std::string& target, bool overwrite) override;
+    bool createFolder(const std::string& path) override;
+    bool removeFolder(const std::string& path) override;
+    bool writeFile(const std::string& path, const std::string& bytes) override;
+
+    // Test set-up and inspection.
+    void addFile(const std::string& path, const std::string& bytes, bool readOnly = false);
+    void addFolder(const std::string& path) { folders_.insert(folderKey(path)); }
+    const File* file(const std::string& path) const;
+    // Files that cannot be deleted, as while a process runs them.
+    std::set<std::string> locked;
+    void lock(const std::string& path) { locked.insert(key(path)); }
+
+private:
+    static std::string key(const std::string& path);
+    static std::string folderKey(const std::string& path);
+    static std::string parentOf(const std::string& path);
+    std::map<std::string, File> files_;
+    std::set<std::string> folders_;
+};
+
+class FakeProcesses : public platform::Processes {
+public:
+    std::vector<platform::ProcessEntry> snapshot() override { return running; }
+    std::uint32_t currentProcessId() override { return self; }
+    bool terminate(std::uint32_t id) override;
+    std::string toLower(const std::string& text) override;
+
+    std::vector<platform::ProcessEntry> running;
+    std::uint32_t self = 1;
+    std::set<std::uint32_t> protectedIds;  // cannot be ended
+    std::vector<std::uint32_t> terminated;
+};
+
+class FakeShell : public platform::Shell {
+public:
+    struct Start {
+        std::string file;
+        std::string arguments;
+        bool hidden;
+    };
+    bool start(const std::string& file, const std::string& arguments) override {
+        starts.push_back({file, arguments, false});
+        return true;
+    }
+    bool openHidden(const std::string& file) override {
+        starts.push_back({file, "", true});
+        return true;
+    }
+    std::vector<Start> starts;
+};
+
+}  // namespace fakes

@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include "ProgramRig.h"
+
+namespace {
+
+constexpr const char* kKey = "SOFTWARE\\Nolvara";
+constexpr const char* kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kSelf = "C:\\Tools\\P_nolvara.exe";
+
+class SettingsPanel : public testing::Test {
+protected:
+    SettingsPanel() { p.world.files.addFile(kSelf, "program"); }
+    fakes::FakeRegistry& reg() { return p.world.registry; }
+    ProgramRig p;
+};
+
+TEST_F(SettingsPanel, ApplyWithoutRouterTargetWarnsAndKeepsStartWithWindows) {
+    reg().setInteger(kKey, "autostart", 1);
+    reg().setInteger(kKey, "version", 6);
+    p.start();
+    auto& w = p.window;
+    w.Menu_settings.click();
+    w.Chk_autostart.setChecked(false);
+    w.radio_lang_german.click();
+    w.b_apply.click();
+
+    ASSERT_EQ(p.world.dialogs.shown.size(), 1u);
+    EXPECT_EQ(p.world.dialogs.shown[0].text,
+              "                   Es wurde keine g\xFCltige IP eingetragen!\r\n"
+              "\xD6" "ffnen Sie das IP-Adress Management um dies nachzuholen.")
+        << "the language chosen on the panel already speaks";
+    EXPECT_EQ(p.world.dialogs.shown[0].icon, platform::MessageIcon::None);
+    EXPECT_EQ(reg().get(kKey, "autostart")->number, 1) << "the unchecked box is not stored";
+    EXPECT_EQ(reg().get(kRun, "Nolvara")->text, "C:\\Nolvara\\P_nolvara.exe -hide");
+    EXPECT_EQ(reg().get(kKey, "language")->text, "german");
+    EXPECT_EQ(w.Menu_file.caption(), "&Datei");
+    EXPECT_TRUE(w.box_settings.visible()) << "the panel stays";
+}
+
+TEST_F(SettingsPanel, ApplyInstallsTheCopyAndWritesTheRunEntry) {
+    p.start();
+    auto& w = p.window;
+    w.Chk_autostart.click();
+    EXPECT_TRUE(w.speed_installpath.enabled());
+    w.E_routerip.type("192.168.0.1");
+    w.B_addip.click();
+    w.B_saveip.click();
+    w.E_shutdowndelay.type("3a0");
+    w.b_apply.click();
+
+    EXPECT_EQ(w.E_shutdowndelay.text(), "30");
+    EXPECT_EQ(w.L_Text.text(), "New settings have been applied!");
+    EXPECT_EQ(reg().get(kKey, "shutdowndelay")->number, 30);
+    EXPECT_EQ(reg().get(kKey, "autostart")->number, 1);
+    EXPECT_EQ(reg().get("SOFTWARE\\Nolvara\\IPList", "ip1")->text, "192.168.0.1");
+    EXPECT_EQ(reg().get(kRun, "Nolvara")->text, "C:\\Nolvara\\P_nolvara.exe -hide");
+    ASSERT_NE(p.world.files.file("C:\\Nolvara\\P_nolvara.exe"), nullptr);
+    EXPECT_EQ(p.world.files.file("C:\\Nolvara\\P_nolvara.exe")->bytes, "program");
+
+    w.Chk_autostart.click();
+    w.E_shutdowndelay.type("abc");
+    w.b_apply.click();
+    EXPECT_TRUE(p.world.dialogs.shown.empty());
+    EXPECT_EQ(w.E_shutdowndelay.text(), "0");
+    EXPECT_EQ(reg().get(kKey, "shutdowndelay")->number, 0);
+    EXPECT_FALSE(reg().get(kRun, "Nolvara"));
+    EXPECT_NE(p.world.files.file("C:\\Nolvara\\P_nolvara.exe"), nullptr) << "the copy stays";
+}
+
+TEST_F(SettingsPanel, ApplyInDhcpModeWithAnAdapterNeedsNoRouterList) {
+    p.start();
+    p.window.chk_dhcp.click();
+    p.window.state.adapterName = "{A1}";
+    p.window.b_apply.click();
+    EXPECT_TRUE(p.world.dialogs.shown.empty());
+    EXPECT_EQ(reg().get(kKey, "adapter")->text, "{A1}");
+}
+
+TEST_F(SettingsPanel, RunEntryQuotesAFolderWithBlanks) {
+    p.start();
+    auto& w = p.window;
+    w.Chk_autostart.click();
+    p.world.dialogs.chosenFolder = "C:\\Program Files\\Nolvara";
+    w.speed_installpath.click();
+    EXPECT_EQ(w.speed_installpath.text(), "C:\\Program Files\\Nolvara\\");
+    EXPECT_EQ(p.world.dialogs.browsed.back().instruction, "Choose destination folder for installation");
+    w.list_ip.add(" 10.0.0.1");
+    w.B_saveip.click();
+    p.world.files.addFolder("C:\\Program Files\\");
+    w.b_apply.click();
+    EXPECT_EQ(reg().get(kRun, "Nolvara")->text, "\"C:\\Program Files\\Nolvara\\P_nolvara.exe\" -hide");
+    EXPECT_NE(p.world.files.file("C:\\Program Files\\Nolvara\\P_nolvara.exe"), nullptr);
+}
+
+TEST_F(SettingsPanel, FolderDialogCancelOrNoPathKeepsAUsableFolder) {
+    p.start();
+    auto& w = p.window;
+    w.Chk_autostart.click();
+    p.world.dialogs.chosenFolder.reset();  // cancelled: the dialog hands back the initial folder
+    w.speed_installpath.click();
+    EXPECT_EQ(w.speed_installpath.text(), "C:\\Nolvara\\");
+    EXPECT_EQ(p.world.dialogs.browsed.back().initial, "C:\\Nolvara\\");
+    p.world.dialogs.chosenFolder = "";  // something without a file-system path
+    w.speed_installpath.click();
+    EXPECT_EQ(w.speed_installpath.text(), "C:\\Nolvara\\");
+}
+
+TEST_F(SettingsPanel, MovingTheInstallFolderEndsAndRestartsTheHiddenCopy) {
+    reg().setInteger(kKey, "autostart", 1);
+    reg().setInteger(kKey, "version", 6);
+    reg().setText("SOFTWARE\\Nolvara\\IPList", "ip1", "10.0.0.1");
+    p.world.files.addFile("C:\\Nolvara\\P_nolvara.exe", "old");
+    p.world.files.addFolder("D:\\");
+    p.world.processes.running = {{1, "P_nolvara.exe"}, {7, "explorer.exe"}, {9, "P_NOLVARA.EXE"}};
+    p.start();
+    auto& w = p.window;
+    p.world.dialogs.chosenFolder = "D:\\Nol";
+    w.speed_installpath.click();
+    w.b_apply.click();
+
+    EXPECT_EQ(p.world.processes.terminated, (std::vector<std::uint32_t>{9})) << "never itself";
+    EXPECT_EQ(p.world.files.file("C:\\Nolvara\\P_nolvara.exe"), nullptr);
+    EXPECT_FALSE(p.world.files.folderExists("C:\\Nolvara\\"));
+    EXPECT_EQ(w.state.installPath, "D:\\Nol\\");
+    EXPECT_EQ(reg().get(kRun, "Nolvara")->text, "D:\\Nol\\P_nolvara.exe -hide");
+    EXPECT_EQ(reg().get(kKey, "installpath")->text, "D:\\Nol\\");
+    EXPECT_NE(p.world.files.file("D:\\Nol\\P_nolvara.exe"), nullptr) << "placed by the refresh";
+    ASSERT_FALSE(p.world.shell.starts.empty());
+    EXPECT_EQ(p.world.shell.starts[0].file, "D:\\Nol\\P_nolvara.exe");
+    EXPECT_EQ(p.world.shell.starts[0].arguments, "-hide");
+}
+
+TEST(FileOps, CreateInstallFolderBuildsEveryMissingLevelOfAValidPath) {
+    ProgramRig p;
+    p.window.CreateInstallFolder("C:/a//b\\c");
+    EXPECT_TRUE(p.world.files.folderExists("C:\\a\\"));
+    EXPECT_TRUE(p.world.files.folderExists("C:\\a\\b\\c\\"));
+    p.window.CreateInstallFolder("a\\b");
+    EXPECT_FALSE(p.world.files.folderExists("a\\"));
+    p.window.RemoveFolder("C:\\a\\b\\c");
+    EXPECT_FALSE(p.world.files.folderExists("C:\\a\\b\\c\\"));
+    p.window.RemoveFolder("C:\\a");
+    EXPECT_TRUE(p.world.files.folderExists("C:\\a\\")) << "only an empty folder goes";
+}
+
+TEST(FileOps, DeleteFileForcedClearsReadOnlyAndTerminateSkipsWhatItCannotEnd) {
+    ProgramRig p;
+    p.world.files.addFile("C:\\Nolvara\\P_nolvara.exe", "x", true);
+    p.window.DeleteFileForced("C:\\Nolvara\\P_nolvara.exe");
+    EXPECT_EQ(p.world.files.file("C:\\Nolvara\\P_nolvara.exe"), nullptr);
+
+    p.world.processes.running = {{5, "p_nolvara.exe"}, {6, "p_nolvara.exe"}};
+    p.world.processes.protectedIds = {5};
+    EXPECT_TRUE(p.window.TerminateByName("P_NOLVARA.exe"));
+    EXPECT_EQ(p.world.processes.terminated, (std::vector<std::uint32_t>{6}));
+    EXPECT_FALSE(p.window.TerminateByName("P_NOLVARA.exe"));
+}
+
+}  // namespace
