@@ -10,7 +10,9 @@
 #include "platform/win32/Win32Dialogs.h"
 #include "platform/win32/Win32Files.h"
 #include "platform/win32/Win32Form.h"
+#include "platform/win32/Win32Icmp.h"
 #include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32System.h"
 #include "shell/TF_nolvara.h"
 
@@ -26,7 +28,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         platform::win32::Win32Processes processes;
         // Not named "shell": that is the namespace of the window.
         platform::win32::Win32Shell launcher;
-        platform::Platform platform{system, dialogs, registry, files, processes, launcher};
+        platform::win32::Win32ServiceManager services;
+        platform::win32::Win32IcmpEcho icmp;
+        platform::Platform platform{system,    dialogs,  registry, files,
+                                    processes, launcher, services, icmp};
 
         shell::TF_nolvara window(platform);
         platform::win32::Win32Form binding(window, instance);

@@ -5,10 +5,6 @@
 
 namespace shell {
 
-void TF_nolvara::RefreshInstalledCopy() {}
-
-void TF_nolvara::UpdateStatus() {}
-
 void TF_nolvara::ClearUpdateRest() {}
 
 void TF_nolvara::RunUpdater() { platform.system.requestTerminate(); }
@@ -17,7 +13,7 @@ void TF_nolvara::RunUninstallStage() { platform.system.requestTerminate(); }
 
 void TF_nolvara::ParseCommandLine() { platform.system.requestTerminate(); }
 
-void TF_nolvara::T_pingTimer() {}
+void TF_nolvara::PeriodicUpdateCheck() {}
 
 // The adapter list is not read yet: no adapter is ever chosen.
 std::string TF_nolvara::AdapterQuery(const std::string&, const std::string&) { return {}; }

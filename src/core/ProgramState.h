@@ -13,6 +13,13 @@ inline constexpr const char* kVersionText = " Version 1.23";
 inline constexpr std::int32_t kProgramVersion = 6;
 inline constexpr const char* kExeName = "P_nolvara.exe";
 inline constexpr const char* kApplicationTitle = "Nolvara";
+inline constexpr const char* kServiceName = "WZCSVC";
+
+// Start modes of the wireless service that the program's decisions test; 5 is
+// the program's own value for a start mode that cannot be read.
+inline constexpr std::int32_t kStartModeAutomatic = 2;
+inline constexpr std::int32_t kStartModeDisabled = 4;
+inline constexpr std::int32_t kStartModeUnreadable = 5;
 
 struct ProgramState {
     bool autostart = false;

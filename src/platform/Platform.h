@@ -3,8 +3,10 @@
 
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/IcmpEcho.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
+#include "platform/ServiceManager.h"
 #include "platform/Shell.h"
 #include "platform/System.h"
 
@@ -17,6 +19,8 @@ struct Platform {
     FileSystem& files;
     Processes& processes;
     Shell& shell;
+    ServiceManager& services;
+    IcmpEcho& icmp;
 };
 
 }  // namespace platform

@@ -46,3 +46,22 @@ void TF_nolvara::RemoveFolder(const std::string& path) {
 }
 
 }  // namespace shell
+
+namespace shell {
+
+// The installed copy is renewed from the running file whenever start with
+// Windows is on. While a process runs the installed copy its file cannot be
+// deleted, so the copy fails too and nothing changes.
+void TF_nolvara::RefreshInstalledCopy() {
+    if (state.autostart) {
+        const std::string installed = state.installPath + state.exeName;
+        CreateInstallFolder(state.installPath);
+        DeleteFileForced(installed);
+        CopyFileNoOverwrite(platform.system.programPath(), installed);
+        SetAutostart(1);
+    } else {
+        SetAutostart(0);
+    }
+}
+
+}  // namespace shell

@@ -82,7 +82,17 @@ void TF_nolvara::wireHandlers() {
     B_ipdown.onClick = [this] { B_ipdownClick(); };
     B_saveip.onClick = [this] { B_saveipClick(); };
 
+    onQueryEndSession = [this] { return ShutdownQueryHandler(); };
+    Menu_autocontrol.onClick = [this] { Menu_autocontrolClick(); };
+    ui::MenuItem* statusItems[] = {&Menu_status0, &Menu_status1, &Menu_status2, &Menu_status3,
+                                   &Menu_status4};
+    for (std::int32_t mode = 0; mode < 5; ++mode)
+        statusItems[mode]->onClick = [this, mode] { Menu_statusClick(mode); };
+    ICMP.onReply = [this](const core::EchoResult& reply) { ICMPReply(reply); };
+
     T_ping.onTimer = [this] { T_pingTimer(); };
+    T_shutdowndelay.onTimer = [this] { T_shutdowndelayTimer(); };
+    T_servicestart.onTimer = [this] { T_servicestartTimer(); };
     T_fadein.onTimer = [this] { T_fadeinTimer(); };
     T_fadeout.onTimer = [this] { T_fadeoutTimer(); };
 }

@@ -164,17 +164,36 @@ public:
     void CreateInstallFolder(const std::string& path);
     void RemoveFolder(const std::string& path);
 
+    // ---- Service start mode and control (service/) ----
+    std::int32_t ReadStartMode();
+    void WriteStartMode(std::int32_t mode);
+    bool StartWirelessService(const std::string& machine, const std::string& service);
+    bool StopWirelessService(const std::string& machine, const std::string& service);
+    void ApplyStartMode(std::int32_t mode);
+    void T_shutdowndelayTimer();
+    void T_servicestartTimer();
+    void Menu_statusClick(std::int32_t mode);
+
+    // ---- Probe loop and automatic control (core/ProbeLoop.cpp, core/AutoControl.cpp) ----
+    void T_pingTimer();
+    void ProbeHost();
+    void ICMPReply(const core::EchoResult& reply);
+    void StartConnectionLossHandling();
+    void UpdateStatus();
+    void Menu_autocontrolClick();
+    bool ShutdownQueryHandler();
+
     // ---- Steps whose work arrives with later parts of the program ----
     void RefreshInstalledCopy();
-    void UpdateStatus();
     void ClearUpdateRest();
     void RunUpdater();
     void RunUninstallStage();
     void ParseCommandLine();
-    void T_pingTimer();
+    void PeriodicUpdateCheck();
     std::string AdapterQuery(const std::string& command, const std::string& argument);
 
 private:
+    void ApplyStartModeOnce(std::int32_t mode, bool mayRetry);
     void buildMenu();
     void wireHandlers();
 };

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fakes/FakeFiles.h"
+#include "fakes/FakeNetwork.h"
 #include "fakes/FakeRegistry.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
@@ -115,7 +116,9 @@ struct HeadlessWorld {
     FakeFileSystem files;
     FakeProcesses processes;
     FakeShell shell;
-    platform::Platform platform{system, dialogs, registry, files, processes, shell};
+    FakeServiceManager services{clock};
+    FakeIcmp icmp{clock};
+    platform::Platform platform{system, dialogs, registry, files, processes, shell, services, icmp};
 
     // Runs the event loop; it ends once the end of the program was requested.
     void runFor(int ms) {

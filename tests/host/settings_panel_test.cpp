@@ -158,3 +158,25 @@ TEST(FileOps, DeleteFileForcedClearsReadOnlyAndTerminateSkipsWhatItCannotEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(InstalledCopy, StartUpRenewsAnIdleCopyAndLeavesARunningOneAlone) {
+    constexpr const char* kCopy = "C:\\Nolvara\\P_nolvara.exe";
+    for (bool running : {false, true}) {
+        ProgramRig p;
+        p.world.files.addFile("C:\\Tools\\P_nolvara.exe", "new");
+        p.world.files.addFile(kCopy, "old", true);
+        if (running) p.world.files.lock(kCopy);
+        p.world.registry.setInteger("SOFTWARE\\Nolvara", "autostart", 1);
+        p.start();
+        EXPECT_EQ(p.world.files.file(kCopy)->bytes, running ? "old" : "new") << running;
+        EXPECT_EQ(p.world.registry.get(kRun, "Nolvara")->text, "C:\\Nolvara\\P_nolvara.exe -hide");
+    }
+    ProgramRig p;
+    p.world.files.addFile("C:\\Tools\\P_nolvara.exe", "new");
+    p.start();
+    EXPECT_EQ(p.world.files.file(kCopy), nullptr) << "without start with Windows nothing is placed";
+}
+
+}  // namespace

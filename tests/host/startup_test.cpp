@@ -14,7 +14,7 @@ TEST(Startup, InteractiveRunOpensWithVersionCaptionAndAboutPage) {
 
     EXPECT_EQ(w.caption(), "Nolvara |  Version 1.23");
     EXPECT_EQ(w.Statusbar.panelText(1), " Version 1.23");
-    EXPECT_EQ(w.Statusbar.panelText(0), "Status");
+    EXPECT_EQ(w.Statusbar.panelText(0), " Wireless Zero is not available") << "no service here";
     EXPECT_EQ(w.outerWidth(), 425);
     EXPECT_EQ(w.outerHeight(), 255);
     for (const ui::GroupBox* box : {&w.box_settings, &w.box_routerip, &w.box_dhcp, &w.box_manupdate}) {

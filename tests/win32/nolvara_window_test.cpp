@@ -13,7 +13,9 @@
 #include "platform/Platform.h"
 #include "platform/win32/Win32Dialogs.h"
 #include "platform/win32/Win32Files.h"
+#include "platform/win32/Win32Icmp.h"
 #include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Form.h"
 #include "platform/win32/Win32System.h"
 #include "shell/TF_nolvara.h"
@@ -48,7 +50,10 @@ protected:
     platform::win32::Win32FileSystem files;
     platform::win32::Win32Processes processes;
     platform::win32::Win32Shell launcher;
-    platform::Platform platform{system, dialogs, registry, files, processes, launcher};
+    platform::win32::Win32ServiceManager services;
+    platform::win32::Win32IcmpEcho icmp;
+    platform::Platform platform{system,    dialogs,  registry, files,
+                                processes, launcher, services, icmp};
     shell::TF_nolvara window{platform};
     Win32Form binding{window, GetModuleHandleA(nullptr)};
 

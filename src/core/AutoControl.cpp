@@ -1,0 +1,55 @@
+// The status line and Control menu, the hand-over from the window to a hidden
+// automatic-control process, and what that process does when the session ends.
+#include "shell/TF_nolvara.h"
+
+namespace shell {
+
+void TF_nolvara::UpdateStatus() {
+    const std::int32_t mode = ReadStartMode();
+    Statusbar.setPanelText(0, LookupText("status" + std::to_string(mode)));
+    state.startMode = mode;
+    ui::MenuItem* items[] = {&Menu_status0, &Menu_status1, &Menu_status2, &Menu_status3,
+                             &Menu_status4};
+    for (ui::MenuItem* item : items) item->setEnabled(true);
+    Menu_autocontrol.setEnabled(true);
+    Menu_uninstall.setEnabled(platform.files.fileExists(state.installPath + state.exeName));
+    if (mode >= 0 && mode <= 4) {
+        // The current mode shows and cannot be chosen again.
+        items[mode]->setEnabled(false);
+        items[mode]->setChecked(true);
+    } else if (mode == core::kStartModeUnreadable) {
+        for (ui::MenuItem* item : items) item->setEnabled(false);
+        Menu_autocontrol.setEnabled(false);
+    }
+}
+
+void TF_nolvara::Menu_autocontrolClick() {
+    ShowPanel("main");
+    const bool canEnable =
+        (list_ip.count() > 0 && state.startMode != core::kStartModeUnreadable) || chk_dhcp.checked();
+    if (!canEnable) {
+        E_routerip.setText(LookupText("routerinput"));
+        ShowPanel("settings");
+        return;
+    }
+    platform.files.createFolder(state.installPath);
+    CopyFileNoOverwrite(platform.system.programPath(), state.installPath + state.exeName);
+    SaveSettings(true, chk_restartservice.checked(), state.language);
+    platform.dialogs.messageBox(LookupText("enable_automatic"), core::kApplicationTitle,
+                                platform::MessageIcon::None);
+    platform.shell.start(state.installPath + state.exeName, "-hide");
+    platform.system.sleepMs(100);
+    close();
+    state.autoControl = true;
+}
+
+bool TF_nolvara::ShutdownQueryHandler() {
+    if (state.autoControl) {
+        WriteStartMode(core::kStartModeAutomatic);
+        UpdateStatus();
+    }
+    close();
+    return true;
+}
+
+}  // namespace shell

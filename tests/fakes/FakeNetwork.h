@@ -1,0 +1,75 @@
+// A wireless service behind a fake service manager, and a fake ICMP service
+// whose answers the test scripts.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/IcmpEcho.h"
+#include "platform/ServiceManager.h"
+
+namespace fakes {
+
+class VirtualClock;
+
+class FakeServiceManager : public platform::ServiceManager {
+public:
+    explicit FakeServiceManager(VirtualClock& clock) : clock_(clock) {}
+
+    std::unique_ptr<platform::ServiceConnection> open(const std::string& machine,
+                                                      const std::string& service,
+                                                      Access access) override;
+
+    // The service as it stands; absent means it is not installed.
+    bool installed = true;
+    std::uint32_t state = platform::kServiceStopped;
+    // A start the manager accepts but after which the service stops again.
+    bool startFails = false;
+    // A start that stays pending with a checkpoint that never goes back.
+    bool startHangs = false;
+    std::string expectedMachine = "TESTHOST";
+
+    int starts = 0;
+    int stops = 0;
+    int queries = 0;
+    int openConnections = 0;
+    std::vector<std::string> openedWith;  // machine names asked for
+
+    VirtualClock& clock() { return clock_; }
+
+private:
+    VirtualClock& clock_;
+};
+
+class FakeIcmp : public platform::IcmpEcho {
+public:
+    explicit FakeIcmp(VirtualClock& clock) : clock_(clock) {}
+
+    struct Request {
+        std::string host;
+        int ttl;
+        int timeoutMs;
+    };
+    // How each host answers; a host without an entry times out.
+    struct Answer {
+        platform::EchoStatus status = platform::EchoStatus::EchoReply;
+        std::uint32_t roundTripMs = 1;
+        bool sendFails = false;
+    };
+    platform::EchoResult echo(const std::string& host, int ttl, int timeoutMs) override;
+    void answer(const std::string& host, Answer a);
+    void silence(const std::string& host);
+    // Every request fails to send, as when the link is down.
+    bool linkDown = false;
+    std::vector<Request> requests;
+
+private:
+    VirtualClock& clock_;
+    std::vector<std::pair<std::string, Answer>> answers_;
+};
+
+}  // namespace fakes
