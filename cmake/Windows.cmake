@@ -3,7 +3,7 @@
 add_compile_definitions(_WIN32_WINNT=${NOLVARA_WINNT} WINVER=${NOLVARA_WINNT} _WIN32_IE=0x0600
                         WIN32_LEAN_AND_MEAN NOMINMAX)
 # The C++ runtime is linked in, so the program needs nothing beyond the system's DLLs.
-add_link_options(-static -static-libgcc -static-libstdc++)
+add_link_options(-static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
 
 file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
 add_library(nolvara_win32 STATIC ${WIN32_SOURCES})
@@ -56,6 +56,7 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     add_executable(${tool} ${tool_source})
     target_compile_options(${tool} PRIVATE ${WARNINGS})
     target_link_libraries(${tool} PRIVATE user32 kernel32 advapi32)
+    target_include_directories(${tool} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
     set_target_properties(${tool} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e-tools)
   endforeach()
 

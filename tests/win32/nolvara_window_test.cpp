@@ -10,14 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Platform.h"
-#include "platform/win32/Win32Dialogs.h"
-#include "platform/win32/Win32Files.h"
-#include "platform/win32/Win32Icmp.h"
-#include "platform/win32/Win32Registry.h"
-#include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Form.h"
-#include "platform/win32/Win32System.h"
+#include "platform/win32/Win32Platform.h"
 #include "shell/TF_nolvara.h"
 #include "win32/Win32Rig.h"
 
@@ -44,17 +38,8 @@ RECT clientRectIn(HWND child) {
 
 class NolvaraWindow : public testing::Test {
 protected:
-    platform::win32::Win32System system;
-    platform::win32::Win32Dialogs dialogs;
-    platform::win32::Win32Registry registry;
-    platform::win32::Win32FileSystem files;
-    platform::win32::Win32Processes processes;
-    platform::win32::Win32Shell launcher;
-    platform::win32::Win32ServiceManager services;
-    platform::win32::Win32IcmpEcho icmp;
-    platform::Platform platform{system,    dialogs,  registry, files,
-                                processes, launcher, services, icmp};
-    shell::TF_nolvara window{platform};
+    platform::win32::Win32Platform win32;
+    shell::TF_nolvara window{win32.platform};
     Win32Form binding{window, GetModuleHandleA(nullptr)};
 
     HWND of(const ui::Control& c) const { return binding.hwndOf(c); }
@@ -285,6 +270,41 @@ TEST_F(NolvaraWindow, DelayEditHasItsLabelToTheRightInsideTheBox) {
     EXPECT_EQ(Win32Rig::windowText(label), "Sekunden");
     window.E_shutdowndelay.setVisible(false);
     EXPECT_FALSE(IsWindowVisible(label) || (style(label) & WS_VISIBLE));
+}
+
+}  // namespace
+
+namespace {
+
+// The start mode lives in the service's "Start" value of the real registry;
+// the program changes it in place and never creates it.
+TEST_F(NolvaraWindow, StartModeIsReadAndWrittenInTheServiceKeyOnly) {
+    constexpr const char* kService = "SYSTEM\\CurrentControlSet\\Services\\WZCSVC";
+    // A prefix of its own has no WZCSVC: not available, and nothing created.
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kService);
+    EXPECT_EQ(window.ReadStartMode(), 5);
+    window.WriteStartMode(4);
+    HKEY key = nullptr;
+    EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kService, 0, KEY_READ, &key), ERROR_SUCCESS);
+
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kService, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    window.WriteStartMode(4);
+    EXPECT_EQ(RegQueryValueExA(key, "Start", nullptr, nullptr, nullptr, nullptr),
+              ERROR_FILE_NOT_FOUND)
+        << "a key without the value stays without it";
+    const DWORD automatic = 2;
+    RegSetValueExA(key, "start", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&automatic),
+                   sizeof automatic);
+    EXPECT_EQ(window.ReadStartMode(), 2) << "value names ignore case";
+    window.WriteStartMode(4);
+    DWORD stored = 0, type = 0, size = sizeof stored;
+    RegQueryValueExA(key, "Start", nullptr, &type, reinterpret_cast<BYTE*>(&stored), &size);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(stored, 4u);
+    RegCloseKey(key);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kService);
 }
 
 }  // namespace

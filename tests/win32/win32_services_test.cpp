@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 // tlhelp32.h needs the types of windows.h.
-#include <tlhelp32.h>
 
 #include <memory>
 #include <string>
@@ -11,6 +10,7 @@
 
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32System.h"
+#include "service/ServiceManagers.h"
 
 namespace {
 
@@ -58,31 +58,7 @@ ScHandle createService(SC_HANDLE manager, const char* name, const std::string& e
         SERVICE_ERROR_IGNORE, command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
 }
 
-// Snapshot handles are closed with CloseHandle; ScHandle is for the manager's.
-class Snapshot {
-public:
-    Snapshot() : handle_(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)) {}
-    ~Snapshot() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    Snapshot(const Snapshot&) = delete;
-    Snapshot& operator=(const Snapshot&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
-int runningServiceManagers() {
-    Snapshot snapshot;
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Process32First(snapshot.get(), &entry); more;
-         more = Process32Next(snapshot.get(), &entry))
-        if (lstrcmpiA(entry.szExeFile, "services.exe") == 0) ++count;
-    return count;
-}
+using service_tests::runningServiceManagers;
 
 class WzcStandIn : public testing::Test {
 protected:

@@ -7,12 +7,13 @@
 // out, 2 the command line is wrong.
 #include <windows.h>
 // tlhelp32.h needs the types of windows.h.
-#include <tlhelp32.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+
+#include "service/ServiceManagers.h"
 
 namespace {
 
@@ -178,30 +179,7 @@ int writeStartValue(DWORD value) {
     return 0;
 }
 
-class Snapshot {
-public:
-    Snapshot() : handle_(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)) {}
-    ~Snapshot() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    Snapshot(const Snapshot&) = delete;
-    Snapshot& operator=(const Snapshot&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
-int runningServiceManagers() {
-    Snapshot snapshot;
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Process32First(snapshot.get(), &entry); more;
-         more = Process32Next(snapshot.get(), &entry))
-        if (lstrcmpiA(entry.szExeFile, "services.exe") == 0) ++count;
-    return count;
-}
+using service_tests::runningServiceManagers;
 
 // A prefix whose first boot had not ended when its next session began keeps
 // the boot's service manager beside the new one for a long while; calls that

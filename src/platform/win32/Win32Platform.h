@@ -1,0 +1,39 @@
+// Every Win32 facility, bundled as the platform the program's logic runs on.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/Platform.h"
+#include "platform/win32/Win32Dialogs.h"
+#include "platform/win32/Win32Files.h"
+#include "platform/win32/Win32Icmp.h"
+#include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32Services.h"
+#include "platform/win32/Win32System.h"
+
+namespace platform::win32 {
+
+struct Win32Platform {
+    Win32Platform() = default;
+    Win32Platform(const Win32Platform&) = delete;
+    Win32Platform& operator=(const Win32Platform&) = delete;
+
+    // Dialogs and started programs belong to the main window once it exists.
+    void setOwner(HWND owner) {
+        dialogs.setOwner(owner);
+        launcher.setOwner(owner);
+    }
+
+    Win32System system;
+    Win32Dialogs dialogs;
+    Win32Registry registry;
+    Win32FileSystem files;
+    Win32Processes processes;
+    Win32Shell launcher;
+    Win32ServiceManager services;
+    Win32IcmpEcho icmp;
+    platform::Platform platform{system,    dialogs,  registry, files,
+                                processes, launcher, services, icmp};
+};
+
+}  // namespace platform::win32
