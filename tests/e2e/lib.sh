@@ -396,7 +396,7 @@ e2e_cleanup() {
     exit "$status"
 }
 
-# Run directly rather than sourced (CTest registers every *.sh of this folder),
+# Run directly rather than sourced (by hand: `bash tests/e2e/lib.sh`; CTest leaves it out),
 # the file checks the rig itself: the namespace offers nothing but loopback,
 # Wine and the driver work inside it on the private display, and the clean-up
 # leaves no namespace, display, process or file behind.
