@@ -15,7 +15,4 @@ void TF_nolvara::ParseCommandLine() { platform.system.requestTerminate(); }
 
 void TF_nolvara::PeriodicUpdateCheck() {}
 
-// The adapter list is not read yet: no adapter is ever chosen.
-std::string TF_nolvara::AdapterQuery(const std::string&, const std::string&) { return {}; }
-
 }  // namespace shell

@@ -1,6 +1,7 @@
 // The facilities the program's logic reaches the system through.
 #pragma once
 
+#include "platform/AdapterInfo.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/IcmpEcho.h"
@@ -21,6 +22,7 @@ struct Platform {
     Shell& shell;
     ServiceManager& services;
     IcmpEcho& icmp;
+    AdapterInfo& adapters;
 };
 
 }  // namespace platform

@@ -89,6 +89,10 @@ void TF_nolvara::wireHandlers() {
     for (std::int32_t mode = 0; mode < 5; ++mode)
         statusItems[mode]->onClick = [this, mode] { Menu_statusClick(mode); };
     ICMP.onReply = [this](const core::EchoResult& reply) { ICMPReply(reply); };
+    icmp_testping.onReply = [this](const core::EchoResult& reply) { icmp_testpingReply(reply); };
+    B_dhcpconfig.onClick = [this] { B_dhcpconfigClick(); };
+    combo_dhcpadapter.onSelect = [this] { combo_dhcpadapterSelect(); };
+    B_dhcpsave.onClick = [this] { B_dhcpsaveClick(); };
 
     T_ping.onTimer = [this] { T_pingTimer(); };
     T_shutdowndelay.onTimer = [this] { T_shutdowndelayTimer(); };

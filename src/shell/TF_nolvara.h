@@ -183,6 +183,14 @@ public:
     void Menu_autocontrolClick();
     bool ShutdownQueryHandler();
 
+    // ---- DHCP mode (adapters/AdapterQuery.cpp) ----
+    std::string AdapterQuery(const std::string& command, const std::string& argument);
+    void ShowAndTestGateway(const std::string& gateway);
+    void icmp_testpingReply(const core::EchoResult& reply);
+    void B_dhcpconfigClick();
+    void combo_dhcpadapterSelect();
+    void B_dhcpsaveClick();
+
     // ---- Steps whose work arrives with later parts of the program ----
     void RefreshInstalledCopy();
     void ClearUpdateRest();
@@ -190,7 +198,6 @@ public:
     void RunUninstallStage();
     void ParseCommandLine();
     void PeriodicUpdateCheck();
-    std::string AdapterQuery(const std::string& command, const std::string& argument);
 
 private:
     void ApplyStartModeOnce(std::int32_t mode, bool mayRetry);

@@ -64,6 +64,7 @@ std::unique_ptr<platform::ServiceConnection> FakeServiceManager::open(const std:
 }
 
 platform::EchoResult FakeIcmp::echo(const std::string& host, int ttl, int timeoutMs) {
+    if (openFails) throw platform::IcmpOpenError("IcmpCreateFile failed");
     requests.push_back({host, ttl, timeoutMs});
     if (linkDown) throw platform::IcmpSendError("IcmpSendEcho failed: 11050");
     auto it = std::find_if(answers_.begin(), answers_.end(),

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/AdapterInfo.h"
 #include "platform/IcmpEcho.h"
 #include "platform/ServiceManager.h"
 
@@ -65,11 +66,24 @@ public:
     void silence(const std::string& host);
     // Every request fails to send, as when the link is down.
     bool linkDown = false;
+    // The ICMP service itself cannot be opened.
+    bool openFails = false;
     std::vector<Request> requests;
 
 private:
     VirtualClock& clock_;
     std::vector<std::pair<std::string, Answer>> answers_;
+};
+
+// The adapter list as a test lays it out; the walk counts how often it is read.
+class FakeAdapters : public platform::AdapterInfo {
+public:
+    std::vector<platform::AdapterRecord> adapters() override {
+        ++walks;
+        return list;
+    }
+    std::vector<platform::AdapterRecord> list;
+    int walks = 0;
 };
 
 }  // namespace fakes

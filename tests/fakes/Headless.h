@@ -118,7 +118,9 @@ struct HeadlessWorld {
     FakeShell shell;
     FakeServiceManager services{clock};
     FakeIcmp icmp{clock};
-    platform::Platform platform{system, dialogs, registry, files, processes, shell, services, icmp};
+    FakeAdapters adapters;
+    platform::Platform platform{system, dialogs, registry, files,   processes,
+                                shell,  services, icmp,   adapters};
 
     // Runs the event loop; it ends once the end of the program was requested.
     void runFor(int ms) {

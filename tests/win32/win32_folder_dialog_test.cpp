@@ -90,12 +90,13 @@ private:
 class Win32FolderDialog : public testing::Test {
 protected:
     void SetUp() override {
-        // Below the drive root, where the install folder goes. (Inside the
-        // user's profile, the first dialog of a fresh Wine prefix now and then
-        // misses its initial folder and stays on the top of the tree.)
-        base = "C:\\nolvara-browse-" + std::to_string(GetCurrentProcessId());
-        for (const std::string& dir : {base, base + "\\start", base + "\\other"})
-            ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
+        // Folders that exist long before the dialog: under Wine the dialog at
+        // times fails to walk its tree down to a folder made just before.
+        char dir[MAX_PATH] = {};
+        GetSystemDirectoryA(dir, sizeof dir);
+        systemDir = dir;
+        GetWindowsDirectoryA(dir, sizeof dir);
+        windowsDir = dir;
 
         WNDCLASSA wc{};
         wc.lpfnWndProc = DefWindowProcA;
@@ -107,11 +108,7 @@ protected:
         ASSERT_NE(ownerWindow, nullptr);
         dialogs.setOwner(ownerWindow);
     }
-    void TearDown() override {
-        DestroyWindow(ownerWindow);
-        for (const std::string& dir : {base + "\\start", base + "\\other", base})
-            RemoveDirectoryA(dir.c_str());
-    }
+    void TearDown() override { DestroyWindow(ownerWindow); }
 
     std::string browse(const std::string& initial, const std::string& select, int button) {
         user = std::make_unique<FolderDialogUser>(GetCurrentThreadId(), select, button);
@@ -121,14 +118,15 @@ protected:
         return chosen;
     }
 
-    std::string base;
+    std::string systemDir;
+    std::string windowsDir;
     HWND ownerWindow = nullptr;
     platform::win32::Win32Dialogs dialogs;
     std::unique_ptr<FolderDialogUser> user;
 };
 
 TEST_F(Win32FolderDialog, OpensOnTheInitialFolderWithTheInstructionInTheNewStyle) {
-    EXPECT_EQ(lower(browse(base + "\\start\\", "", IDOK)), lower(base + "\\start"))
+    EXPECT_EQ(lower(browse(systemDir + "\\", "", IDOK)), lower(systemDir))
         << "confirmed untouched, the initial folder is the choice";
     EXPECT_EQ(user->owner, ownerWindow);
     EXPECT_FALSE(user->ownerWasEnabled) << "modal to the main window";
@@ -139,8 +137,8 @@ TEST_F(Win32FolderDialog, OpensOnTheInitialFolderWithTheInstructionInTheNewStyle
 }
 
 TEST_F(Win32FolderDialog, GivesTheChosenFolderOrTheInitialTextWhenCancelled) {
-    EXPECT_EQ(lower(browse(base + "\\start\\", base + "\\other", IDOK)), lower(base + "\\other"));
-    EXPECT_EQ(browse(base + "\\start\\", base + "\\other", IDCANCEL), base + "\\start\\");
+    EXPECT_EQ(lower(browse(systemDir + "\\", windowsDir, IDOK)), lower(windowsDir));
+    EXPECT_EQ(browse(systemDir + "\\", windowsDir, IDCANCEL), systemDir + "\\");
 }
 
 }  // namespace

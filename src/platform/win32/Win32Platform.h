@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "platform/Platform.h"
+#include "platform/win32/Win32Adapters.h"
 #include "platform/win32/Win32Dialogs.h"
 #include "platform/win32/Win32Files.h"
 #include "platform/win32/Win32Icmp.h"
@@ -32,8 +33,9 @@ struct Win32Platform {
     Win32Shell launcher;
     Win32ServiceManager services;
     Win32IcmpEcho icmp;
-    platform::Platform platform{system,    dialogs,  registry, files,
-                                processes, launcher, services, icmp};
+    Win32AdapterInfo adapters;
+    platform::Platform platform{system,   dialogs,  registry, files,   processes,
+                                launcher, services, icmp,     adapters};
 };
 
 }  // namespace platform::win32

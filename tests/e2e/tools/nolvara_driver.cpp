@@ -61,9 +61,11 @@ const char* const kUsage =
     "  set-text <id> <text>           WM_SETTEXT on the control (the program sees EN_CHANGE)\n"
     "  is-checked <id>...             print checked/unchecked per control (exit 1 unless all checked)\n"
     "  is-enabled <id>                print enabled/disabled (exit 1 when disabled)\n"
-    "  items [--escaped] <id>         the lines of a list box, one per output line\n"
-    "  selected <id>                  index of the selected list box line (-1 for none)\n"
-    "  select <id> <index>            select a list box line as a click does (LBN_SELCHANGE)\n"
+    "  items [--escaped] <id>         the lines of a list box or combo box, one per output line\n"
+    "  selected <id>                  index of the selected list box or combo box line\n"
+    "                                 (-1 for none)\n"
+    "  select <id> <index>            select a list box or combo box line as a click does\n"
+    "                                 (LBN_SELCHANGE, CBN_SELCHANGE)\n"
     "  reg-get [--escaped] <key> <value>\n"
     "                                 HKLM\\<key> value as TYPE|data (exit 1 when missing)\n"
     "  reg-values <key>               names of the values of HKLM\\<key> (exit 1 when missing)\n"
@@ -311,26 +313,41 @@ bool opacity(HWND main, BYTE& alpha) {
     return true;
 }
 
-// List box lines cross the process boundary as Unicode whichever variant of
-// LB_GETTEXT is sent (Wine hands the A variant's caller UTF-16), so they are
-// asked for as such and turned back into the program's Windows-1252 bytes.
+// The messages that read and select lines: list boxes and the lists of
+// combo boxes answer the same questions under different message numbers.
+struct LineMessages {
+    UINT getCount, getTextLen, getText, setCurSel, getCurSel;
+    LRESULT err;
+};
+
+LineMessages lineMessages(HWND control) {
+    if (lstrcmpiA(className(control).c_str(), WC_COMBOBOXA) == 0)
+        return {CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT, CB_SETCURSEL, CB_GETCURSEL, CB_ERR};
+    return {LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT, LB_SETCURSEL, LB_GETCURSEL, LB_ERR};
+}
+
+// List box and combo box lines cross the process boundary as Unicode
+// whichever variant of LB_GETTEXT (CB_GETLBTEXT) is sent (Wine hands the A
+// variant's caller UTF-16), so they are asked for as such and turned back
+// into the program's Windows-1252 bytes.
 bool listItems(HWND list, std::vector<std::string>& items) {
+    const LineMessages m = lineMessages(list);
     DWORD_PTR count = 0;
-    if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &count) ||
-        static_cast<LRESULT>(count) == LB_ERR)
+    if (!SendMessageTimeoutW(list, m.getCount, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &count) ||
+        static_cast<LRESULT>(count) == m.err)
         return false;
     items.clear();
     for (WPARAM i = 0; i < count; ++i) {
         DWORD_PTR length = 0;
-        if (!SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+        if (!SendMessageTimeoutW(list, m.getTextLen, i, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
                                  &length) ||
-            static_cast<LRESULT>(length) == LB_ERR)
+            static_cast<LRESULT>(length) == m.err)
             return false;
         std::vector<wchar_t> wide(length + 2, L'\0');
         DWORD_PTR copied = 0;
-        if (!SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()),
+        if (!SendMessageTimeoutW(list, m.getText, i, reinterpret_cast<LPARAM>(wide.data()),
                                  SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied) ||
-            static_cast<LRESULT>(copied) == LB_ERR)
+            static_cast<LRESULT>(copied) == m.err)
             return false;
         int chars = static_cast<int>(std::min<size_t>(copied, length));
         std::string line;
@@ -909,11 +926,14 @@ int run(std::vector<std::string> args) {
             for (const std::string& item : items) put(escaped ? escape(item) : item);
             return 0;
         }
+        const LineMessages m = lineMessages(list);
         DWORD_PTR result = 0;
         if (cmd == "select") {
-            // LB_SETCURSEL sends no notification; a click does, and the
-            // program follows the selection through it.
-            if (!SendMessageTimeoutA(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0,
+            // LB_SETCURSEL (CB_SETCURSEL) sends no notification; a click
+            // does, and the program follows the selection through it.
+            // LBN_SELCHANGE and CBN_SELCHANGE are the same code.
+            static_assert(LBN_SELCHANGE == CBN_SELCHANGE);
+            if (!SendMessageTimeoutA(list, m.setCurSel, static_cast<WPARAM>(index), 0,
                                      SMTO_ABORTIFHUNG, kSendTimeoutMs, &result) ||
                 static_cast<LRESULT>(result) != index) {
                 std::fprintf(stderr, "nolvara_driver: select %ld: no line %ld\n", id, index);
@@ -927,7 +947,7 @@ int run(std::vector<std::string> args) {
                 return 1;
             }
         }
-        if (!SendMessageTimeoutA(list, LB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+        if (!SendMessageTimeoutA(list, m.getCurSel, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
                                  &result))
             return 1;
         long selected = static_cast<long>(static_cast<LRESULT>(result));
