@@ -396,6 +396,57 @@ e2e_cleanup() {
     exit "$status"
 }
 
+# ---- Checks of a hidden automatic-control run against the stand-in service ----
+
+# e2e_expect_status PART TEXT: a part of the program window's status bar.
+e2e_expect_status() {
+    local text
+    text=$(e2e_driver status --escaped "$1") || e2e_fail "cannot read status bar part $1"
+    e2e_expect "status bar part $1" "$text" "$2"
+}
+
+e2e_ms_since() { echo $(((${EPOCHREALTIME/[,.]/} - ${1/[,.]/}) / 1000)); }
+
+# e2e_expect_switched_off_after DELAY: the hidden run disables and stops
+# WZCSVC DELAY seconds after the router's first answer. The first tick comes
+# 1 s into the run and arms the delay, so the switch comes DELAY + 1 s after
+# the process started at the earliest; DELAY s leaves a second for the clocks
+# and still fails a switch without the delay.
+e2e_expect_switched_off_after() {
+    local seen waited since
+    seen=$(e2e_driver wait-wireless 4 stopped 8000) ||
+        e2e_fail "WZCSVC is not disabled and stopped within 8 s of the window's appearance" \
+            "(ms waited, ms since the program started, Start, state: $seen)"
+    read -r waited since _ <<<"$seen"
+    [ "$since" -ge $(($1 * 1000)) ] ||
+        e2e_fail "WZCSVC was disabled only $since ms after the program started, before the" \
+            "first answer and the $1 s delay could have passed"
+    e2e_ok "disabled and stopped $since ms after the program started ($waited ms of waiting)"
+}
+
+# e2e_expect_wireless_within START STATE MS SINCE WHAT: WZCSVC reaches the
+# "Start" value and state within MS ms; SINCE is the $EPOCHREALTIME of WHAT.
+e2e_expect_wireless_within() {
+    local seen
+    seen=$(e2e_driver wait-wireless "$1" "$2" "$3") ||
+        e2e_fail "WZCSVC is not \"Start\" $1 and $2 within $3 ms of $5" \
+            "(ms waited, ms since the program started, Start, state: $seen)"
+    e2e_ok "\"Start\" $1 and $2 $(e2e_ms_since "$4") ms after $5"
+}
+
+# e2e_expect_session_end PATTERN: the query before log-off reaches the hidden
+# window; the run answers yes, sets "Start" back to 2 and ends.
+e2e_expect_session_end() {
+    local answer value
+    answer=$(e2e_driver send-queryendsession logoff) ||
+        e2e_fail "the hidden window does not answer WM_QUERYENDSESSION"
+    e2e_expect "answer to WM_QUERYENDSESSION" "$answer" 1
+    e2e_wait_program_gone 10 "$1" || e2e_fail "P_nolvara.exe -hide still runs 10 s after the session ended"
+    e2e_ok "P_nolvara.exe -hide has ended"
+    value=$(e2e_service start-value) || e2e_fail "cannot read WZCSVC \"Start\""
+    e2e_expect "WZCSVC \"Start\"" "$value" 2
+}
+
 # Run directly rather than sourced (by hand: `bash tests/e2e/lib.sh`; CTest leaves it out),
 # the file checks the rig itself: the namespace offers nothing but loopback,
 # Wine and the driver work inside it on the private display, and the clean-up
