@@ -12,38 +12,9 @@
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
 #include "platform/Shell.h"
+#include "platform/win32/UniqueHandle.h"
 
 namespace platform::win32 {
-
-// Owns one kernel handle and closes it exactly once. Functions that fail
-// answer either nullptr or INVALID_HANDLE_VALUE depending on the function;
-// both become the one empty state here.
-class KernelHandle {
-public:
-    KernelHandle() = default;
-    explicit KernelHandle(HANDLE handle) : handle_(normal(handle)) {}
-    ~KernelHandle() { reset(); }
-    KernelHandle(KernelHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    KernelHandle& operator=(KernelHandle&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.handle_, nullptr));
-        return *this;
-    }
-    KernelHandle(const KernelHandle&) = delete;
-    KernelHandle& operator=(const KernelHandle&) = delete;
-
-    HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    void reset(HANDLE handle = nullptr) {
-        if (handle_ != nullptr) CloseHandle(handle_);
-        handle_ = normal(handle);
-    }
-
-private:
-    static HANDLE normal(HANDLE handle) {
-        return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
-    }
-    HANDLE handle_ = nullptr;
-};
 
 using FileHandle = KernelHandle;
 using ProcessHandle = KernelHandle;

@@ -9,39 +9,12 @@
 #include <memory>
 #include <utility>
 
+#include "platform/win32/UniqueHandle.h"
 #include "ui/Control.h"
 #include "ui/Form.h"
 #include "ui/Menu.h"
 
 namespace platform::win32 {
-
-// Owns one handle and closes it exactly once; movable, never copyable, so a
-// handle cannot be closed twice by two copies.
-template <typename Handle, typename Close>
-class UniqueHandle {
-public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(Handle handle) : handle_(handle) {}
-    ~UniqueHandle() { reset(); }
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.handle_, nullptr));
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-    Handle get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    Handle release() { return std::exchange(handle_, nullptr); }
-    void reset(Handle handle = nullptr) {
-        if (handle_ != nullptr) Close{}(handle_);
-        handle_ = handle;
-    }
-
-private:
-    Handle handle_ = nullptr;
-};
 
 struct DeleteGdiObject {
     void operator()(HGDIOBJ object) const { DeleteObject(object); }

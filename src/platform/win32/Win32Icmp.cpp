@@ -44,10 +44,7 @@ platform::EchoStatus statusOf(ULONG replyStatus) {
 
 }  // namespace
 
-void IcmpHandle::reset(HANDLE handle) {
-    if (handle_ != INVALID_HANDLE_VALUE) IcmpCloseHandle(handle_);
-    handle_ = handle;
-}
+void CloseIcmpHandle::operator()(HANDLE handle) const { IcmpCloseHandle(handle); }
 
 platform::EchoResult Win32IcmpEcho::echo(const std::string& host, int ttl, int timeoutMs) {
     // XP's inet_addr reads an empty text as 0.0.0.0, and INADDR_NONE is also

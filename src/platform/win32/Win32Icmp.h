@@ -8,32 +8,17 @@
 #include <utility>
 
 #include "platform/IcmpEcho.h"
+#include "platform/win32/UniqueHandle.h"
 
 namespace platform::win32 {
 
-// Owns one handle of the ICMP service and closes it exactly once.
-class IcmpHandle {
-public:
-    IcmpHandle() = default;
-    explicit IcmpHandle(HANDLE handle) : handle_(handle) {}
-    ~IcmpHandle() { reset(); }
-    IcmpHandle(IcmpHandle&& other) noexcept
-        : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
-    IcmpHandle& operator=(IcmpHandle&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.handle_, INVALID_HANDLE_VALUE));
-        return *this;
-    }
-    IcmpHandle(const IcmpHandle&) = delete;
-    IcmpHandle& operator=(const IcmpHandle&) = delete;
-
-    HANDLE get() const { return handle_; }
-    // IcmpCreateFile reports failure as INVALID_HANDLE_VALUE, not as null.
-    explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE; }
-    void reset(HANDLE handle = INVALID_HANDLE_VALUE);
-
-private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+// A handle of the ICMP service; IcmpCreateFile reports failure as
+// INVALID_HANDLE_VALUE, not as null.
+struct CloseIcmpHandle {
+    void operator()(HANDLE handle) const;
+    static bool failed(HANDLE handle) { return handle == INVALID_HANDLE_VALUE; }
 };
+using IcmpHandle = UniqueHandle<HANDLE, CloseIcmpHandle>;
 
 class Win32IcmpEcho : public platform::IcmpEcho {
 public:

@@ -10,39 +10,25 @@
 #include <vector>
 
 #include "platform/Registry.h"
+#include "platform/win32/UniqueHandle.h"
 
 namespace platform::win32 {
 
-// Owns one opened registry key and closes it exactly once. Never holds a
-// predefined root such as HKEY_LOCAL_MACHINE, which is not ours to close.
-class RegKey {
-public:
-    RegKey() = default;
-    explicit RegKey(HKEY key) : key_(key) {}
-    ~RegKey() { reset(); }
-    RegKey(RegKey&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
-    RegKey& operator=(RegKey&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.key_, nullptr));
-        return *this;
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
+struct CloseRegistryKey {
+    void operator()(HKEY key) const { RegCloseKey(key); }
+};
 
-    HKEY get() const { return key_; }
-    explicit operator bool() const { return key_ != nullptr; }
-    void reset(HKEY key = nullptr) {
-        if (key_ != nullptr) RegCloseKey(key_);
-        key_ = key;
-    }
+// One opened registry key. Never holds a predefined root such as
+// HKEY_LOCAL_MACHINE, which is not ours to close.
+class RegKey : public UniqueHandle<HKEY, CloseRegistryKey> {
+public:
+    using UniqueHandle::UniqueHandle;
 
     // Full access, since the one open key of an accessor serves reads and
     // writes alike. An empty key when the key cannot be opened.
     static RegKey open(HKEY parent, const std::string& subKey);
     // Creates the key and every missing key above it.
     static RegKey create(HKEY parent, const std::string& subKey);
-
-private:
-    HKEY key_ = nullptr;
 };
 
 class Win32RegistryAccessor : public platform::RegistryAccessor {

@@ -8,34 +8,15 @@
 #include <utility>
 
 #include "platform/ServiceManager.h"
+#include "platform/win32/UniqueHandle.h"
 
 namespace platform::win32 {
 
-// Owns one handle of the service manager (to the manager itself or to a
-// service) and closes it exactly once.
-class ScHandle {
-public:
-    ScHandle() = default;
-    explicit ScHandle(SC_HANDLE handle) : handle_(handle) {}
-    ~ScHandle() { reset(); }
-    ScHandle(ScHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    ScHandle& operator=(ScHandle&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.handle_, nullptr));
-        return *this;
-    }
-    ScHandle(const ScHandle&) = delete;
-    ScHandle& operator=(const ScHandle&) = delete;
-
-    SC_HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    void reset(SC_HANDLE handle = nullptr) {
-        if (handle_ != nullptr) CloseServiceHandle(handle_);
-        handle_ = handle;
-    }
-
-private:
-    SC_HANDLE handle_ = nullptr;
+// A handle of the service manager, to the manager itself or to a service.
+struct CloseServiceManagerHandle {
+    void operator()(SC_HANDLE handle) const { CloseServiceHandle(handle); }
 };
+using ScHandle = UniqueHandle<SC_HANDLE, CloseServiceManagerHandle>;
 
 class Win32ServiceConnection : public platform::ServiceConnection {
 public:
