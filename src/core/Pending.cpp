@@ -9,10 +9,6 @@ void TF_nolvara::ClearUpdateRest() {}
 
 void TF_nolvara::RunUpdater() { platform.system.requestTerminate(); }
 
-void TF_nolvara::RunUninstallStage() { platform.system.requestTerminate(); }
-
-void TF_nolvara::ParseCommandLine() { platform.system.requestTerminate(); }
-
 void TF_nolvara::PeriodicUpdateCheck() {}
 
 }  // namespace shell

@@ -14,6 +14,10 @@ inline constexpr std::int32_t kProgramVersion = 6;
 inline constexpr const char* kExeName = "P_nolvara.exe";
 inline constexpr const char* kApplicationTitle = "Nolvara";
 inline constexpr const char* kServiceName = "WZCSVC";
+// The uninstall's temporary copy of the program and its clean-up batch file:
+// always on drive C, whatever drive holds Windows.
+inline constexpr const char* kRemoverPath = "C:\\nolvararemove.exe";
+inline constexpr const char* kRemoveBatchPath = "C:\\remove.bat";
 
 // Start modes of the wireless service that the program's decisions test; 5 is
 // the program's own value for a start mode that cannot be read.

@@ -10,4 +10,11 @@ namespace settings {
 // 254, not all zero. A valid text is replaced by its normal form.
 bool IsValidIP(std::string& text);
 
+// A router list line: one blank, then the address.
+inline std::string RouterEntry(const std::string& address) {
+    std::string entry(1, ' ');
+    entry += address;
+    return entry;
+}
+
 }  // namespace settings

@@ -15,13 +15,6 @@ constexpr const char* kListKey = "\\SOFTWARE\\Nolvara\\IPList";
 
 std::string valueName(int n) { return "ip" + std::to_string(n); }
 
-// A list line: one blank, then the address.
-std::string entryOf(const std::string& address) {
-    std::string entry(1, ' ');
-    entry += address;
-    return entry;
-}
-
 std::string lowerAscii(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -29,7 +22,9 @@ std::string lowerAscii(std::string s) {
 }
 }  // namespace
 
-std::string TF_nolvara::RouterAddress(int index) const { return list_ip.items().at(index).substr(1); }
+std::string TF_nolvara::RouterAddress(int index) const {
+    return list_ip.items().at(index).substr(1);
+}
 
 bool TF_nolvara::RouterListHolds(const std::string& address) const {
     for (int i = 0; i < list_ip.count(); ++i)
@@ -43,7 +38,8 @@ void TF_nolvara::LoadIPList(platform::RegistryAccessor& reg) {
     for (int n = 1; reg.valueExists(valueName(n)); ++n) {
         const std::string stored = reg.readText(valueName(n));
         std::string normal = stored;
-        if (settings::IsValidIP(normal) && !RouterListHolds(stored)) list_ip.add(entryOf(normal));
+        if (settings::IsValidIP(normal) && !RouterListHolds(stored))
+            list_ip.add(settings::RouterEntry(normal));
         E_routerip.setText("");
     }
 }
@@ -103,7 +99,8 @@ void TF_nolvara::E_routeripClick() {
 
 void TF_nolvara::B_addipClick() {
     std::string normal = E_routerip.text();
-    if (settings::IsValidIP(normal) && !RouterListHolds(normal)) list_ip.add(entryOf(E_routerip.text()));
+    if (settings::IsValidIP(normal) && !RouterListHolds(normal))
+        list_ip.add(settings::RouterEntry(E_routerip.text()));
     E_routerip.setFocus();
 }
 

@@ -64,6 +64,7 @@ void TF_nolvara::wireHandlers() {
     onClosed = [this] { platform.system.requestTerminate(); };
 
     Menu_close.onClick = [this] { Menu_closeClick(); };
+    Menu_uninstall.onClick = [this] { Menu_uninstallClick(); };
     Menu_settings.onClick = [this] { Menu_settingsClick(); };
     Menu_aboutme.onClick = [this] { Menu_aboutmeClick(); };
     Menu_wzero.onClick = [this] { Menu_wzeroClick(); };

@@ -191,12 +191,23 @@ public:
     void combo_dhcpadapterSelect();
     void B_dhcpsaveClick();
 
-    // ---- Steps whose work arrives with later parts of the program ----
+    // ---- Installation and uninstall (shell/FileOps.cpp, shell/Uninstall.cpp) ----
     void RefreshInstalledCopy();
+    void Menu_uninstallClick();
+    // Stage 1 when the running file is not the remover copy, else stage 2.
+    void RunUninstallStage();
+    void StartRemover();
+    void RemoveInstallation();
+    void RemoveRegistryEntries();
+    std::string RemoveBatchText();
+    void WriteRemoveBatch();
+
+    // ---- Unattended installation (core/Unattended.cpp) ----
+    void ParseCommandLine();
+
+    // ---- Steps whose work arrives with later parts of the program ----
     void ClearUpdateRest();
     void RunUpdater();
-    void RunUninstallStage();
-    void ParseCommandLine();
     void PeriodicUpdateCheck();
 
 private:

@@ -36,6 +36,7 @@ E2E_DIR=
 E2E_XVFB_PID=
 E2E_IN_FAIL=0
 E2E_PREFIX_UP=0
+E2E_STARTED_PID=
 # The scenario's router (e2e_router_up): its namespace, its address and the
 # program's address on the link between them. The link is called eth0 on
 # both sides; each end lives in its own namespace, so the names never meet.
@@ -191,6 +192,18 @@ e2e_begin() {
 e2e_start() {
     e2e_log "start: P_nolvara.exe $*"
     ip netns exec "$E2E_NS" wine "$E2E_PROGRAM" "$@" >>"$E2E_DIR/program.log" 2>&1 &
+    E2E_STARTED_PID=$!
+}
+
+# e2e_wait_started_run SECONDS: succeeds once the run of the last e2e_start
+# has ended (wine returns when the Windows process does). A run that ends
+# very quickly is never missed, as a look at the process list could be.
+e2e_wait_started_run() {
+    local deadline=$((${EPOCHREALTIME/[,.]/} + $1 * 1000000))
+    while kill -0 "$E2E_STARTED_PID" 2>/dev/null; do
+        [ "${EPOCHREALTIME/[,.]/}" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
 }
 
 # Process IDs of running programs of this scenario whose command line matches

@@ -98,6 +98,7 @@ bool FakeProcesses::terminate(std::uint32_t id) {
     if (it == running.end()) return false;
     running.erase(it);
     terminated.push_back(id);
+    if (onTerminate) onTerminate(id);
     return true;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -60,6 +61,8 @@ public:
     std::uint32_t self = 1;
     std::set<std::uint32_t> protectedIds;  // cannot be ended
     std::vector<std::uint32_t> terminated;
+    // What ending a process frees, such as the file it ran.
+    std::function<void(std::uint32_t)> onTerminate;
 };
 
 class FakeShell : public platform::Shell {
@@ -71,13 +74,17 @@ public:
     };
     bool start(const std::string& file, const std::string& arguments) override {
         starts.push_back({file, arguments, false});
+        if (onStart) onStart(starts.back());
         return true;
     }
     bool openHidden(const std::string& file) override {
         starts.push_back({file, "", true});
+        if (onStart) onStart(starts.back());
         return true;
     }
     std::vector<Start> starts;
+    // What the started program does, as far as a test needs it.
+    std::function<void(const Start&)> onStart;
 };
 
 }  // namespace fakes

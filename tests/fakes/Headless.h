@@ -59,6 +59,7 @@ public:
     void sleepMs(int ms) override {
         sleeps.push_back(ms);
         clock_.sleep(ms);
+        if (onSleep) onSleep(ms);
     }
     void requestTerminate() override { terminate = true; }
     bool terminateRequested() const override { return terminate; }
@@ -67,6 +68,8 @@ public:
     std::string windowsDir = "C:\\WINDOWS";
     std::string windowsDirectoryError;  // when set, asking for the directory fails
     std::vector<int> sleeps;
+    // What other processes get done while this one pauses.
+    std::function<void(int)> onSleep;
     bool terminate = false;
 
 private:

@@ -158,12 +158,14 @@ struct FindMain {
     int count = 0;
 };
 
+// With a hidden automatic-control run beside a window the user works in, the
+// commands are meant for the visible one.
 BOOL CALLBACK findMainProc(HWND hwnd, LPARAM lp) {
     auto* f = reinterpret_cast<FindMain*>(lp);
     char cls[64] = {};
     GetClassNameA(hwnd, cls, sizeof cls);
     if (std::strcmp(cls, kMainClass) == 0) {
-        if (!f->found) f->found = hwnd;
+        if (!f->found || (!IsWindowVisible(f->found) && IsWindowVisible(hwnd))) f->found = hwnd;
         ++f->count;
     }
     return TRUE;

@@ -1,0 +1,124 @@
+// Uninstall. The window that the user works in cannot delete the installed
+// copy while a hidden process runs it, so the work passes through two more
+// processes: the installed copy started with "-kill" (stage 1) copies itself
+// to the remover path and starts that copy (stage 2), which ends every process
+// of the program's name, removes the installed copy, the folder and the
+// registry entries, and leaves a hidden batch file behind that deletes the
+// remover copy once it has ended.
+#include "settings/Store.h"
+#include "shell/TF_nolvara.h"
+
+namespace shell {
+
+namespace {
+
+// How long the window waits for stage 2 to delete the installed copy. The
+// chain starts two processes and stage 2 may wait for a hidden process to end.
+constexpr int kUninstallWaitMs = 30000;
+constexpr int kUninstallPollMs = 100;
+// Passes of stage 2 over an installed copy that will not go, 100 ms apart:
+// a process that was just ended keeps its file open until it has gone.
+constexpr int kRemovalPasses = 100;
+constexpr int kRemovalPauseMs = 100;
+// Deletions of a registry key or value that keeps coming back.
+constexpr int kRegistryDeleteAttempts = 10;
+
+}  // namespace
+
+void TF_nolvara::Menu_uninstallClick() {
+    const std::string installed = state.installPath + state.exeName;
+    platform.shell.start(installed, "-kill");
+    ApplyStartMode(core::kStartModeAutomatic);
+    // Should the copy never disappear, the window comes back to life anyway;
+    // the menu item then stays enabled for another attempt.
+    for (int waited = 0; platform.files.fileExists(installed) && waited < kUninstallWaitMs;
+         waited += kUninstallPollMs)
+        platform.system.sleepMs(kUninstallPollMs);
+    UpdateStatus();
+    L_Text.setText(LookupText("uninstall"));
+}
+
+void TF_nolvara::RunUninstallStage() {
+    if (platform.system.programPath() == core::kRemoverPath)
+        RemoveInstallation();
+    else
+        StartRemover();
+}
+
+void TF_nolvara::StartRemover() {
+    auto& processes = platform.processes;
+    const std::string program = platform.system.programPath();
+    // A remover copy left over from an earlier uninstall may be an older
+    // version: it is replaced, and when it cannot be replaced it is not started.
+    bool removerIsThisProgram = true;
+    if (processes.toLower(program) != processes.toLower(core::kRemoverPath)) {
+        DeleteFileForced(core::kRemoverPath);
+        removerIsThisProgram = CopyFileNoOverwrite(program, core::kRemoverPath);
+    }
+    if (removerIsThisProgram) {
+        platform.system.sleepMs(100);
+        platform.shell.start(core::kRemoverPath, "-kill");
+    }
+    close();
+}
+
+void TF_nolvara::RemoveInstallation() {
+    const std::string installed = state.installPath + state.exeName;
+    auto& files = platform.files;
+    TerminateByName(state.exeName);
+    for (int pass = 0; files.fileExists(installed) && pass < kRemovalPasses; ++pass) {
+        if (pass > 0) platform.system.sleepMs(kRemovalPauseMs);
+        // Each call ends one process; the interactive window counts too when
+        // its file has the program's name.
+        TerminateByName(state.exeName);
+        RemoveRegistryEntries();
+        DeleteFileForced(installed);
+        RemoveFolder(state.installPath);
+    }
+    // The batch file waits until the installed copy is gone; if it is still
+    // there, a batch would loop for ever in the background. The remover copy
+    // then stays behind, and the next uninstall replaces it.
+    if (files.fileExists(installed))
+        platform.system.requestTerminate();
+    else
+        WriteRemoveBatch();
+}
+
+void TF_nolvara::RemoveRegistryEntries() {
+    auto reg = platform.registry.open();
+    settings::Guarded([&] {
+        if (!reg->openKey("\\SOFTWARE", false)) return;
+        for (int i = 0; i < kRegistryDeleteAttempts && reg->keyExists("Nolvara"); ++i)
+            reg->deleteKey("Nolvara");
+    });
+    settings::Guarded([&] {
+        if (!reg->openKey(settings::kRunKey, true)) return;
+        for (int i = 0; i < kRegistryDeleteAttempts && reg->valueExists(settings::kRunValue); ++i)
+            reg->deleteValue(settings::kRunValue);
+    });
+}
+
+std::string TF_nolvara::RemoveBatchText() {
+    const std::string remover = platform.system.programPath();
+    const std::string installed = state.installPath + state.exeName;
+    std::string text;
+    const auto line = [&text](std::initializer_list<std::string> parts) {
+        for (const std::string& part : parts) text += part;
+        text += "\r\n";
+    };
+    line({":remove"});
+    line({"del \"", remover, "\""});
+    line({"if Exist \"", remover, "\" goto remove"});
+    line({":removeprog"});
+    line({"if Exist \"", installed, "\" goto removeprog"});
+    line({"del \"", core::kRemoveBatchPath, "\""});
+    return text;
+}
+
+void TF_nolvara::WriteRemoveBatch() {
+    platform.files.writeFile(core::kRemoveBatchPath, RemoveBatchText());
+    platform.shell.openHidden(core::kRemoveBatchPath);
+    platform.system.requestTerminate();
+}
+
+}  // namespace shell
