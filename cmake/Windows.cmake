@@ -11,6 +11,8 @@ target_link_libraries(nolvara_win32 PUBLIC nolvara_logic comctl32 shell32 ole32 
 target_compile_options(nolvara_win32 PRIVATE ${WARNINGS})
 # Echo requests: XP's iphlpapi.dll has the Icmp* functions; inet_addr is ws2_32's.
 target_link_libraries(nolvara_win32 PUBLIC iphlpapi ws2_32)
+# Update check and download: WinINet, the system's own HTTP client.
+target_link_libraries(nolvara_win32 PUBLIC wininet)
 
 add_executable(P_nolvara WIN32 src/main_win32.cpp src/platform/win32/resources/nolvara.rc)
 target_link_libraries(P_nolvara PRIVATE nolvara_win32)

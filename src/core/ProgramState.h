@@ -18,6 +18,10 @@ inline constexpr const char* kServiceName = "WZCSVC";
 // always on drive C, whatever drive holds Windows.
 inline constexpr const char* kRemoverPath = "C:\\nolvararemove.exe";
 inline constexpr const char* kRemoveBatchPath = "C:\\remove.bat";
+// The update server: both checks ask exactly this address.
+inline constexpr const char* kUpdateServerUrl = "http://www.nolvara.net/update/";
+// The new program file is downloaded to this name in the root of the Windows drive.
+inline constexpr const char* kUpdaterFileName = "nolvaraupdate.exe";
 
 // Start modes of the wireless service that the program's decisions test; 5 is
 // the program's own value for a start mode that cannot be read.

@@ -2,6 +2,7 @@
 // raises an error.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace platform {
@@ -23,6 +24,8 @@ public:
     virtual bool removeFolder(const std::string& path) = 0;
     // Replaces the file's content with these bytes.
     virtual bool writeFile(const std::string& path, const std::string& bytes) = 0;
+    // Up to maxBytes from the start of the file; empty when it cannot be read.
+    virtual std::string readFile(const std::string& path, std::size_t maxBytes) = 0;
 };
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include "platform/AdapterInfo.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/Http.h"
 #include "platform/IcmpEcho.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
@@ -23,6 +24,7 @@ struct Platform {
     ServiceManager& services;
     IcmpEcho& icmp;
     AdapterInfo& adapters;
+    Http& http;
 };
 
 }  // namespace platform

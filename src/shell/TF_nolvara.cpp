@@ -71,6 +71,9 @@ void TF_nolvara::wireHandlers() {
     Menu_how2use.onClick = [this] { Menu_how2useClick(); };
     menu_thanks.onClick = [this] { menu_thanksClick(); };
     B_noupdate.onClick = [this] { B_noupdateClick(); };
+    B_manupdate.onClick = [this] { B_manupdateClick(); };
+    B_update.onClick = [this] { B_updateClick(); };
+    Menu_checkforupdate.onClick = [this] { Menu_checkforupdateClick(); };
     B_manageip.onClick = [this] { B_manageipClick(); };
     Chk_autostart.onClick = [this] { Chk_autostartClick(); };
     chk_dhcp.onClick = [this] { chk_dhcpClick(); };

@@ -13,6 +13,7 @@
 #include "ui/Form.h"
 #include "ui/Menu.h"
 #include "ui/Timer.h"
+#include "update/UpdateResponse.h"
 
 namespace shell {
 
@@ -205,10 +206,21 @@ public:
     // ---- Unattended installation (core/Unattended.cpp) ----
     void ParseCommandLine();
 
-    // ---- Steps whose work arrives with later parts of the program ----
-    void ClearUpdateRest();
-    void RunUpdater();
+    // ---- Update (update/Update.cpp) ----
+    void Menu_checkforupdateClick();
+    void B_updateClick();
     void PeriodicUpdateCheck();
+    // The server's answer; raises the HTTP client's error when there is none.
+    update::UpdateResponse ReadUpdateResponse();
+    std::string UpdaterFilePath();
+    // Fetches url into fileName, which is created anew (an error when it
+    // cannot be). True when the whole file arrived and is a Windows program;
+    // anything else is deleted again.
+    bool DownloadFile(const std::string& url, const std::string& fileName);
+    void RunUpdater();
+    void ReplaceInstalledCopy();
+    void ClearUpdateRest();
+    void B_manupdateClick();
 
 private:
     void ApplyStartModeOnce(std::int32_t mode, bool mayRetry);

@@ -37,6 +37,10 @@ E2E_XVFB_PID=
 E2E_IN_FAIL=0
 E2E_PREFIX_UP=0
 E2E_STARTED_PID=
+# The update server's host name as the program has it, and the scenario's
+# stand-in for the server (e2e_update_server_up).
+E2E_UPDATE_HOST=www.nolvara.net
+E2E_HTTP_PID=
 # The scenario's router (e2e_router_up): its namespace, its address and the
 # program's address on the link between them. The link is called eth0 on
 # both sides; each end lives in its own namespace, so the names never meet.
@@ -130,12 +134,13 @@ e2e_private_display() {
     export DISPLAY
 }
 
-# e2e_begin [--router]
+# e2e_begin [--router] [--update-host]
 e2e_begin() {
-    local router=0
+    local router=0 update_host=0
     while [ $# -gt 0 ]; do
         case $1 in
         --router) router=1 ;;
+        --update-host) update_host=1 ;;
         *) e2e_fail "e2e_begin: unknown option $1" ;;
         esac
         shift
@@ -154,6 +159,13 @@ e2e_begin() {
     if ip netns list | grep -qw "^$E2E_NS"; then ip netns del "$E2E_NS"; fi
     ip netns add "$E2E_NS"
     ip netns exec "$E2E_NS" ip link set lo up
+    # The program's update server is a name; inside the namespace it names
+    # the namespace's own loopback, where e2e_update_server_up serves.
+    # `ip netns exec` puts this file in place of /etc/hosts for what it starts.
+    if [ "$update_host" = 1 ]; then
+        mkdir -p "/etc/netns/$E2E_NS"
+        printf '127.0.0.1 localhost\n127.0.0.1 %s\n' "$E2E_UPDATE_HOST" >"/etc/netns/$E2E_NS/hosts"
+    fi
     # Before the prefix boots: its network helpers start with it and should
     # find the namespace's links as the program will.
     [ "$router" = 0 ] || e2e_router_up
@@ -340,6 +352,37 @@ e2e_link_up() {
     e2e_log "link: up"
 }
 
+# ---- The update server --------------------------------------------------
+
+# e2e_update_server_up: serves $E2E_DIR/www on port 80 of the namespace's
+# loopback, where the program's update host points (e2e_begin --update-host).
+e2e_update_server_up() {
+    mkdir -p "$E2E_DIR/www"
+    ip netns exec "$E2E_NS" python3 -m http.server 80 --bind 127.0.0.1 \
+        --directory "$E2E_DIR/www" >>"$E2E_DIR/http.log" 2>&1 &
+    E2E_HTTP_PID=$!
+    local _
+    for _ in $(seq 50); do
+        ip netns exec "$E2E_NS" bash -c 'exec 3<>/dev/tcp/127.0.0.1/80' 2>/dev/null && return 0
+        kill -0 "$E2E_HTTP_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    e2e_fail "the update server does not listen: $(tail -n 3 "$E2E_DIR/http.log")"
+}
+
+e2e_update_server_down() {
+    [ -n "$E2E_HTTP_PID" ] || return 0
+    kill "$E2E_HTTP_PID" 2>/dev/null || true
+    wait "$E2E_HTTP_PID" 2>/dev/null || true
+    E2E_HTTP_PID=
+}
+
+# e2e_update_answer BODY: what the server answers at the program's update address.
+e2e_update_answer() {
+    mkdir -p "$E2E_DIR/www/update"
+    printf '%s' "$1" >"$E2E_DIR/www/update/index.html"
+}
+
 # ---- The wireless service -------------------------------------------------
 
 # e2e_service COMMAND...: the tests' service tool inside the scenario's
@@ -388,6 +431,7 @@ e2e_cleanup() {
         # shellcheck disable=SC2086
         [ -z "$pids" ] || kill -KILL $pids 2>/dev/null
         ip netns del "$E2E_NS" 2>/dev/null
+        rm -rf "/etc/netns/$E2E_NS"
     fi
     if [ -n "$E2E_RT_NS" ]; then
         # Nothing is started in the router's namespace, but be sure.

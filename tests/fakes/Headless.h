@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fakes/FakeFiles.h"
+#include "fakes/FakeHttp.h"
 #include "fakes/FakeNetwork.h"
 #include "fakes/FakeRegistry.h"
 #include "platform/Dialogs.h"
@@ -122,8 +123,9 @@ struct HeadlessWorld {
     FakeServiceManager services{clock};
     FakeIcmp icmp{clock};
     FakeAdapters adapters;
+    FakeHttp http{files};
     platform::Platform platform{system, dialogs, registry, files,   processes,
-                                shell,  services, icmp,   adapters};
+                                shell,  services, icmp,   adapters, http};
 
     // Runs the event loop; it ends once the end of the program was requested.
     void runFor(int ms) {

@@ -151,6 +151,17 @@ TEST_F(Win32Files, WriteFileReplacesTheWholeContent) {
     EXPECT_FALSE(files.writeFile(at("missing\\remove.bat"), "x"));
 }
 
+TEST_F(Win32Files, ReadFileGivesTheStartOfTheFileUpToTheLimit) {
+    const std::string bytes = std::string("MZ\0\x90", 4) + std::string(3 << 20, '\x5A') + "end";
+    make("update.exe", bytes);
+    EXPECT_EQ(files.readFile(at("update.exe"), 4), bytes.substr(0, 4));
+    EXPECT_EQ(files.readFile(at("update.exe"), bytes.size() + 10), bytes)
+        << "more than one read's worth, up to the end";
+    make("empty.exe", "");
+    EXPECT_EQ(files.readFile(at("empty.exe"), 4096), "");
+    EXPECT_EQ(files.readFile(at("missing.exe"), 4096), "");
+}
+
 TEST_F(Win32Processes, SnapshotListsProcessesByFileNameAndTerminateEndsOne) {
     platform::win32::Win32Processes processes;
     ASSERT_EQ(processes.currentProcessId(), GetCurrentProcessId());

@@ -4,6 +4,8 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+
 namespace platform::win32 {
 
 namespace {
@@ -76,6 +78,25 @@ bool Win32FileSystem::writeFile(const std::string& path, const std::string& byte
     return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                      nullptr) != 0 &&
            written == bytes.size();
+}
+
+std::string Win32FileSystem::readFile(const std::string& path, std::size_t maxBytes) {
+    // Shared with writers: a download may still hold the file open.
+    const FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string bytes;
+    if (!file) return bytes;
+    bytes.resize(maxBytes);
+    std::size_t filled = 0;
+    while (filled < maxBytes) {
+        DWORD read = 0;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(maxBytes - filled, 1u << 20));
+        if (!ReadFile(file.get(), bytes.data() + filled, want, &read, nullptr) || read == 0) break;
+        filled += read;
+    }
+    bytes.resize(filled);
+    return bytes;
 }
 
 std::vector<platform::ProcessEntry> Win32Processes::snapshot() {

@@ -31,6 +31,7 @@ public:
     bool createFolder(const std::string& path) override;
     bool removeFolder(const std::string& path) override;
     bool writeFile(const std::string& path, const std::string& bytes) override;
+    std::string readFile(const std::string& path, std::size_t maxBytes) override;
 };
 
 class Win32Processes : public platform::Processes {

@@ -7,6 +7,7 @@
 #include "platform/win32/Win32Adapters.h"
 #include "platform/win32/Win32Dialogs.h"
 #include "platform/win32/Win32Files.h"
+#include "platform/win32/Win32Http.h"
 #include "platform/win32/Win32Icmp.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Services.h"
@@ -34,8 +35,9 @@ struct Win32Platform {
     Win32ServiceManager services;
     Win32IcmpEcho icmp;
     Win32AdapterInfo adapters;
-    platform::Platform platform{system,   dialogs,  registry, files,   processes,
-                                launcher, services, icmp,     adapters};
+    Win32Http http;
+    platform::Platform platform{system,   dialogs,  registry, files,    processes,
+                                launcher, services, icmp,     adapters, http};
 };
 
 }  // namespace platform::win32

@@ -53,6 +53,8 @@ const char* const kUsage =
     "  wait-opacity <value> <ms>      wait until the alpha equals value\n"
     "  list                           every descendant: id class visible rect text\n"
     "  close                          post WM_CLOSE to the main window\n"
+    "  tick <timer> <count>           deliver count ticks of the window's timer number\n"
+    "                                 <timer> one after the other, print how many it took\n"
     "  send-queryendsession [logoff]  WM_QUERYENDSESSION then WM_ENDSESSION, print the answer\n"
     "  responds <ms> [<id>]           print answers/no answer: does the main window (or\n"
     "                                 control) take a message within ms (exit 1 when not)\n"
@@ -807,6 +809,26 @@ int run(std::vector<std::string> args) {
         if (!args.empty()) return usage();
         HWND main = requireMain();
         return main && PostMessageA(main, WM_CLOSE, 0, 0) ? 0 : 1;
+    }
+
+    // Time driven from outside: a timer's ticks without waiting for them, so
+    // that what happens on a late tick of a long run can be seen at once.
+    if (cmd == "tick") {
+        long timer = 0, count = 0;
+        if (args.size() != 2 || !parseNumber(args[0].c_str(), timer) ||
+            !parseNumber(args[1].c_str(), count))
+            return usage();
+        HWND main = requireMain();
+        if (!main) return 1;
+        long delivered = 0;
+        for (; delivered < count; ++delivered) {
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutA(main, WM_TIMER, static_cast<WPARAM>(timer), 0,
+                                     SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+                break;
+        }
+        put(std::to_string(delivered));
+        return delivered == count ? 0 : 1;
     }
 
     if (cmd == "send-queryendsession") {

@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# The update chain against an update server of the scenario's own: Check for
+# update reports an equal build, then a newer one; Update downloads it, the
+# updater replaces the running program's file and restarts it, and the
+# restarted program deletes the updater file. Without a server the window
+# says so within about 3 s. Then a hidden run with automatic update
+# installation asks on its 1800th tick; a download that fails is not started
+# and the run goes on; 1800 ticks later the newer build replaces it.
+set -euo pipefail
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_begin --router --update-host
+
+DRIVE_C="$WINEPREFIX/drive_c"
+SETTINGS_KEY='SOFTWARE\Nolvara'
+# Control IDs: 1000 + place in the window's creation order.
+L_TEXT=1000
+B_UPDATE=1001
+# Timers are numbered from 1 in the window's order; the probe timer is first.
+T_PING=1
+# "&Check for update" sits in the menu bar beside "&Control", which shares its
+# letter: alt+f opens "&File", two steps right reach it, Return chooses it.
+check_for_update() { e2e_keys alt+f Right Right Return; }
+FILE_URL="http://$E2E_UPDATE_HOST/files/P_nolvara_new.exe"
+# The "new build": the program with bytes of its own behind it, which Windows
+# ignores, so that the file that was put in place can be told apart.
+NEW_BUILD="$E2E_DIR/www/files/P_nolvara_new.exe"
+mkdir -p "$(dirname "$NEW_BUILD")"
+{ cat "$NOLVARA_EXE"; printf 'build 7 of the scenario'; } >"$NEW_BUILD"
+UPDATER="$DRIVE_C/nolvaraupdate.exe"
+
+# expect_label TEXT MS: L_Text shows exactly TEXT (driver's escaped form) within MS.
+expect_label() {
+    local got
+    e2e_driver wait-text --escaped $L_TEXT "$1" "$2" >/dev/null || true
+    got=$(e2e_driver text --escaped $L_TEXT) || got="(no window)"
+    e2e_expect "L_Text" "$got" "$1"
+}
+
+wait_for() { # SECONDS CONDITION...
+    local deadline=$((${EPOCHREALTIME/[,.]/} + $1 * 1000000))
+    shift
+    until "$@"; do
+        [ "${EPOCHREALTIME/[,.]/}" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
+}
+is_new_build() { cmp -s "$1" "$NEW_BUILD"; }
+is_gone() { [ ! -e "$1" ]; }
+runs() { [ -n "$(e2e_program_pids "$1")" ]; }
+asked() { grep -c 'GET /update/' "$E2E_DIR/http.log" || true; }
+
+e2e_update_server_up
+e2e_start
+e2e_driver wait-visible 20000 >/dev/null || e2e_fail "the main window is not shown within 20 s"
+
+e2e_step "a server announcing the program's own build: nothing to do"
+e2e_update_answer "#urgent#1.23#$FILE_URL#6#"
+check_for_update
+expect_label 'You already have the current version!' 10000
+
+e2e_step "a newer build: the out-of-date text and the Update button"
+e2e_update_answer "<html>#urgent#2.0#$FILE_URL#7#</html>"
+check_for_update
+expect_label 'Your version of Nolvara is out of date. \r\n\r\nUpdate-Version: 2.0\r\nThis is an important update!' 10000
+e2e_expect "Update button" "$(e2e_driver is-visible $B_UPDATE || true)" visible
+
+e2e_step "Update replaces the program file and restarts it; the updater file goes"
+e2e_driver click --post $B_UPDATE || e2e_fail "cannot click Update"
+wait_for 30 is_new_build "$DRIVE_C/e2e/P_nolvara.exe" ||
+    e2e_fail "C:\\e2e\\P_nolvara.exe is not the new build after 30 s"
+e2e_ok "C:\\e2e\\P_nolvara.exe is the new build"
+wait_for 20 runs 'C:\\e2e\\[P]_nolvara\.exe -clearupdaterest$' || true
+restarted=$(e2e_program_pids 'C:\\e2e\\[P]_nolvara\.exe -clearupdaterest$')
+[ -n "$restarted" ] || e2e_fail "no C:\\e2e\\P_nolvara.exe -clearupdaterest runs"
+e2e_ok "C:\\e2e\\P_nolvara.exe -clearupdaterest runs (pid $restarted)"
+wait_for 20 is_gone "$UPDATER" || e2e_fail "C:\\nolvaraupdate.exe is still there"
+e2e_ok "C:\\nolvaraupdate.exe has been deleted"
+[ -z "$(e2e_program_pids '[n]olvaraupdate\.exe')" ] || e2e_fail "the updater still runs"
+e2e_driver wait-visible 20000 >/dev/null || e2e_fail "the restarted window is not shown"
+e2e_ok "the restarted program shows its window"
+
+e2e_step "without a server the window says so within about 3 s"
+e2e_update_server_down
+t0=$EPOCHREALTIME
+check_for_update
+e2e_driver wait-text --escaped $L_TEXT 'Unable to reach update server.' 10000 >/dev/null ||
+    e2e_fail "no \"Unable to reach update server\" text within 10 s"
+took=$(e2e_ms_since "$t0")
+[ "$took" -le 4000 ] || e2e_fail "the text took $took ms"
+e2e_ok "\"Unable to reach update server...\" after $took ms"
+expect_label 'Unable to reach update server. Maybe the server is down, your firewall blocked access or you are not connected to the internet!' 1000
+e2e_driver close >/dev/null
+e2e_wait_program_gone 15 || e2e_fail "the window does not close"
+
+e2e_step "a hidden run with automatic updates asks on its 1800th tick"
+e2e_update_server_up
+# The unattended installation keeps the stored choice of automatic updates.
+e2e_wine reg add "HKLM\\$SETTINGS_KEY" /v checkforupdate /t REG_DWORD /d 1 /f >/dev/null 2>&1 ||
+    e2e_fail "cannot switch automatic updates on"
+cp "$NOLVARA_EXE" "$DRIVE_C/e2e/P_nolvara.exe"
+e2e_start -noguiinst -ip "$E2E_ROUTER_IP"
+e2e_wait_started_run 30 || e2e_fail "the unattended installation still runs after 30 s"
+HIDDEN='C:\\Nolvara\\[P]_nolvara\.exe -hide$'
+wait_for 10 runs "$HIDDEN" || true
+hidden=$(e2e_program_pids "$HIDDEN")
+[ -n "$hidden" ] || e2e_fail "no hidden run of the installed copy"
+cmp -s "$DRIVE_C/Nolvara/P_nolvara.exe" "$NOLVARA_EXE" || e2e_fail "the installed copy is not the old build"
+e2e_ok "C:\\Nolvara\\P_nolvara.exe -hide runs (pid $hidden), the old build"
+# Until the 1800th tick the ticks only count; the server is not asked.
+e2e_update_answer "#recommended#2.0#http://$E2E_UPDATE_HOST/files/missing.exe#7#"
+before=$(asked)
+e2e_driver tick $T_PING 1700 >/dev/null || e2e_fail "the hidden run did not take 1700 ticks"
+e2e_expect "update checks after 1700 ticks" "$(asked)" "$before"
+e2e_driver tick $T_PING 100 >/dev/null || e2e_fail "the hidden run ended on a failed download"
+e2e_expect "update checks after 1800 ticks" "$(asked)" "$((before + 1))"
+grep -q 'GET /files/missing.exe' "$E2E_DIR/http.log" || e2e_fail "the announced file was not fetched"
+e2e_expect "hidden run after a download that failed with 404" "$(e2e_program_pids "$HIDDEN")" "$hidden"
+cmp -s "$DRIVE_C/Nolvara/P_nolvara.exe" "$NOLVARA_EXE" || e2e_fail "the installed copy changed"
+is_gone "$UPDATER" || e2e_fail "the failed download was left as C:\\nolvaraupdate.exe"
+e2e_ok "the failed download was not started; automatic control goes on"
+
+e2e_step "the next period finds the new build and hands over to it"
+e2e_update_answer "#recommended#2.0#$FILE_URL#7#"
+e2e_driver tick $T_PING 1800 >/dev/null || true
+wait_for 30 is_new_build "$DRIVE_C/Nolvara/P_nolvara.exe" ||
+    e2e_fail "C:\\Nolvara\\P_nolvara.exe is not the new build 30 s after the 3600th tick"
+e2e_ok "C:\\Nolvara\\P_nolvara.exe is the new build"
+restarted='C:\\Nolvara\\[P]_nolvara\.exe -hide -clearupdaterest$'
+wait_for 20 runs "$restarted" || true
+pids=$(e2e_program_pids "$restarted")
+[ -n "$pids" ] || e2e_fail "no C:\\Nolvara\\P_nolvara.exe -hide -clearupdaterest runs"
+e2e_ok "the new build runs hidden (pid $pids)"
+[ -z "$(e2e_program_pids "$HIDDEN")" ] || e2e_fail "the old hidden run still runs"
+wait_for 20 is_gone "$UPDATER" || e2e_fail "C:\\nolvaraupdate.exe is still there"
+e2e_ok "C:\\nolvaraupdate.exe has been deleted"
+e2e_expect "number of programs running" "$(e2e_program_pids | wc -l | tr -d ' ')" 1
