@@ -210,13 +210,8 @@ e2e_start() {
 # e2e_wait_started_run SECONDS: succeeds once the run of the last e2e_start
 # has ended (wine returns when the Windows process does). A run that ends
 # very quickly is never missed, as a look at the process list could be.
-e2e_wait_started_run() {
-    local deadline=$((${EPOCHREALTIME/[,.]/} + $1 * 1000000))
-    while kill -0 "$E2E_STARTED_PID" 2>/dev/null; do
-        [ "${EPOCHREALTIME/[,.]/}" -lt "$deadline" ] || return 1
-        sleep 0.1
-    done
-}
+e2e_wait_started_run() { e2e_wait_for "$1" e2e_started_run_ended; }
+e2e_started_run_ended() { ! kill -0 "$E2E_STARTED_PID" 2>/dev/null; }
 
 # Process IDs of running programs of this scenario whose command line matches
 # the extended regular expression (default: any P_nolvara.exe). Only processes
@@ -230,14 +225,30 @@ e2e_program_pids() {
     done
 }
 
-# e2e_wait_program_gone SECONDS [PATTERN]: succeeds once no matching program
-# of this scenario runs.
-e2e_wait_program_gone() {
+# e2e_wait_for SECONDS COMMAND...: succeeds once the command does, trying
+# every 100 ms; fails when it has not within the time.
+e2e_wait_for() {
     local deadline=$((${EPOCHREALTIME/[,.]/} + $1 * 1000000))
-    while [ -n "$(e2e_program_pids "${2:-}")" ]; do
+    shift
+    until "$@"; do
         [ "${EPOCHREALTIME/[,.]/}" -lt "$deadline" ] || return 1
         sleep 0.1
     done
+}
+
+e2e_program_runs() { [ -n "$(e2e_program_pids "${1:-}")" ]; }
+e2e_program_ended() { ! e2e_program_runs "${1:-}"; }
+e2e_file_gone() { [ ! -e "$1" ]; }
+
+# e2e_wait_program_gone SECONDS [PATTERN]: succeeds once no matching program
+# of this scenario runs.
+e2e_wait_program_gone() { e2e_wait_for "$1" e2e_program_ended "${2:-}"; }
+
+# e2e_wait_program SECONDS PATTERN: prints the process IDs of the matching
+# programs once one runs; fails when none does within the time.
+e2e_wait_program() {
+    e2e_wait_for "$1" e2e_program_runs "$2" || return 1
+    e2e_program_pids "$2"
 }
 
 # Ends matching programs of this scenario by process ID.

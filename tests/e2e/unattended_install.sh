@@ -37,13 +37,7 @@ e2e_start -noguiinst -ip "$E2E_ROUTER_IP;bad;127.0.0.2" -delay 12 -lang german -
 e2e_wait_started_run 30 || e2e_fail "the installing run still runs after 30 s"
 [ -z "$(e2e_program_pids "$INSTALLER")" ] || e2e_fail "the installing run is still listed"
 e2e_ok "the installing run has ended"
-pids=
-for _ in $(seq 100); do
-    pids=$(e2e_program_pids "$HIDDEN")
-    [ -z "$pids" ] || break
-    sleep 0.1
-done
-[ -n "$pids" ] || e2e_fail "no C:\\Nolvara\\P_nolvara.exe -hide runs"
+pids=$(e2e_wait_program 10 "$HIDDEN") || e2e_fail "no C:\\Nolvara\\P_nolvara.exe -hide runs"
 e2e_expect "number of hidden runs" "$(wc -w <<<"$pids" | tr -d ' ')" 1
 e2e_ok "C:\\Nolvara\\P_nolvara.exe -hide runs (pid $pids)"
 shown=$(e2e_driver is-visible || true)

@@ -22,15 +22,6 @@ L_TEXT=1000
 UNINSTALLED='Because of uninstall, Wireless Zero was set to start automatically!'
 cp "$NOLVARA_EXE" "$DRIVE_C/e2e/nolvara-setup.exe"
 
-gone_within() { # SECONDS FILE
-    local _
-    for _ in $(seq $(($1 * 10))); do
-        [ -e "$2" ] || return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 # uninstall_round KEEP: installs unattended, then uninstalls from the window;
 # with KEEP=1 the install folder holds a file of the user's as well.
 uninstall_round() {
@@ -38,12 +29,7 @@ uninstall_round() {
     e2e_step "installed, with a hidden run$([ "$keep" = 0 ] || echo " and a file of the user's in C:\\Nolvara\\")"
     e2e_start -noguiinst -ip "$E2E_ROUTER_IP"
     e2e_wait_started_run 30 || e2e_fail "the unattended installation still runs after 30 s"
-    for _ in $(seq 100); do
-        pids=$(e2e_program_pids "$HIDDEN")
-        [ -z "$pids" ] || break
-        sleep 0.1
-    done
-    [ -n "$pids" ] || e2e_fail "no hidden run of the installed copy"
+    pids=$(e2e_wait_program 10 "$HIDDEN") || e2e_fail "no hidden run of the installed copy"
     e2e_ok "C:\\Nolvara\\P_nolvara.exe -hide runs (pid $pids)"
     [ "$keep" = 0 ] || echo "notes of the user's" >"$DRIVE_C/Nolvara/notes.txt"
 
@@ -74,8 +60,8 @@ uninstall_round() {
     e2e_expect "HKLM\\$SETTINGS_KEY" "$value" missing
     value=$(e2e_driver reg-get "$RUN_KEY" Nolvara 2>/dev/null || echo missing)
     e2e_expect "HKLM\\$RUN_KEY \"Nolvara\"" "$value" missing
-    gone_within 20 "$DRIVE_C/nolvararemove.exe" || e2e_fail "C:\\nolvararemove.exe is still there after 20 s"
-    gone_within 20 "$DRIVE_C/remove.bat" || e2e_fail "C:\\remove.bat is still there after 20 s"
+    e2e_wait_for 20 e2e_file_gone "$DRIVE_C/nolvararemove.exe" || e2e_fail "C:\\nolvararemove.exe is still there after 20 s"
+    e2e_wait_for 20 e2e_file_gone "$DRIVE_C/remove.bat" || e2e_fail "C:\\remove.bat is still there after 20 s"
     e2e_ok "the remover copy and the batch file have deleted themselves"
     value=$(e2e_service start-value) || e2e_fail "cannot read WZCSVC \"Start\""
     e2e_expect "WZCSVC \"Start\"" "$value" 2

@@ -37,17 +37,7 @@ expect_label() {
     e2e_expect "L_Text" "$got" "$1"
 }
 
-wait_for() { # SECONDS CONDITION...
-    local deadline=$((${EPOCHREALTIME/[,.]/} + $1 * 1000000))
-    shift
-    until "$@"; do
-        [ "${EPOCHREALTIME/[,.]/}" -lt "$deadline" ] || return 1
-        sleep 0.1
-    done
-}
 is_new_build() { cmp -s "$1" "$NEW_BUILD"; }
-is_gone() { [ ! -e "$1" ]; }
-runs() { [ -n "$(e2e_program_pids "$1")" ]; }
 asked() { grep -c 'GET /update/' "$E2E_DIR/http.log" || true; }
 
 e2e_update_server_up
@@ -67,14 +57,13 @@ e2e_expect "Update button" "$(e2e_driver is-visible $B_UPDATE || true)" visible
 
 e2e_step "Update replaces the program file and restarts it; the updater file goes"
 e2e_driver click --post $B_UPDATE || e2e_fail "cannot click Update"
-wait_for 30 is_new_build "$DRIVE_C/e2e/P_nolvara.exe" ||
+e2e_wait_for 30 is_new_build "$DRIVE_C/e2e/P_nolvara.exe" ||
     e2e_fail "C:\\e2e\\P_nolvara.exe is not the new build after 30 s"
 e2e_ok "C:\\e2e\\P_nolvara.exe is the new build"
-wait_for 20 runs 'C:\\e2e\\[P]_nolvara\.exe -clearupdaterest$' || true
-restarted=$(e2e_program_pids 'C:\\e2e\\[P]_nolvara\.exe -clearupdaterest$')
-[ -n "$restarted" ] || e2e_fail "no C:\\e2e\\P_nolvara.exe -clearupdaterest runs"
+restarted=$(e2e_wait_program 20 'C:\\e2e\\[P]_nolvara\.exe -clearupdaterest$') ||
+    e2e_fail "no C:\\e2e\\P_nolvara.exe -clearupdaterest runs"
 e2e_ok "C:\\e2e\\P_nolvara.exe -clearupdaterest runs (pid $restarted)"
-wait_for 20 is_gone "$UPDATER" || e2e_fail "C:\\nolvaraupdate.exe is still there"
+e2e_wait_for 20 e2e_file_gone "$UPDATER" || e2e_fail "C:\\nolvaraupdate.exe is still there"
 e2e_ok "C:\\nolvaraupdate.exe has been deleted"
 [ -z "$(e2e_program_pids '[n]olvaraupdate\.exe')" ] || e2e_fail "the updater still runs"
 e2e_driver wait-visible 20000 >/dev/null || e2e_fail "the restarted window is not shown"
@@ -102,9 +91,7 @@ cp "$NOLVARA_EXE" "$DRIVE_C/e2e/P_nolvara.exe"
 e2e_start -noguiinst -ip "$E2E_ROUTER_IP"
 e2e_wait_started_run 30 || e2e_fail "the unattended installation still runs after 30 s"
 HIDDEN='C:\\Nolvara\\[P]_nolvara\.exe -hide$'
-wait_for 10 runs "$HIDDEN" || true
-hidden=$(e2e_program_pids "$HIDDEN")
-[ -n "$hidden" ] || e2e_fail "no hidden run of the installed copy"
+hidden=$(e2e_wait_program 10 "$HIDDEN") || e2e_fail "no hidden run of the installed copy"
 cmp -s "$DRIVE_C/Nolvara/P_nolvara.exe" "$NOLVARA_EXE" || e2e_fail "the installed copy is not the old build"
 e2e_ok "C:\\Nolvara\\P_nolvara.exe -hide runs (pid $hidden), the old build"
 # Until the 1800th tick the ticks only count; the server is not asked.
@@ -117,21 +104,20 @@ e2e_expect "update checks after 1800 ticks" "$(asked)" "$((before + 1))"
 grep -q 'GET /files/missing.exe' "$E2E_DIR/http.log" || e2e_fail "the announced file was not fetched"
 e2e_expect "hidden run after a download that failed with 404" "$(e2e_program_pids "$HIDDEN")" "$hidden"
 cmp -s "$DRIVE_C/Nolvara/P_nolvara.exe" "$NOLVARA_EXE" || e2e_fail "the installed copy changed"
-is_gone "$UPDATER" || e2e_fail "the failed download was left as C:\\nolvaraupdate.exe"
+e2e_file_gone "$UPDATER" || e2e_fail "the failed download was left as C:\\nolvaraupdate.exe"
 e2e_ok "the failed download was not started; automatic control goes on"
 
 e2e_step "the next period finds the new build and hands over to it"
 e2e_update_answer "#recommended#2.0#$FILE_URL#7#"
 e2e_driver tick $T_PING 1800 >/dev/null || true
-wait_for 30 is_new_build "$DRIVE_C/Nolvara/P_nolvara.exe" ||
+e2e_wait_for 30 is_new_build "$DRIVE_C/Nolvara/P_nolvara.exe" ||
     e2e_fail "C:\\Nolvara\\P_nolvara.exe is not the new build 30 s after the 3600th tick"
 e2e_ok "C:\\Nolvara\\P_nolvara.exe is the new build"
 restarted='C:\\Nolvara\\[P]_nolvara\.exe -hide -clearupdaterest$'
-wait_for 20 runs "$restarted" || true
-pids=$(e2e_program_pids "$restarted")
-[ -n "$pids" ] || e2e_fail "no C:\\Nolvara\\P_nolvara.exe -hide -clearupdaterest runs"
+pids=$(e2e_wait_program 20 "$restarted") ||
+    e2e_fail "no C:\\Nolvara\\P_nolvara.exe -hide -clearupdaterest runs"
 e2e_ok "the new build runs hidden (pid $pids)"
 [ -z "$(e2e_program_pids "$HIDDEN")" ] || e2e_fail "the old hidden run still runs"
-wait_for 20 is_gone "$UPDATER" || e2e_fail "C:\\nolvaraupdate.exe is still there"
+e2e_wait_for 20 e2e_file_gone "$UPDATER" || e2e_fail "C:\\nolvaraupdate.exe is still there"
 e2e_ok "C:\\nolvaraupdate.exe has been deleted"
 e2e_expect "number of programs running" "$(e2e_program_pids | wc -l | tr -d ' ')" 1
