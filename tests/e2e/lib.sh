@@ -162,9 +162,11 @@ e2e_begin() {
     # The program's update server is a name; inside the namespace it names
     # the namespace's own loopback, where e2e_update_server_up serves.
     # `ip netns exec` puts this file in place of /etc/hosts for what it starts.
+    # The machine's own entries stay: without its own name, every lookup of
+    # it would wait for a name server that the namespace cannot reach.
     if [ "$update_host" = 1 ]; then
         mkdir -p "/etc/netns/$E2E_NS"
-        printf '127.0.0.1 localhost\n127.0.0.1 %s\n' "$E2E_UPDATE_HOST" >"/etc/netns/$E2E_NS/hosts"
+        { cat /etc/hosts; printf '127.0.0.1 %s\n' "$E2E_UPDATE_HOST"; } >"/etc/netns/$E2E_NS/hosts"
     fi
     # Before the prefix boots: its network helpers start with it and should
     # find the namespace's links as the program will.
@@ -432,6 +434,7 @@ e2e_cleanup() {
     local status=$? pids
     set +e
     trap - EXIT INT TERM
+    e2e_update_server_down
     if [ -n "$E2E_NS" ]; then
         if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
             timeout 20 ip netns exec "$E2E_NS" wineserver -k >/dev/null 2>&1

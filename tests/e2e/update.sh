@@ -54,6 +54,7 @@ e2e_update_answer "<html>#urgent#2.0#$FILE_URL#7#</html>"
 check_for_update
 expect_label 'Your version of Nolvara is out of date. \r\n\r\nUpdate-Version: 2.0\r\nThis is an important update!' 10000
 e2e_expect "Update button" "$(e2e_driver is-visible $B_UPDATE || true)" visible
+e2e_screenshot update-available
 
 e2e_step "Update replaces the program file and restarts it; the updater file goes"
 e2e_driver click --post $B_UPDATE || e2e_fail "cannot click Update"
