@@ -97,14 +97,7 @@ void TF_nolvara::B_applyClick() {
     LoadSettings();
     UpdateStatus();
     RemoveKeyIfDefault();
-    if (state.autostart) {
-        CreateInstallFolder(state.installPath);
-        DeleteFileForced(state.installPath + state.exeName);
-        CopyFileNoOverwrite(platform.system.programPath(), state.installPath + state.exeName);
-        SetAutostart(1);
-    } else {
-        SetAutostart(0);
-    }
+    RefreshInstalledCopy();
     UpdateStatus();
 }
 

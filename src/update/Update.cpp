@@ -18,6 +18,11 @@ constexpr std::size_t kProgramHeadBytes = 4096;
 // process just ended may hold its file a little longer.
 constexpr int kReplacePasses = 50;
 
+// A read-only updater file left by an earlier update could not be replaced.
+void ClearReadOnly(platform::FileSystem& files, const std::string& path) {
+    if (files.fileExists(path) && files.isReadOnly(path)) files.setReadOnly(path, false);
+}
+
 }  // namespace
 
 std::string TF_nolvara::UpdaterFilePath() {
@@ -70,8 +75,7 @@ bool TF_nolvara::DownloadFile(const std::string& url, const std::string& fileNam
 
 void TF_nolvara::B_updateClick() {
     const std::string target = UpdaterFilePath();
-    if (platform.files.fileExists(target) && platform.files.isReadOnly(target))
-        platform.files.setReadOnly(target, false);
+    ClearReadOnly(platform.files, target);
     try {
         if (!DownloadFile(state.updateFileUrl, target)) return;
         std::string arguments = "-update ";
@@ -90,8 +94,7 @@ void TF_nolvara::PeriodicUpdateCheck() {
         const update::UpdateResponse response = ReadUpdateResponse();
         if (!update::IsNewerBuild(response.build, state.programVersion)) return;
         const std::string target = UpdaterFilePath();
-        if (platform.files.fileExists(target) && platform.files.isReadOnly(target))
-            platform.files.setReadOnly(target, false);
+        ClearReadOnly(platform.files, target);
         state.updateFileUrl = response.fileUrl;
         if (!DownloadFile(state.updateFileUrl, target)) return;
         platform.shell.start(target, "-update silent");
