@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr const char* kService = "SYSTEM\\CurrentControlSet\\Services\\WZCSVC";
-constexpr const char* kList = "SOFTWARE\\Nolvara\\IPList";
 constexpr const char* kRouter = "192.168.0.1";
 
 // A hidden automatic-control run against a router list, the service installed
@@ -15,7 +13,7 @@ protected:
     ProbeLoop() : p({"-hide"}) {
         auto& r = p.world.registry;
         r.setInteger(kService, "Start", 2);
-        r.setText(kList, "ip1", kRouter);
+        r.setText(kIpList, "ip1", kRouter);
         r.setInteger("SOFTWARE\\Nolvara", "shutdowndelay", 3);
         r.setInteger("SOFTWARE\\Nolvara", "version", 6);
         p.world.services.state = platform::kServiceRunning;
@@ -118,7 +116,7 @@ TEST_F(ProbeLoop, WithoutReconnectALossOnlyPausesProbing) {
 }
 
 TEST_F(ProbeLoop, EveryEntryIsProbedInOrderAndOnlyTheFirstNeedAnswer) {
-    p.world.registry.setText(kList, "ip2", "10.0.0.9");
+    p.world.registry.setText(kIpList, "ip2", "10.0.0.9");
     icmp().answer(kRouter, {platform::EchoStatus::EchoReply, 5});
     p.start();
     p.world.runFor(1000);

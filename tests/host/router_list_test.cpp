@@ -5,13 +5,14 @@
 
 namespace {
 
-constexpr const char* kList = "SOFTWARE\\Nolvara\\IPList";
-
 TEST(IsValidIP, AcceptsFourFieldsUpTo254AndNormalises) {
     const std::pair<const char*, const char*> valid[] = {
-        {"192.168.0.254", "192.168.0.254"}, {"0.0.0.1", "0.0.0.1"},
-        {"010.000.000.001", "10.0.0.1"},    {"192.168.001.010", "192.168.1.10"},
-        {"10..0.1", "10.0.0.1"},            {"...1", "0.0.0.1"},
+        {"192.168.0.254", "192.168.0.254"},
+        {"0.0.0.1", "0.0.0.1"},
+        {"010.000.000.001", "10.0.0.1"},
+        {"192.168.001.010", "192.168.1.10"},
+        {"10..0.1", "10.0.0.1"},
+        {"...1", "0.0.0.1"},
         {"0000254.1.1.1", "254.1.1.1"},
     };
     for (auto [input, normal] : valid) {
@@ -19,9 +20,10 @@ TEST(IsValidIP, AcceptsFourFieldsUpTo254AndNormalises) {
         EXPECT_TRUE(settings::IsValidIP(text)) << input;
         EXPECT_EQ(text, normal) << input;
     }
-    const char* invalid[] = {"192.168.0.255", "0.0.0.0", "000.0.00.0", "...", " 192.168.0.1",
-                             "192.168.0.1.", "192.168.0", "192.168.0.a", "1.2.3.-4",
-                             "1.2.3.4 ", "", "99999999999999999999.1.1.1"};
+    const char* invalid[] = {
+        "192.168.0.255", "0.0.0.0",      "000.0.00.0", "...",
+        " 192.168.0.1",  "192.168.0.1.", "192.168.0",  "192.168.0.a",
+        "1.2.3.-4",      "1.2.3.4 ",     "",           "99999999999999999999.1.1.1"};
     for (const char* input : invalid) {
         std::string text = input;
         EXPECT_FALSE(settings::IsValidIP(text)) << input;
@@ -32,11 +34,11 @@ TEST(IsValidIP, AcceptsFourFieldsUpTo254AndNormalises) {
 TEST(RouterList, LoadSkipsInvalidAndDuplicateValuesAndStopsAtAGap) {
     ProgramRig p;
     auto& r = p.world.registry;
-    r.setText(kList, "ip1", "abc");
-    r.setText(kList, "ip2", "192.168.0.1");
-    r.setText(kList, "ip3", "192.168.0.1");
-    r.setText(kList, "ip4", "10.0.0.1");
-    r.setText(kList, "ip6", "10.0.0.2");
+    r.setText(kIpList, "ip1", "abc");
+    r.setText(kIpList, "ip2", "192.168.0.1");
+    r.setText(kIpList, "ip3", "192.168.0.1");
+    r.setText(kIpList, "ip4", "10.0.0.1");
+    r.setText(kIpList, "ip6", "10.0.0.2");
     p.start();
     EXPECT_EQ(p.window.list_ip.items(), (std::vector<std::string>{" 192.168.0.1", " 10.0.0.1"}));
     EXPECT_EQ(p.window.E_routerip.text(), "");
@@ -48,8 +50,8 @@ TEST(RouterList, PanelAddsOnlyNewValidAddressesAsTyped) {
     auto& w = p.window;
     w.E_routerip.click();
     EXPECT_EQ(w.E_routerip.text(), "") << "the prompt is cleared by a click";
-    for (const char* typed : {"010.000.000.001", "10.0.0.1", "192.168.0.1", "192.168.000.001",
-                              "192.168.0.255", "x"}) {
+    for (const char* typed :
+         {"010.000.000.001", "10.0.0.1", "192.168.0.1", "192.168.000.001", "192.168.0.255", "x"}) {
         w.E_routerip.type(typed);
         w.B_addip.click();
         EXPECT_EQ(w.E_routerip.text(), typed) << "the edit keeps its text";
@@ -105,28 +107,30 @@ TEST(RouterList, DeleteUpAndDownMoveTheSelectionWithTheEntry) {
 TEST(RouterList, SaveReplacesTheStoredListWholly) {
     ProgramRig p;
     auto& r = p.world.registry;
-    for (int n : {1, 2, 3, 5}) r.setText(kList, "ip" + std::to_string(n), "9.9.9." + std::to_string(n));
-    r.setText(kList, "stray", "x");
+    for (int n : {1, 2, 3, 5})
+        r.setText(kIpList, "ip" + std::to_string(n), "9.9.9." + std::to_string(n));
+    r.setText(kIpList, "stray", "x");
     p.start();
     p.window.SaveIPList("10.0.0.1;10.0.0.2;");
-    EXPECT_EQ(r.valueNames(kList), (std::vector<std::string>{"ip1", "ip2"}));
-    EXPECT_EQ(r.get(kList, "ip2")->text, "10.0.0.2");
+    EXPECT_EQ(r.valueNames(kIpList), (std::vector<std::string>{"ip1", "ip2"}));
+    EXPECT_EQ(r.get(kIpList, "ip2")->text, "10.0.0.2");
 
     p.window.list_ip.clear();
     p.window.B_saveipClick();
-    EXPECT_TRUE(r.valueNames(kList).empty());
+    EXPECT_TRUE(r.valueNames(kIpList).empty());
 }
 
 TEST(RouterList, FailedSaveNeverStoresFewerAddressesThanBefore) {
     ProgramRig p;
     auto& r = p.world.registry;
-    for (int n = 1; n <= 3; ++n) r.setText(kList, "ip" + std::to_string(n), "9.9.9." + std::to_string(n));
+    for (int n = 1; n <= 3; ++n)
+        r.setText(kIpList, "ip" + std::to_string(n), "9.9.9." + std::to_string(n));
     p.start();
     r.writesBeforeFailure = r.writes + 1;
     p.window.SaveIPList("10.0.0.1;10.0.0.2;");
-    EXPECT_EQ(r.valueNames(kList), (std::vector<std::string>{"ip1", "ip2", "ip3"}));
-    EXPECT_EQ(r.get(kList, "ip1")->text, "10.0.0.1");
-    EXPECT_EQ(r.get(kList, "ip2")->text, "9.9.9.2");
+    EXPECT_EQ(r.valueNames(kIpList), (std::vector<std::string>{"ip1", "ip2", "ip3"}));
+    EXPECT_EQ(r.get(kIpList, "ip1")->text, "10.0.0.1");
+    EXPECT_EQ(r.get(kIpList, "ip2")->text, "9.9.9.2");
     EXPECT_EQ(r.opened, r.released);
 }
 
@@ -134,13 +138,13 @@ TEST(RouterList, MigrationAppendsTheFormerSingleAddress) {
     ProgramRig p;
     auto& r = p.world.registry;
     r.setText("SOFTWARE\\Nolvara", "routerip", "192.168.2.1");
-    r.setText(kList, "ip1", "10.0.0.1");
-    r.setText(kList, "ip2", "10.0.0.2");
+    r.setText(kIpList, "ip1", "10.0.0.1");
+    r.setText(kIpList, "ip2", "10.0.0.2");
     p.window.MigrateRouterIP();
-    EXPECT_EQ(r.get(kList, "ip3")->text, "192.168.2.1");
+    EXPECT_EQ(r.get(kIpList, "ip3")->text, "192.168.2.1");
     EXPECT_FALSE(r.get("SOFTWARE\\Nolvara", "routerip"));
     p.window.MigrateRouterIP();
-    EXPECT_FALSE(r.get(kList, "ip4"));
+    EXPECT_FALSE(r.get(kIpList, "ip4"));
 }
 
 }  // namespace

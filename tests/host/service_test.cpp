@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr const char* kService = "SYSTEM\\CurrentControlSet\\Services\\WZCSVC";
-
 class Service : public testing::Test {
 protected:
     Service() { p.world.registry.setInteger(kService, "Start", 2); }
@@ -18,8 +16,8 @@ TEST_F(Service, StatusLineAndMenuFollowTheStoredStartMode) {
     p.start();
     auto& w = p.window;
     const std::pair<int, const char*> modes[] = {
-        {0, " Wireless Zero starts on bootup"},      {1, " Wireless Zero starts with system"},
-        {2, " Wireless Zero starts automatically"},  {3, " Wireless Zero starts when it's needed"},
+        {0, " Wireless Zero starts on bootup"},     {1, " Wireless Zero starts with system"},
+        {2, " Wireless Zero starts automatically"}, {3, " Wireless Zero starts when it's needed"},
         {4, " Wireless Zero is disabled"},
     };
     ui::MenuItem* items[] = {&w.Menu_status0, &w.Menu_status1, &w.Menu_status2, &w.Menu_status3,

@@ -4,10 +4,6 @@
 
 namespace {
 
-constexpr const char* kKey = "SOFTWARE\\Nolvara";
-constexpr const char* kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* kSelf = "C:\\Tools\\P_nolvara.exe";
-
 class SettingsPanel : public testing::Test {
 protected:
     SettingsPanel() { p.world.files.addFile(kSelf, "program"); }
@@ -28,7 +24,8 @@ TEST_F(SettingsPanel, ApplyWithoutRouterTargetWarnsAndKeepsStartWithWindows) {
     ASSERT_EQ(p.world.dialogs.shown.size(), 1u);
     EXPECT_EQ(p.world.dialogs.shown[0].text,
               "                   Es wurde keine g\xFCltige IP eingetragen!\r\n"
-              "\xD6" "ffnen Sie das IP-Adress Management um dies nachzuholen.")
+              "\xD6"
+              "ffnen Sie das IP-Adress Management um dies nachzuholen.")
         << "the language chosen on the panel already speaks";
     EXPECT_EQ(p.world.dialogs.shown[0].icon, platform::MessageIcon::None);
     EXPECT_EQ(reg().get(kKey, "autostart")->number, 1) << "the unchecked box is not stored";
@@ -84,12 +81,14 @@ TEST_F(SettingsPanel, RunEntryQuotesAFolderWithBlanks) {
     p.world.dialogs.chosenFolder = "C:\\Program Files\\Nolvara";
     w.speed_installpath.click();
     EXPECT_EQ(w.speed_installpath.text(), "C:\\Program Files\\Nolvara\\");
-    EXPECT_EQ(p.world.dialogs.browsed.back().instruction, "Choose destination folder for installation");
+    EXPECT_EQ(p.world.dialogs.browsed.back().instruction,
+              "Choose destination folder for installation");
     w.list_ip.add(" 10.0.0.1");
     w.B_saveip.click();
     p.world.files.addFolder("C:\\Program Files\\");
     w.b_apply.click();
-    EXPECT_EQ(reg().get(kRun, "Nolvara")->text, "\"C:\\Program Files\\Nolvara\\P_nolvara.exe\" -hide");
+    EXPECT_EQ(reg().get(kRun, "Nolvara")->text,
+              "\"C:\\Program Files\\Nolvara\\P_nolvara.exe\" -hide");
     EXPECT_NE(p.world.files.file("C:\\Program Files\\Nolvara\\P_nolvara.exe"), nullptr);
 }
 
@@ -162,21 +161,21 @@ TEST(FileOps, DeleteFileForcedClearsReadOnlyAndTerminateSkipsWhatItCannotEnd) {
 namespace {
 
 TEST(InstalledCopy, StartUpRenewsAnIdleCopyAndLeavesARunningOneAlone) {
-    constexpr const char* kCopy = "C:\\Nolvara\\P_nolvara.exe";
     for (bool running : {false, true}) {
         ProgramRig p;
         p.world.files.addFile("C:\\Tools\\P_nolvara.exe", "new");
-        p.world.files.addFile(kCopy, "old", true);
-        if (running) p.world.files.lock(kCopy);
+        p.world.files.addFile(kInstalled, "old", true);
+        if (running) p.world.files.lock(kInstalled);
         p.world.registry.setInteger("SOFTWARE\\Nolvara", "autostart", 1);
         p.start();
-        EXPECT_EQ(p.world.files.file(kCopy)->bytes, running ? "old" : "new") << running;
+        EXPECT_EQ(p.world.files.file(kInstalled)->bytes, running ? "old" : "new") << running;
         EXPECT_EQ(p.world.registry.get(kRun, "Nolvara")->text, "C:\\Nolvara\\P_nolvara.exe -hide");
     }
     ProgramRig p;
     p.world.files.addFile("C:\\Tools\\P_nolvara.exe", "new");
     p.start();
-    EXPECT_EQ(p.world.files.file(kCopy), nullptr) << "without start with Windows nothing is placed";
+    EXPECT_EQ(p.world.files.file(kInstalled), nullptr)
+        << "without start with Windows nothing is placed";
 }
 
 }  // namespace

@@ -6,8 +6,6 @@ namespace {
 
 using fakes::RegType;
 using fakes::RegValue;
-constexpr const char* kKey = "SOFTWARE\\Nolvara";
-constexpr const char* kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 TEST(SettingsStore, EmptyStoreGivesTheDefaultsAndLeavesAnEmptyKey) {
     ProgramRig p;

@@ -5,11 +5,6 @@
 
 namespace {
 
-constexpr const char* kKey = "SOFTWARE\\Nolvara";
-constexpr const char* kIpList = "SOFTWARE\\Nolvara\\IPList";
-constexpr const char* kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* kSelf = "C:\\Tools\\P_nolvara.exe";
-
 struct Unattended {
     explicit Unattended(std::vector<std::string> switches) : p(prepend(std::move(switches))) {
         p.world.files.addFile(kSelf, "program");

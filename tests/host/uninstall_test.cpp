@@ -8,11 +8,6 @@
 
 namespace {
 
-constexpr const char* kKey = "SOFTWARE\\Nolvara";
-constexpr const char* kIpList = "SOFTWARE\\Nolvara\\IPList";
-constexpr const char* kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* kService = "SYSTEM\\CurrentControlSet\\Services\\WZCSVC";
-constexpr const char* kInstalled = "C:\\Nolvara\\P_nolvara.exe";
 constexpr const char* kRemover = "C:\\nolvararemove.exe";
 constexpr const char* kBatch = "C:\\remove.bat";
 

@@ -9,8 +9,6 @@ namespace {
 
 constexpr const char* kServer = "http://www.nolvara.net/update/";
 constexpr const char* kNewFile = "http://files.example/P_nolvara_7.exe";
-constexpr const char* kKey = "SOFTWARE\\Nolvara";
-constexpr const char* kInstalled = "C:\\Nolvara\\P_nolvara.exe";
 constexpr const char* kUpdater = "C:\\nolvaraupdate.exe";
 
 // The head of a Windows program: "MZ", the pointer at 0x3C, "PE\0\0".
