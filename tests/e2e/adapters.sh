@@ -12,9 +12,9 @@ e2e_begin --router
 
 # adapter_list [raw]: the tool's lines without the CRs of Windows line ends.
 adapter_list() {
-    local out
-    out=$(e2e_wine "$NOLVARA_TOOLS/nolvara_adapters.exe" "$@") ||
-        e2e_fail "the adapter tool failed: $out"
+    local out status=0
+    out=$(e2e_wine "$NOLVARA_TOOLS/nolvara_adapters.exe" "$@") || status=$?
+    [ "$status" = 0 ] || e2e_fail "the adapter tool failed with exit status $status: $out"
     printf '%s\n' "${out//$'\r'/}"
 }
 
