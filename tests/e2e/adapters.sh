@@ -11,9 +11,17 @@ e2e_begin --router
     e2e_fail "not built: $NOLVARA_TOOLS/nolvara_adapters.exe"
 
 # adapter_list [raw]: the tool's lines without the CRs of Windows line ends.
+# The tool only reads; a run killed by a signal from outside (an exit status
+# above 128, which nothing in the tool itself gives) is logged and made once
+# more, as that has happened, rarely and without a word, under Wine.
 adapter_list() {
     local out status=0
     out=$(e2e_wine "$NOLVARA_TOOLS/nolvara_adapters.exe" "$@") || status=$?
+    if [ "$status" -gt 128 ]; then
+        e2e_log "the adapter tool was killed (exit status $status); once more"
+        status=0
+        out=$(e2e_wine "$NOLVARA_TOOLS/nolvara_adapters.exe" "$@") || status=$?
+    fi
     [ "$status" = 0 ] || e2e_fail "the adapter tool failed with exit status $status: $out"
     printf '%s\n' "${out//$'\r'/}"
 }
