@@ -40,6 +40,8 @@ e2e_ok "the installing run has ended"
 pids=$(e2e_wait_program 10 "$HIDDEN") || e2e_fail "no C:\\Nolvara\\P_nolvara.exe -hide runs"
 e2e_expect "number of hidden runs" "$(wc -w <<<"$pids" | tr -d ' ')" 1
 e2e_ok "C:\\Nolvara\\P_nolvara.exe -hide runs (pid $pids)"
+# The process is listed before its window exists.
+e2e_driver wait-window 20000 >/dev/null || e2e_fail "the hidden run has no window within 20 s"
 shown=$(e2e_driver is-visible || true)
 e2e_expect "main window of the hidden run" "$shown" hidden
 

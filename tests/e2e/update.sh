@@ -95,6 +95,8 @@ HIDDEN='C:\\Nolvara\\[P]_nolvara\.exe -hide$'
 hidden=$(e2e_wait_program 10 "$HIDDEN") || e2e_fail "no hidden run of the installed copy"
 cmp -s "$DRIVE_C/Nolvara/P_nolvara.exe" "$NOLVARA_EXE" || e2e_fail "the installed copy is not the old build"
 e2e_ok "C:\\Nolvara\\P_nolvara.exe -hide runs (pid $hidden), the old build"
+# The process is listed before its window exists; ticks need the window.
+e2e_driver wait-window 20000 >/dev/null || e2e_fail "the hidden run has no window within 20 s"
 # Until the 1800th tick the ticks only count; the server is not asked.
 e2e_update_answer "#recommended#2.0#http://$E2E_UPDATE_HOST/files/missing.exe#7#"
 before=$(asked)
