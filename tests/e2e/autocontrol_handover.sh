@@ -17,10 +17,9 @@ RUN_KEY='Software\Microsoft\Windows\CurrentVersion\Run'
 # Expected texts are in the driver's escaped form: a backslash shows doubled.
 RUN_ENTRY='REG_SZ|C:\\Nolvara\\P_nolvara.exe -hide'
 INSTALLED_COPY="$WINEPREFIX/drive_c/Nolvara/P_nolvara.exe"
-# As `ps` shows the two runs: the interactive one from the scenario's folder
-# without arguments, the hidden one from the install folder.
+# As `ps` shows the interactive run: from the scenario's folder, without
+# arguments (the hidden one is E2E_INSTALLED_HIDDEN).
 INTERACTIVE='C:\\e2e\\[P]_nolvara\.exe$'
-HIDDEN='C:\\Nolvara\\[P]_nolvara\.exe -hide$'
 
 e2e_wine reg add "HKLM\\$SETTINGS_KEY\\IPList" /v ip1 /t REG_SZ /d "$E2E_ROUTER_IP" /f >/dev/null 2>&1 ||
     e2e_fail "cannot store the router list"
@@ -46,7 +45,7 @@ e2e_step "the interactive run ends and the installed copy runs hidden"
 e2e_wait_program_gone 10 "$INTERACTIVE" ||
     e2e_fail "the interactive run still runs 10 s after the message box: $(e2e_program_pids "$INTERACTIVE")"
 e2e_ok "the interactive run has ended"
-pids=$(e2e_program_pids "$HIDDEN")
+pids=$(e2e_program_pids "$E2E_INSTALLED_HIDDEN")
 [ -n "$pids" ] || e2e_fail "no C:\\Nolvara\\P_nolvara.exe -hide runs; programs now: $(ps -o args= -p "$(e2e_program_pids | tr '\n' ',' | sed 's/,$//')" 2>/dev/null || true)"
 e2e_ok "C:\\Nolvara\\P_nolvara.exe -hide runs (pid $pids)"
 e2e_expect "number of hidden runs" "$(wc -w <<<"$pids" | tr -d ' ')" 1

@@ -57,6 +57,8 @@ E2E_PROGRAM_DIR='C:\e2e'
 E2E_PROGRAM="$E2E_PROGRAM_DIR\\P_nolvara.exe"
 # The program as `ps` shows a Wine process: file name, then the arguments.
 E2E_PROGRAM_PATTERN='[P]_nolvara\.exe'
+# The hidden run of the installed copy that an unattended installation starts.
+E2E_INSTALLED_HIDDEN='C:\\Nolvara\\[P]_nolvara\.exe -hide$'
 
 e2e_elapsed() {
     local now=${EPOCHREALTIME/[,.]/} start=${E2E_T0/[,.]/}
@@ -276,6 +278,16 @@ e2e_wait_program_gone() { e2e_wait_for "$1" e2e_program_ended "${2:-}"; }
 e2e_wait_program() {
     e2e_wait_for "$1" e2e_program_runs "$2" || return 1
     e2e_program_pids "$2"
+}
+
+# e2e_wait_installed_hidden_run SECONDS: prints the process IDs of the
+# installed copy's hidden runs once one runs and has its window; the process
+# is listed before the window exists, and the driver needs the window.
+e2e_wait_installed_hidden_run() {
+    local pids
+    pids=$(e2e_wait_program "$1" "$E2E_INSTALLED_HIDDEN") || return 1
+    e2e_driver wait-window 20000 >/dev/null || return 1
+    echo "$pids"
 }
 
 # Ends matching programs of this scenario by process ID.

@@ -15,7 +15,6 @@ SETTINGS_KEY='SOFTWARE\Nolvara'
 RUN_KEY='Software\Microsoft\Windows\CurrentVersion\Run'
 DRIVE_C="$WINEPREFIX/drive_c"
 INSTALLED_COPY="$DRIVE_C/Nolvara/P_nolvara.exe"
-HIDDEN='C:\\Nolvara\\[P]_nolvara\.exe -hide$'
 WINDOW='C:\\e2e\\[n]olvara-setup\.exe$'
 # Control IDs: 1000 + place in the window's creation order.
 L_TEXT=1000
@@ -29,7 +28,7 @@ uninstall_round() {
     e2e_step "installed, with a hidden run$([ "$keep" = 0 ] || echo " and a file of the user's in C:\\Nolvara\\")"
     e2e_start -noguiinst -ip "$E2E_ROUTER_IP"
     e2e_wait_started_run 30 || e2e_fail "the unattended installation still runs after 30 s"
-    pids=$(e2e_wait_program 10 "$HIDDEN") || e2e_fail "no hidden run of the installed copy"
+    pids=$(e2e_wait_installed_hidden_run 10) || e2e_fail "no hidden run of the installed copy with its window"
     e2e_ok "C:\\Nolvara\\P_nolvara.exe -hide runs (pid $pids)"
     [ "$keep" = 0 ] || echo "notes of the user's" >"$DRIVE_C/Nolvara/notes.txt"
 
@@ -44,7 +43,7 @@ uninstall_round() {
     e2e_ok "the window shows \"$UNINSTALLED\""
 
     e2e_step "the installation is gone"
-    e2e_wait_program_gone 10 "$HIDDEN" || e2e_fail "the hidden run still runs"
+    e2e_wait_program_gone 10 "$E2E_INSTALLED_HIDDEN" || e2e_fail "the hidden run still runs"
     e2e_ok "the hidden run has ended"
     [ ! -e "$INSTALLED_COPY" ] || e2e_fail "C:\\Nolvara\\P_nolvara.exe is still there"
     if [ "$keep" = 1 ]; then

@@ -91,12 +91,9 @@ e2e_wine reg add "HKLM\\$SETTINGS_KEY" /v checkforupdate /t REG_DWORD /d 1 /f >/
 cp "$NOLVARA_EXE" "$DRIVE_C/e2e/P_nolvara.exe"
 e2e_start -noguiinst -ip "$E2E_ROUTER_IP"
 e2e_wait_started_run 30 || e2e_fail "the unattended installation still runs after 30 s"
-HIDDEN='C:\\Nolvara\\[P]_nolvara\.exe -hide$'
-hidden=$(e2e_wait_program 10 "$HIDDEN") || e2e_fail "no hidden run of the installed copy"
+hidden=$(e2e_wait_installed_hidden_run 10) || e2e_fail "no hidden run of the installed copy with its window"
 cmp -s "$DRIVE_C/Nolvara/P_nolvara.exe" "$NOLVARA_EXE" || e2e_fail "the installed copy is not the old build"
 e2e_ok "C:\\Nolvara\\P_nolvara.exe -hide runs (pid $hidden), the old build"
-# The process is listed before its window exists; ticks need the window.
-e2e_driver wait-window 20000 >/dev/null || e2e_fail "the hidden run has no window within 20 s"
 # Until the 1800th tick the ticks only count; the server is not asked.
 e2e_update_answer "#recommended#2.0#http://$E2E_UPDATE_HOST/files/missing.exe#7#"
 before=$(asked)
@@ -105,7 +102,7 @@ e2e_expect "update checks after 1700 ticks" "$(asked)" "$before"
 e2e_driver tick $T_PING 100 >/dev/null || e2e_fail "the hidden run ended on a failed download"
 e2e_expect "update checks after 1800 ticks" "$(asked)" "$((before + 1))"
 grep -q 'GET /files/missing.exe' "$E2E_DIR/http.log" || e2e_fail "the announced file was not fetched"
-e2e_expect "hidden run after a download that failed with 404" "$(e2e_program_pids "$HIDDEN")" "$hidden"
+e2e_expect "hidden run after a download that failed with 404" "$(e2e_program_pids "$E2E_INSTALLED_HIDDEN")" "$hidden"
 cmp -s "$DRIVE_C/Nolvara/P_nolvara.exe" "$NOLVARA_EXE" || e2e_fail "the installed copy changed"
 e2e_file_gone "$UPDATER" || e2e_fail "the failed download was left as C:\\nolvaraupdate.exe"
 e2e_ok "the failed download was not started; automatic control goes on"
@@ -120,7 +117,7 @@ restarted='C:\\Nolvara\\[P]_nolvara\.exe -hide -clearupdaterest$'
 pids=$(e2e_wait_program 20 "$restarted") ||
     e2e_fail "no C:\\Nolvara\\P_nolvara.exe -hide -clearupdaterest runs"
 e2e_ok "the new build runs hidden (pid $pids)"
-[ -z "$(e2e_program_pids "$HIDDEN")" ] || e2e_fail "the old hidden run still runs"
+[ -z "$(e2e_program_pids "$E2E_INSTALLED_HIDDEN")" ] || e2e_fail "the old hidden run still runs"
 e2e_wait_for 20 e2e_file_gone "$UPDATER" || e2e_fail "C:\\nolvaraupdate.exe is still there"
 e2e_ok "C:\\nolvaraupdate.exe has been deleted"
 e2e_expect "number of programs running" "$(e2e_program_pids | wc -l | tr -d ' ')" 1
