@@ -2,7 +2,7 @@
 BUILD := build
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all deps build host x86_64 i686 test test-host test-windows run clean
+.PHONY: all deps build host x86_64 i686 test test-host test-windows run dist clean
 
 all: build
 
@@ -36,6 +36,11 @@ test: test-host test-windows
 
 run: x86_64
 	./tools/run-sandbox out/x86_64/P_nolvara.exe
+
+# The release archive in out/dist/; with NOLVARA_SIGNING_KEY naming the release
+# private key, the update server's files too (see README.md).
+dist: build
+	./tools/make-dist
 
 clean:
 	rm -rf $(BUILD) out

@@ -4,10 +4,24 @@ add_compile_definitions(_WIN32_WINNT=${NOLVARA_WINNT} WINVER=${NOLVARA_WINNT} _W
                         WIN32_LEAN_AND_MEAN NOMINMAX)
 # The C++ runtime is linked in, so the program needs nothing beyond the system's DLLs.
 add_link_options(-static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
+# Release builds optimise for size and drop unreferenced code, so the one-file program stays small.
+string(APPEND CMAKE_CXX_FLAGS_RELEASE " -Os -ffunction-sections -fdata-sections")
+add_link_options($<$<CONFIG:Release>:-Wl,--gc-sections>)
+
+# The release key that updates must be signed with, built into the program.
+set(NOLVARA_RELEASE_KEY ${CMAKE_SOURCE_DIR}/keys/update-release.pem)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${NOLVARA_RELEASE_KEY})
+file(READ ${NOLVARA_RELEASE_KEY} NOLVARA_RELEASE_KEY_C)
+string(STRIP "${NOLVARA_RELEASE_KEY_C}" NOLVARA_RELEASE_KEY_C)
+string(REPLACE "\n" "\\n" NOLVARA_RELEASE_KEY_C "${NOLVARA_RELEASE_KEY_C}")
+configure_file(src/platform/win32/ReleaseKey.h.in ${CMAKE_BINARY_DIR}/generated/ReleaseKey.h @ONLY)
 
 file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
 add_library(nolvara_win32 STATIC ${WIN32_SOURCES})
+target_include_directories(nolvara_win32 PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(nolvara_win32 PUBLIC nolvara_logic comctl32 shell32 ole32 advapi32 gdi32 user32 kernel32)
+# Signatures of updates: CryptoAPI's key decoding is crypt32's.
+target_link_libraries(nolvara_win32 PUBLIC crypt32)
 target_compile_options(nolvara_win32 PRIVATE ${WARNINGS})
 # Echo requests: XP's iphlpapi.dll has the Icmp* functions; inet_addr is ws2_32's.
 target_link_libraries(nolvara_win32 PUBLIC iphlpapi ws2_32)
@@ -30,6 +44,7 @@ add_test(NAME xp_imports
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   add_test(NAME check_imports_selftest COMMAND bash ${CMAKE_SOURCE_DIR}/tests/tools/check-imports-selftest.sh)
+  add_test(NAME release_tools_selftest COMMAND bash ${CMAKE_SOURCE_DIR}/tests/tools/release-tools-selftest.sh)
   # The stand-in for the wireless service, registered as WZCSVC by the backend
   # tests and the end-to-end scenarios in their own prefixes; never shipped.
   add_executable(wzc_standin tests/service/wzc_standin.cpp)
@@ -46,9 +61,15 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     # The service tests register the stand-in from this path below their own folder.
     add_dependencies(win32_tests wzc_standin)
     target_compile_definitions(win32_tests PRIVATE NOLVARA_WZC_STANDIN="e2e-tools/wzc_standin.exe")
+    # Key pairs and signatures of the run's own, made as the release tools make them.
+    add_test(NAME win32_test_signatures
+      COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/make-test-signatures ${CMAKE_BINARY_DIR}/test-signatures)
+    set_tests_properties(win32_test_signatures PROPERTIES FIXTURES_SETUP test_signatures)
     add_test(NAME win32_tests COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/wine-run $<TARGET_FILE:win32_tests>)
-    # Wine creates no top-level window without a display.
-    set_tests_properties(win32_tests PROPERTIES TIMEOUT 300 ENVIRONMENT NOLVARA_XVFB=1)
+    # Wine creates no top-level window without a display; it reaches the
+    # signatures through its drive Z:, the whole Unix file system.
+    set_tests_properties(win32_tests PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED test_signatures
+      ENVIRONMENT "NOLVARA_XVFB=1;NOLVARA_SIGNATURES=Z:${CMAKE_BINARY_DIR}/test-signatures")
   endif()
 
   # Programs of the tests' own that drive the real program from outside.

@@ -32,7 +32,7 @@ void TF_nolvara::Menu_autocontrolClick() {
         ShowPanel("settings");
         return;
     }
-    platform.files.createFolder(state.installPath);
+    platform.files.createProtectedFolder(state.installPath);
     CopyFileNoOverwrite(platform.system.programPath(), state.installPath + state.exeName);
     SaveSettings(true, chk_restartservice.checked(), state.language);
     platform.dialogs.messageBox(LookupText("enable_automatic"), core::kApplicationTitle,

@@ -38,6 +38,9 @@ struct ProgramState {
     std::int32_t installedVersion = 1;
     std::int32_t programVersion = 0;
     std::string updateFileUrl;
+    // The announced build and its signature, which the download must match.
+    std::string updateBuild;
+    std::string updateSignature;
     bool checkForUpdate = false;
     std::int32_t shutdownDelay = 30;
     std::string language;

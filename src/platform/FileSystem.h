@@ -3,9 +3,22 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 namespace platform {
+
+// A file held open so that no other process can write, rename or delete it
+// until this object goes; others may still read and run it.
+class HeldFile {
+public:
+    virtual ~HeldFile() = default;
+    // The file's bytes as they were read through the held handle.
+    virtual const std::string& bytes() const = 0;
+    // False when the file was longer than the limit it was held with, or could
+    // not be read to its end; bytes() is then incomplete.
+    virtual bool complete() const = 0;
+};
 
 class FileSystem {
 public:
@@ -16,14 +29,25 @@ public:
     // Clears or sets the read-only attribute, keeping the others.
     virtual bool setReadOnly(const std::string& path, bool readOnly) = 0;
     virtual bool deleteFile(const std::string& path) = 0;
-    // Fails, leaving the target untouched, when overwrite is off and it exists.
-    virtual bool copyFile(const std::string& source, const std::string& target, bool overwrite) = 0;
+    // Copies over an existing target; the target gets the access list a new
+    // file in its folder gets.
+    virtual bool copyFile(const std::string& source, const std::string& target) = 0;
+    // Files and folders that run with administrator rights are made with the
+    // protected access list: full control for Administrators and SYSTEM, read
+    // and execute for everyone else, nothing inherited from the folder above.
+    // Each of these creates its target anew and fails, leaving it untouched,
+    // when something of that name exists: they never write through a file
+    // (or a link to one) that someone else put there.
+    virtual bool createProtectedCopy(const std::string& source, const std::string& target) = 0;
+    virtual bool createProtectedFile(const std::string& path, const std::string& bytes) = 0;
     // One level: the folder above must exist.
-    virtual bool createFolder(const std::string& path) = 0;
+    virtual bool createProtectedFolder(const std::string& path) = 0;
     // Only an empty folder can be removed.
     virtual bool removeFolder(const std::string& path) = 0;
-    // Replaces the file's content with these bytes.
-    virtual bool writeFile(const std::string& path, const std::string& bytes) = 0;
+    // Opens the file for reading, denying other processes to write, rename or
+    // delete it, and reads up to maxBytes of it; null when it cannot be held
+    // (missing, or already open for writing elsewhere).
+    virtual std::unique_ptr<HeldFile> holdFile(const std::string& path, std::size_t maxBytes) = 0;
     // Up to maxBytes from the start of the file; empty when it cannot be read.
     virtual std::string readFile(const std::string& path, std::size_t maxBytes) = 0;
 };

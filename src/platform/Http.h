@@ -25,10 +25,11 @@ public:
     virtual ~Http() = default;
     // GET of url; the body as text (bytes unchanged). Throws HttpError.
     virtual std::string get(const std::string& url) = 0;
-    // Creates path as a new empty file (replacing an existing one; HttpFileError
-    // when it cannot), then GETs url writing the body into it, then closes it.
-    // A failed transfer throws HttpError after closing; the file keeps what
-    // arrived before the failure.
+    // Creates path as a new empty file with the protected access list of
+    // FileSystem (HttpFileError when it cannot, or when a file of that name
+    // exists: a download never writes through someone else's file), then GETs
+    // url writing the body into it, then closes it. A failed transfer throws
+    // HttpError after closing; the file keeps what arrived before the failure.
     virtual void getToFile(const std::string& url, const std::string& path) = 0;
 };
 

@@ -9,6 +9,7 @@
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/ServiceManager.h"
+#include "platform/Signature.h"
 #include "platform/Shell.h"
 #include "platform/System.h"
 
@@ -25,6 +26,7 @@ struct Platform {
     IcmpEcho& icmp;
     AdapterInfo& adapters;
     Http& http;
+    SignatureCheck& signatures;
 };
 
 }  // namespace platform

@@ -24,7 +24,7 @@ void TF_nolvara::DeleteFileForced(const std::string& path) {
 }
 
 bool TF_nolvara::CopyFileNoOverwrite(const std::string& source, const std::string& target) {
-    return platform.files.copyFile(source, target, false);
+    return platform.files.createProtectedCopy(source, target);
 }
 
 void TF_nolvara::CreateInstallFolder(const std::string& path) {
@@ -36,7 +36,7 @@ void TF_nolvara::CreateInstallFolder(const std::string& path) {
         const size_t end = rest.find('\\');
         built += rest.substr(0, end + 1);
         rest.erase(0, end + 1);
-        if (!platform.files.folderExists(built)) platform.files.createFolder(built);
+        if (!platform.files.folderExists(built)) platform.files.createProtectedFolder(built);
     }
 }
 

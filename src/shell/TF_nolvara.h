@@ -3,6 +3,7 @@
 // handlers of each subsystem are defined in that subsystem's folder.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "core/EchoClient.h"
@@ -213,10 +214,18 @@ public:
     // The server's answer; raises the HTTP client's error when there is none.
     update::UpdateResponse ReadUpdateResponse();
     std::string UpdaterFilePath();
-    // Fetches url into fileName, which is created anew (an error when it
-    // cannot be). True when the whole file arrived and is a Windows program;
-    // anything else is deleted again.
+    // Keeps what the server announced for the Update button and the download.
+    void TakeAnnouncedUpdate(const update::UpdateResponse& response);
+    // Fetches url into fileName, which is created anew. False when it could
+    // not be created or the transfer failed; a partial file is deleted.
     bool DownloadFile(const std::string& url, const std::string& fileName);
+    // The downloaded file, held against writers, when it is a whole Windows
+    // program and the announced signature over build and file checks out.
+    std::unique_ptr<platform::HeldFile> HoldVerifiedUpdate(const std::string& fileName);
+    enum class UpdaterStart { Started, NotDownloaded, Unverified, NotStarted };
+    // Downloads the announced file to the updater file and starts it with
+    // these arguments once verified; what is not started is deleted.
+    UpdaterStart StartUpdater(const std::string& arguments);
     void RunUpdater();
     void ReplaceInstalledCopy();
     void ClearUpdateRest();

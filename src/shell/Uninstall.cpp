@@ -116,7 +116,9 @@ std::string TF_nolvara::RemoveBatchText() {
 }
 
 void TF_nolvara::WriteRemoveBatch() {
-    platform.files.writeFile(core::kRemoveBatchPath, RemoveBatchText());
+    // Made anew, never written through a file someone else left there.
+    DeleteFileForced(core::kRemoveBatchPath);
+    platform.files.createProtectedFile(core::kRemoveBatchPath, RemoveBatchText());
     platform.shell.openHidden(core::kRemoveBatchPath);
     platform.system.requestTerminate();
 }

@@ -120,6 +120,9 @@ constexpr Message kMessages[] = {
      "Firewall hat den Zugriff verweigert oder Sie sind nicht mit dem Internet verbunden!",
      "Unable to reach update server. Maybe the server is down, your firewall blocked access or you "
      "are not connected to the internet!"},
+    {"update_unverified",
+     "Das heruntergeladene Update konnte nicht überprüft werden und wurde nicht installiert.",
+     "The downloaded update could not be verified and was not installed."},
     {"uninstall",
      "Aufgrund der Deinstallation wurde der Startmodus von Wireless Zero auf automatisch gestellt.",
      "Because of uninstall, Wireless Zero was set to start automatically!"},

@@ -3,6 +3,7 @@
 // old file (or the installed copy), starts it with "-clearupdaterest" and
 // ends, and the restarted program deletes the updater file.
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,16 +13,16 @@ namespace shell {
 
 namespace {
 
-// A Windows program announces its header within the first few hundred bytes.
-constexpr std::size_t kProgramHeadBytes = 4096;
+// No program file of this program comes anywhere near this; anything longer
+// is not even read, let alone started.
+constexpr std::size_t kMaxProgramBytes = 16u << 20;
+// How long the updater waits for the old program file to be free: the old
+// process ends only after its window has faded out.
+constexpr int kReplaceWaitMs = 10000;
+constexpr int kReplacePollMs = 100;
 // Passes over an installed copy that will not be deleted, 100 ms apart: the
 // process just ended may hold its file a little longer.
 constexpr int kReplacePasses = 50;
-
-// A read-only updater file left by an earlier update could not be replaced.
-void ClearReadOnly(platform::FileSystem& files, const std::string& path) {
-    if (files.fileExists(path) && files.isReadOnly(path)) files.setReadOnly(path, false);
-}
 
 }  // namespace
 
@@ -31,6 +32,12 @@ std::string TF_nolvara::UpdaterFilePath() {
 
 update::UpdateResponse TF_nolvara::ReadUpdateResponse() {
     return update::ReadResponse(platform.http.get(core::kUpdateServerUrl));
+}
+
+void TF_nolvara::TakeAnnouncedUpdate(const update::UpdateResponse& response) {
+    state.updateFileUrl = response.fileUrl;
+    state.updateBuild = response.build;
+    state.updateSignature = response.signature;
 }
 
 void TF_nolvara::Menu_checkforupdateClick() {
@@ -50,7 +57,7 @@ void TF_nolvara::Menu_checkforupdateClick() {
         text += "\r\n";
         text += LookupText(response.mark == "urgent" ? "update_important" : "update_notimportant");
         L_Text.setText(text);
-        state.updateFileUrl = response.fileUrl;
+        TakeAnnouncedUpdate(response);
     } catch (const std::exception&) {
         ShowPanel("main");
         L_Text.setText(LookupText("update_servernotfound"));
@@ -58,32 +65,62 @@ void TF_nolvara::Menu_checkforupdateClick() {
 }
 
 bool TF_nolvara::DownloadFile(const std::string& url, const std::string& fileName) {
-    bool transferred = true;
     try {
         platform.http.getToFile(url, fileName);
-    } catch (const platform::HttpError&) {
-        transferred = false;
-    }
-    // Started, a broken or foreign file would leave no program running at
-    // all; the caller keeps running instead.
-    if (transferred &&
-        update::LooksLikeWindowsProgram(platform.files.readFile(fileName, kProgramHeadBytes)))
         return true;
+    } catch (const platform::HttpFileError&) {
+        // Not ours to delete: a file of that name that would not go, or no
+        // file could be made at all.
+        return false;
+    } catch (const platform::HttpError&) {
+    }
     DeleteFileForced(fileName);
     return false;
 }
 
-void TF_nolvara::B_updateClick() {
+std::unique_ptr<platform::HeldFile> TF_nolvara::HoldVerifiedUpdate(const std::string& fileName) {
+    std::unique_ptr<platform::HeldFile> held = platform.files.holdFile(fileName, kMaxProgramBytes);
+    std::string signature;
+    if (!held || !held->complete() || !update::LooksLikeWindowsProgram(held->bytes()) ||
+        !update::DecodeHex(state.updateSignature, signature))
+        return nullptr;
+    // The build is signed with the file, so that an older signed file cannot
+    // be announced as a newer build.
+    if (!platform.signatures.verify({state.updateBuild, "\n", held->bytes()}, signature))
+        return nullptr;
+    return held;
+}
+
+TF_nolvara::UpdaterStart TF_nolvara::StartUpdater(const std::string& arguments) {
     const std::string target = UpdaterFilePath();
-    ClearReadOnly(platform.files, target);
-    try {
-        if (!DownloadFile(state.updateFileUrl, target)) return;
-        std::string arguments = "-update ";
-        arguments += update::EncodePathArgument(platform.system.programPath());
-        platform.shell.start(target, arguments);
-        platform.system.requestTerminate();
-    } catch (const std::exception&) {
-        // The updater file could not be created: the window stays as it is.
+    // Whatever is there, perhaps a link that someone else placed, goes; the
+    // download then makes a file of its own or fails.
+    DeleteFileForced(target);
+    if (!DownloadFile(state.updateFileUrl, target)) return UpdaterStart::NotDownloaded;
+    bool verified = false;
+    {
+        // Held from the check of its bytes until the updater runs, so that
+        // what runs is what was checked.
+        const std::unique_ptr<platform::HeldFile> held = HoldVerifiedUpdate(target);
+        verified = held != nullptr;
+        if (verified && platform.shell.start(target, arguments)) return UpdaterStart::Started;
+    }
+    DeleteFileForced(target);
+    return verified ? UpdaterStart::NotStarted : UpdaterStart::Unverified;
+}
+
+void TF_nolvara::B_updateClick() {
+    std::string arguments = "-update ";
+    arguments += update::EncodePathArgument(platform.system.programPath());
+    switch (StartUpdater(arguments)) {
+        case UpdaterStart::Started: platform.system.requestTerminate(); break;
+        case UpdaterStart::Unverified:
+            ShowPanel("main");
+            L_Text.setText(LookupText("update_unverified"));
+            break;
+        // A download that failed leaves the window as it is, for another try.
+        case UpdaterStart::NotDownloaded:
+        case UpdaterStart::NotStarted: break;
     }
 }
 
@@ -93,12 +130,9 @@ void TF_nolvara::PeriodicUpdateCheck() {
     try {
         const update::UpdateResponse response = ReadUpdateResponse();
         if (!update::IsNewerBuild(response.build, state.programVersion)) return;
-        const std::string target = UpdaterFilePath();
-        ClearReadOnly(platform.files, target);
-        state.updateFileUrl = response.fileUrl;
-        if (!DownloadFile(state.updateFileUrl, target)) return;
-        platform.shell.start(target, "-update silent");
-        platform.system.requestTerminate();
+        TakeAnnouncedUpdate(response);
+        if (StartUpdater("-update silent") == UpdaterStart::Started)
+            platform.system.requestTerminate();
     } catch (const std::exception&) {
     }
 }
@@ -110,13 +144,24 @@ void TF_nolvara::RunUpdater() {
         ReplaceInstalledCopy();
     } else {
         const std::string path = update::DecodePathArgument(second);
-        // The old process may still hold its file for a moment.
-        platform.system.sleepMs(100);
-        DeleteFileForced(path);
-        platform.files.copyFile(platform.system.programPath(), path, true);
-        platform.shell.start(path, path == state.installPath + state.exeName
-                                       ? "-hide -clearupdaterest"
-                                       : "-clearupdaterest");
+        const bool isInstalledCopy = path == state.installPath + state.exeName;
+        // The old process ends only a moment after it started this one, and
+        // holds its file until then.
+        bool freed = false;
+        for (int waitedMs = 0; !freed && waitedMs < kReplaceWaitMs; waitedMs += kReplacePollMs) {
+            platform.system.sleepMs(kReplacePollMs);
+            DeleteFileForced(path);
+            freed = !platform.files.fileExists(path);
+        }
+        // A file that would not go is restarted as it is; its next check
+        // offers the update again.
+        if (freed) {
+            if (isInstalledCopy)
+                CopyFileNoOverwrite(platform.system.programPath(), path);
+            else
+                platform.files.copyFile(platform.system.programPath(), path);
+        }
+        platform.shell.start(path, isInstalledCopy ? "-hide -clearupdaterest" : "-clearupdaterest");
     }
     platform.system.requestTerminate();
 }

@@ -1,5 +1,8 @@
 #include "update/UpdateResponse.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace update {
 
 std::string NextResponseField(std::string& rest) {
@@ -22,12 +25,51 @@ UpdateResponse ReadResponse(std::string body) {
     response.versionText = NextResponseField(body);
     response.fileUrl = NextResponseField(body);
     response.build = NextResponseField(body);
+    response.signature = NextResponseField(body);
     return response;
 }
 
+namespace {
+bool allDigits(const std::string& text) {
+    if (text.empty()) return false;
+    for (const char c : text)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+}  // namespace
+
 bool IsNewerBuild(const std::string& build, std::int32_t programVersion) {
+    const std::string running = std::to_string(programVersion);
+    if (allDigits(build) && allDigits(running)) {
+        // Leading zeros aside, the longer number is the larger one; of equal
+        // lengths the text order is the numeric order. No overflow, however
+        // long the server's number.
+        const std::string digits = build.substr(std::min(build.find_first_not_of('0'), build.size()));
+        if (digits.size() != running.size()) return digits.size() > running.size();
+        return digits > running;
+    }
     // std::string compares its bytes as unsigned char, which is the ordinal order.
-    return build > std::to_string(programVersion);
+    return build > running;
+}
+
+bool DecodeHex(const std::string& hex, std::string& bytes) {
+    if (hex.empty() || hex.size() % 2 != 0) return false;
+    const auto nibble = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    out.reserve(hex.size() / 2);
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        const int high = nibble(hex[i]);
+        const int low = nibble(hex[i + 1]);
+        if (high < 0 || low < 0) return false;
+        out += static_cast<char>(high * 16 + low);
+    }
+    bytes = std::move(out);
+    return true;
 }
 
 namespace {

@@ -7,13 +7,16 @@
 
 namespace update {
 
-// "#" mark "#" versionText "#" fileUrl "#" build "#"; text before the first
-// "#" and after the fifth is ignored, a missing field is empty.
+// "#" mark "#" versionText "#" fileUrl "#" build "#" signature "#"; text
+// before the first "#" and after the sixth is ignored, a missing field is
+// empty. Older copies read only the first four fields, so one answer serves
+// them and this one alike.
 struct UpdateResponse {
     std::string mark;         // "urgent" for an important update
     std::string versionText;  // as shown to the user
     std::string fileUrl;      // the new program file
     std::string build;        // compared with the running program's version
+    std::string signature;    // lower-case hex; see SignedMessage
 };
 
 // Takes the next field off the front of rest. Without a "#" in rest, one
@@ -22,10 +25,15 @@ struct UpdateResponse {
 std::string NextResponseField(std::string& rest);
 UpdateResponse ReadResponse(std::string body);
 
-// The server's build counts as newer when its text sorts after the decimal
-// text of the running version, byte by byte: "7" and "6.5" are newer than
-// "6"; "10", "06" and "" are not. Servers announce builds that way.
+// A build of plain decimal digits is newer when it is the larger number
+// ("10" is newer than "6", "06" is not). Any other text counts as newer when
+// it sorts after the decimal text of the running version, byte by byte, as
+// servers have always been read: "6.5" is newer than "6"; " 7" and "" are not.
 bool IsNewerBuild(const std::string& build, std::int32_t programVersion);
+
+// The bytes of a hex text, upper or lower case; false for an odd length, any
+// other character or an empty text.
+bool DecodeHex(const std::string& hex, std::string& bytes);
 
 // A path on the updater's command line has each blank written as "\:\", so
 // that it stays one argument.

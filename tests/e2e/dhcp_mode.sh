@@ -206,15 +206,7 @@ e2e_expect_switched_off_after "$DELAY"
 e2e_expect_status 0 ' Wireless Zero is disabled'
 e2e_expect_status 1 'DHCP'
 
-e2e_link_down
-down=$EPOCHREALTIME
-e2e_expect_wireless_within 2 running 3000 "$down" "the link went down"
-
-# The delay is armed once per run: 2.5 s tells a switch at once from one
-# that waited for the 3 s again.
-e2e_link_up
-up=$EPOCHREALTIME
-e2e_expect_wireless_within 4 stopped 2500 "$up" "the link came back"
+e2e_expect_reconnect_cycle
 e2e_expect_status 1 'DHCP'
 
 e2e_expect_session_end "$HIDDEN"

@@ -18,6 +18,12 @@
 # needs the wireless service installs the tests' stand-in as WZCSVC with
 # e2e_service_install and inspects it with e2e_service.
 #
+# With `e2e_begin --trust-test-key` the program in the prefix is a copy made
+# by tools/trust-update-key that trusts a key pair of the scenario's own
+# ($E2E_TEST_KEY), as no test has the release key's private half; a second
+# pair ($E2E_OTHER_KEY) signs what the program must refuse. The release
+# build itself is never changed.
+#
 # Environment (set by CTest; the defaults suit a run by hand from the tree):
 #   NOLVARA_EXE    the program under test
 #   NOLVARA_TOOLS  folder of the tests' own Windows tools (nolvara_driver.exe,
@@ -41,6 +47,11 @@ E2E_STARTED_PID=
 # stand-in for the server (e2e_update_server_up).
 E2E_UPDATE_HOST=www.nolvara.net
 E2E_HTTP_PID=
+# The program file that the prefix gets (e2e_begin) and the scenario's own
+# signing keys (e2e_begin --trust-test-key).
+E2E_SUBJECT=
+E2E_TEST_KEY=
+E2E_OTHER_KEY=
 # The scenario's router (e2e_router_up): its namespace, its address and the
 # program's address on the link between them. The link is called eth0 on
 # both sides; each end lives in its own namespace, so the names never meet.
@@ -136,13 +147,14 @@ e2e_private_display() {
     export DISPLAY
 }
 
-# e2e_begin [--router] [--update-host]
+# e2e_begin [--router] [--update-host] [--trust-test-key]
 e2e_begin() {
-    local router=0 update_host=0
+    local router=0 update_host=0 trust=0
     while [ $# -gt 0 ]; do
         case $1 in
         --router) router=1 ;;
         --update-host) update_host=1 ;;
+        --trust-test-key) trust=1 ;;
         *) e2e_fail "e2e_begin: unknown option $1" ;;
         esac
         shift
@@ -154,6 +166,8 @@ e2e_begin() {
 
     E2E_DIR=$(mktemp -d /tmp/nolvara-e2e.XXXXXX)
     mkdir "$E2E_DIR/tmp" "$E2E_DIR/prefix"
+    E2E_SUBJECT=$NOLVARA_EXE
+    [ "$trust" = 0 ] || e2e_trust_test_key
 
     # The namespace is named after this shell; one left over from a killed
     # earlier shell of the same number is stale.
@@ -216,7 +230,7 @@ e2e_begin() {
         e2e_fail "the first session of the prefix does not end within 60 s"
     ip netns exec "$E2E_NS" wineserver -p || e2e_fail "cannot start the scenario's wine server"
     mkdir -p "$WINEPREFIX/drive_c/e2e"
-    cp "$NOLVARA_EXE" "$WINEPREFIX/drive_c/e2e/P_nolvara.exe"
+    cp "$E2E_SUBJECT" "$WINEPREFIX/drive_c/e2e/P_nolvara.exe"
     e2e_log "prefix ready"
 }
 
@@ -433,6 +447,36 @@ e2e_update_answer() {
     printf '%s' "$1" >"$E2E_DIR/www/update/index.html"
 }
 
+# e2e_trust_test_key: the scenario's key pairs, and the program copy that
+# trusts the first as $E2E_SUBJECT.
+e2e_trust_test_key() {
+    local name
+    mkdir "$E2E_DIR/keys"
+    for name in test other; do
+        openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:3072 \
+            -out "$E2E_DIR/keys/$name.pem" 2>/dev/null || e2e_fail "openssl cannot make a key pair"
+    done
+    E2E_TEST_KEY=$E2E_DIR/keys/test.pem
+    E2E_OTHER_KEY=$E2E_DIR/keys/other.pem
+    openssl pkey -in "$E2E_TEST_KEY" -pubout -out "$E2E_DIR/keys/test-public.pem" ||
+        e2e_fail "openssl cannot write the public key"
+    E2E_SUBJECT=$E2E_DIR/P_nolvara.exe
+    "$E2E_REPO/tools/trust-update-key" "$NOLVARA_EXE" "$E2E_DIR/keys/test-public.pem" \
+        "$E2E_SUBJECT" || e2e_fail "tools/trust-update-key failed"
+    cmp -s "$NOLVARA_EXE" "$E2E_SUBJECT" && e2e_fail "the copy that trusts the test key is the release build"
+    e2e_log "the program under test trusts the scenario's own key"
+}
+
+# e2e_announce_update BUILD FILE URL [KEY]: the update server announces BUILD
+# at URL, signed for FILE's bytes with KEY (default: the key the program
+# trusts).
+e2e_announce_update() {
+    local signature
+    signature=$("$E2E_REPO/tools/sign-update" "${4:-$E2E_TEST_KEY}" "$1" "$2") ||
+        e2e_fail "tools/sign-update failed"
+    e2e_update_answer "#recommended#2.0#$3#$1#$signature#"
+}
+
 # ---- The wireless service -------------------------------------------------
 
 # e2e_service COMMAND...: the tests' service tool inside the scenario's
@@ -535,6 +579,20 @@ e2e_expect_wireless_within() {
         e2e_fail "WZCSVC is not \"Start\" $1 and $2 within $3 ms of $5" \
             "(ms waited, ms since the program started, Start, state: $seen)"
     e2e_ok "\"Start\" $1 and $2 $(e2e_ms_since "$4") ms after $5"
+}
+
+# e2e_expect_reconnect_cycle: the link goes down and WZCSVC is automatic and
+# running within 3 s; it comes back and WZCSVC is disabled and stopped
+# within 2.5 s. The delay is armed once per run: 2.5 s tells a switch at once
+# from one that waited for a delay of 3 s or more again.
+e2e_expect_reconnect_cycle() {
+    local down up
+    e2e_link_down
+    down=$EPOCHREALTIME
+    e2e_expect_wireless_within 2 running 3000 "$down" "the link went down"
+    e2e_link_up
+    up=$EPOCHREALTIME
+    e2e_expect_wireless_within 4 stopped 2500 "$up" "the link came back"
 }
 
 # e2e_expect_session_end PATTERN: the query before log-off reaches the hidden

@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# The update chain against an update server of the scenario's own: Check for
-# update reports an equal build, then a newer one; Update downloads it, the
-# updater replaces the running program's file and restarts it, and the
-# restarted program deletes the updater file. Without a server the window
-# says so within about 3 s. Then a hidden run with automatic update
-# installation asks on its 1800th tick; a download that fails is not started
-# and the run goes on; 1800 ticks later the newer build replaces it.
+# The update chain against an update server of the scenario's own, with a
+# program that trusts the scenario's own signing key: Check for update
+# reports an equal build, then a newer one; a file signed by another key is
+# refused with a message and the window stays; the rightly signed file
+# replaces the running program's file, which is restarted, and the restarted
+# program deletes the updater file. Without a server the window says so
+# within about 3 s. Then a hidden run with automatic update installation asks
+# on its 1800th tick; a file signed by another key is not started and the run
+# goes on switching the service; 1800 ticks later the signed build replaces it.
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 . "$(dirname "$0")/lib.sh"
-e2e_begin --router --update-host
+e2e_begin --router --update-host --trust-test-key
+e2e_service_install 2
 
 DRIVE_C="$WINEPREFIX/drive_c"
 SETTINGS_KEY='SOFTWARE\Nolvara'
@@ -26,7 +29,8 @@ FILE_URL="http://$E2E_UPDATE_HOST/files/P_nolvara_new.exe"
 # ignores, so that the file that was put in place can be told apart.
 NEW_BUILD="$E2E_DIR/www/files/P_nolvara_new.exe"
 mkdir -p "$(dirname "$NEW_BUILD")"
-{ cat "$NOLVARA_EXE"; printf 'build 7 of the scenario'; } >"$NEW_BUILD"
+{ cat "$E2E_SUBJECT"; printf 'build 7 of the scenario'; } >"$NEW_BUILD"
+cmp -s "$NEW_BUILD" "$E2E_SUBJECT" && e2e_fail "the new build is the running program"
 UPDATER="$DRIVE_C/nolvaraupdate.exe"
 
 # expect_label TEXT MS: L_Text shows exactly TEXT (driver's escaped form) within MS.
@@ -38,6 +42,8 @@ expect_label() {
 }
 
 is_new_build() { cmp -s "$1" "$NEW_BUILD"; }
+# tools_sign KEY: the signature field of the new build, announced as build 7.
+tools_sign() { "$E2E_REPO/tools/sign-update" "$1" 7 "$NEW_BUILD" || e2e_fail "tools/sign-update failed"; }
 asked() { grep -c 'GET /update/' "$E2E_DIR/http.log" || true; }
 
 e2e_update_server_up
@@ -50,11 +56,26 @@ check_for_update
 expect_label 'You already have the current version!' 10000
 
 e2e_step "a newer build: the out-of-date text and the Update button"
-e2e_update_answer "<html>#urgent#2.0#$FILE_URL#7#</html>"
+e2e_update_answer "<html>#urgent#2.0#$FILE_URL#7#$(tools_sign "$E2E_OTHER_KEY")#</html>"
 check_for_update
 expect_label 'Your version of Nolvara is out of date. \r\n\r\nUpdate-Version: 2.0\r\nThis is an important update!' 10000
 e2e_expect "Update button" "$(e2e_driver is-visible $B_UPDATE || true)" visible
 e2e_screenshot update-available
+
+e2e_step "a file signed by another key is refused, and the window stays"
+e2e_driver click --post $B_UPDATE || e2e_fail "cannot click Update"
+expect_label 'The downloaded update could not be verified and was not installed.' 20000
+e2e_expect "Update button" "$(e2e_driver is-visible $B_UPDATE || true)" hidden
+grep -q 'GET /files/P_nolvara_new.exe' "$E2E_DIR/http.log" || e2e_fail "the file was not fetched"
+e2e_file_gone "$UPDATER" || e2e_fail "the refused file was left as C:\\nolvaraupdate.exe"
+cmp -s "$DRIVE_C/e2e/P_nolvara.exe" "$E2E_SUBJECT" || e2e_fail "C:\\e2e\\P_nolvara.exe changed"
+e2e_expect "programs running" "$(e2e_program_pids | wc -l | tr -d ' ')" 1
+e2e_ok "nothing was started; the program file is unchanged"
+
+e2e_step "the same build signed by the trusted key"
+e2e_update_answer "#urgent#2.0#$FILE_URL#7#$(tools_sign "$E2E_TEST_KEY")#"
+check_for_update
+expect_label 'Your version of Nolvara is out of date. \r\n\r\nUpdate-Version: 2.0\r\nThis is an important update!' 10000
 
 e2e_step "Update replaces the program file and restarts it; the updater file goes"
 e2e_driver click --post $B_UPDATE || e2e_fail "cannot click Update"
@@ -88,27 +109,31 @@ e2e_update_server_up
 # The unattended installation keeps the stored choice of automatic updates.
 e2e_wine reg add "HKLM\\$SETTINGS_KEY" /v checkforupdate /t REG_DWORD /d 1 /f >/dev/null 2>&1 ||
     e2e_fail "cannot switch automatic updates on"
-cp "$NOLVARA_EXE" "$DRIVE_C/e2e/P_nolvara.exe"
-e2e_start -noguiinst -ip "$E2E_ROUTER_IP"
+cp "$E2E_SUBJECT" "$DRIVE_C/e2e/P_nolvara.exe"
+e2e_start -noguiinst -ip "$E2E_ROUTER_IP" -delay 1
 e2e_wait_started_run 30 || e2e_fail "the unattended installation still runs after 30 s"
 hidden=$(e2e_wait_installed_hidden_run 10) || e2e_fail "no hidden run of the installed copy with its window"
-cmp -s "$DRIVE_C/Nolvara/P_nolvara.exe" "$NOLVARA_EXE" || e2e_fail "the installed copy is not the old build"
+cmp -s "$DRIVE_C/Nolvara/P_nolvara.exe" "$E2E_SUBJECT" || e2e_fail "the installed copy is not the old build"
 e2e_ok "C:\\Nolvara\\P_nolvara.exe -hide runs (pid $hidden), the old build"
+e2e_expect_wireless_within 4 stopped 10000 "$EPOCHREALTIME" "the hidden run's window appeared"
 # Until the 1800th tick the ticks only count; the server is not asked.
-e2e_update_answer "#recommended#2.0#http://$E2E_UPDATE_HOST/files/missing.exe#7#"
+e2e_update_answer "#recommended#2.0#$FILE_URL#7#$(tools_sign "$E2E_OTHER_KEY")#"
 before=$(asked)
+fetched=$(grep -c 'GET /files/' "$E2E_DIR/http.log" || true)
 e2e_driver tick $T_PING 1700 >/dev/null || e2e_fail "the hidden run did not take 1700 ticks"
 e2e_expect "update checks after 1700 ticks" "$(asked)" "$before"
-e2e_driver tick $T_PING 100 >/dev/null || e2e_fail "the hidden run ended on a failed download"
+e2e_driver tick $T_PING 100 >/dev/null || e2e_fail "the hidden run ended on a file signed by another key"
 e2e_expect "update checks after 1800 ticks" "$(asked)" "$((before + 1))"
-grep -q 'GET /files/missing.exe' "$E2E_DIR/http.log" || e2e_fail "the announced file was not fetched"
-e2e_expect "hidden run after a download that failed with 404" "$(e2e_program_pids "$E2E_INSTALLED_HIDDEN")" "$hidden"
-cmp -s "$DRIVE_C/Nolvara/P_nolvara.exe" "$NOLVARA_EXE" || e2e_fail "the installed copy changed"
-e2e_file_gone "$UPDATER" || e2e_fail "the failed download was left as C:\\nolvaraupdate.exe"
-e2e_ok "the failed download was not started; automatic control goes on"
+e2e_expect "files fetched" "$(grep -c 'GET /files/' "$E2E_DIR/http.log")" "$((fetched + 1))"
+e2e_expect "hidden run after a file signed by another key" "$(e2e_program_pids "$E2E_INSTALLED_HIDDEN")" "$hidden"
+cmp -s "$DRIVE_C/Nolvara/P_nolvara.exe" "$E2E_SUBJECT" || e2e_fail "the installed copy changed"
+e2e_file_gone "$UPDATER" || e2e_fail "the refused file was left as C:\\nolvaraupdate.exe"
+e2e_ok "the refused file was not started"
+e2e_expect_reconnect_cycle
+e2e_ok "automatic control goes on"
 
-e2e_step "the next period finds the new build and hands over to it"
-e2e_update_answer "#recommended#2.0#$FILE_URL#7#"
+e2e_step "the next period finds the signed build and hands over to it"
+e2e_update_answer "#recommended#2.0#$FILE_URL#7#$(tools_sign "$E2E_TEST_KEY")#"
 e2e_driver tick $T_PING 1800 >/dev/null || true
 e2e_wait_for 30 is_new_build "$DRIVE_C/Nolvara/P_nolvara.exe" ||
     e2e_fail "C:\\Nolvara\\P_nolvara.exe is not the new build 30 s after the 3600th tick"

@@ -38,26 +38,67 @@ bool FakeFileSystem::setReadOnly(const std::string& path, bool readOnly) {
 
 bool FakeFileSystem::deleteFile(const std::string& path) {
     auto it = files_.find(key(path));
-    if (it == files_.end() || it->second.readOnly || locked.count(key(path)) > 0) return false;
+    if (it == files_.end() || it->second.readOnly || it->second.holds > 0 ||
+        locked.count(key(path)) > 0)
+        return false;
     files_.erase(it);
     return true;
 }
 
-bool FakeFileSystem::copyFile(const std::string& source, const std::string& target, bool overwrite) {
+bool FakeFileSystem::copyFile(const std::string& source, const std::string& target) {
     auto from = files_.find(key(source));
-    if (from == files_.end() || folders_.count(parentOf(target)) == 0) return false;
+    if (from == files_.end()) return false;
     auto to = files_.find(key(target));
-    if (to != files_.end() && (!overwrite || to->second.readOnly || locked.count(key(target)) > 0))
-        return false;
-    files_[key(target)] = File{from->second.bytes, false};
+    if (to != files_.end() && locked.count(key(target)) > 0) return false;
+    return writeFile(target, from->second.bytes);
+}
+
+bool FakeFileSystem::create(const std::string& path, const std::string& bytes) {
+    if (files_.count(key(path)) > 0 || folders_.count(parentOf(path)) == 0) return false;
+    files_[key(path)] = File{bytes, false, true};
     return true;
 }
 
-bool FakeFileSystem::createFolder(const std::string& path) {
+bool FakeFileSystem::createProtectedCopy(const std::string& source, const std::string& target) {
+    auto from = files_.find(key(source));
+    return from != files_.end() && create(target, from->second.bytes);
+}
+
+bool FakeFileSystem::createProtectedFile(const std::string& path, const std::string& bytes) {
+    return create(path, bytes);
+}
+
+bool FakeFileSystem::createProtectedFolder(const std::string& path) {
     const std::string k = folderKey(path);
     if (folders_.count(k) > 0 || folders_.count(parentOf(k)) == 0) return false;
     folders_.insert(k);
+    protectedFolders_.insert(k);
     return true;
+}
+
+namespace {
+class FakeHeldFile : public platform::HeldFile {
+public:
+    FakeHeldFile(FakeFileSystem::File& file, std::size_t maxBytes)
+        : file_(file), bytes_(file.bytes.substr(0, maxBytes)), complete_(file.bytes.size() <= maxBytes) {
+        ++file_.holds;
+    }
+    ~FakeHeldFile() override { --file_.holds; }
+    const std::string& bytes() const override { return bytes_; }
+    bool complete() const override { return complete_; }
+
+private:
+    FakeFileSystem::File& file_;
+    std::string bytes_;
+    bool complete_;
+};
+}  // namespace
+
+std::unique_ptr<platform::HeldFile> FakeFileSystem::holdFile(const std::string& path,
+                                                             std::size_t maxBytes) {
+    auto it = files_.find(key(path));
+    if (it == files_.end()) return nullptr;
+    return std::make_unique<FakeHeldFile>(it->second, maxBytes);
 }
 
 bool FakeFileSystem::removeFolder(const std::string& path) {
@@ -74,8 +115,12 @@ bool FakeFileSystem::removeFolder(const std::string& path) {
 bool FakeFileSystem::writeFile(const std::string& path, const std::string& bytes) {
     if (folders_.count(parentOf(path)) == 0) return false;
     auto it = files_.find(key(path));
-    if (it != files_.end() && it->second.readOnly) return false;
-    files_[key(path)] = File{bytes, false};
+    if (it == files_.end()) {
+        files_[key(path)] = File{bytes};
+        return true;
+    }
+    if (it->second.readOnly || it->second.holds > 0) return false;
+    it->second.bytes = bytes;
     return true;
 }
 

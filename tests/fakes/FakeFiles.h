@@ -21,6 +21,10 @@ public:
     struct File {
         std::string bytes;
         bool readOnly = false;
+        // Made with the protected access list.
+        bool isProtected = false;
+        // Held open against writers, renames and deletion (holdFile).
+        int holds = 0;
     };
     FakeFileSystem() { folders_.insert("c:\\"); }
 
@@ -29,16 +33,25 @@ public:
     bool isReadOnly(const std::string& path) override;
     bool setReadOnly(const std::string& path, bool readOnly) override;
     bool deleteFile(const std::string& path) override;
-    bool copyFile(const std::string& source, const std::string& target, bool overwrite) override;
-    bool createFolder(const std::string& path) override;
+    bool copyFile(const std::string& source, const std::string& target) override;
+    bool createProtectedCopy(const std::string& source, const std::string& target) override;
+    bool createProtectedFile(const std::string& path, const std::string& bytes) override;
+    bool createProtectedFolder(const std::string& path) override;
     bool removeFolder(const std::string& path) override;
-    bool writeFile(const std::string& path, const std::string& bytes) override;
     std::string readFile(const std::string& path, std::size_t maxBytes) override;
+    std::unique_ptr<platform::HeldFile> holdFile(const std::string& path,
+                                                 std::size_t maxBytes) override;
+    // What a writer such as a download puts into a file; false while it is
+    // read-only or held.
+    bool writeFile(const std::string& path, const std::string& bytes);
 
     // Test set-up and inspection.
     void addFile(const std::string& path, const std::string& bytes, bool readOnly = false);
     void addFolder(const std::string& path) { folders_.insert(folderKey(path)); }
     const File* file(const std::string& path) const;
+    bool folderIsProtected(const std::string& path) const {
+        return protectedFolders_.count(folderKey(path)) > 0;
+    }
     // Files that cannot be deleted, as while a process runs them.
     std::set<std::string> locked;
     void lock(const std::string& path) { locked.insert(key(path)); }
@@ -47,8 +60,10 @@ private:
     static std::string key(const std::string& path);
     static std::string folderKey(const std::string& path);
     static std::string parentOf(const std::string& path);
+    bool create(const std::string& path, const std::string& bytes);
     std::map<std::string, File> files_;
     std::set<std::string> folders_;
+    std::set<std::string> protectedFolders_;
 };
 
 class FakeProcesses : public platform::Processes {

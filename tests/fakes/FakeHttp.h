@@ -7,6 +7,7 @@
 
 #include "fakes/FakeFiles.h"
 #include "platform/Http.h"
+#include "platform/Signature.h"
 
 namespace fakes {
 
@@ -26,7 +27,8 @@ public:
 
     std::string get(const std::string& url) override { return answerFor(url).body; }
     void getToFile(const std::string& url, const std::string& path) override {
-        if (!files_.writeFile(path, "")) throw platform::HttpFileError("cannot create " + path);
+        if (!files_.createProtectedFile(path, ""))
+            throw platform::HttpFileError("cannot create " + path);
         requests.push_back(url);
         const auto it = answers.find(url);
         if (it == answers.end()) throw platform::HttpError("cannot reach " + url);
@@ -43,6 +45,23 @@ private:
         return it->second;
     }
     FakeFileSystem& files_;
+};
+
+// A stand-in for the publisher's signature: the message itself behind a tag.
+// Enough to tell the right message from any other; no crypto in the host tests.
+class FakeSignatureCheck : public platform::SignatureCheck {
+public:
+    static std::string sign(const std::string& message) { return "signed:" + message; }
+    bool verify(const std::vector<std::string_view>& message,
+                const std::string& signature) override {
+        std::string whole;
+        for (const std::string_view part : message) whole += part;
+        checked.push_back(whole);
+        return available && signature == sign(whole);
+    }
+    // False: the system cannot check signatures at all.
+    bool available = true;
+    std::vector<std::string> checked;
 };
 
 }  // namespace fakes

@@ -124,8 +124,9 @@ struct HeadlessWorld {
     FakeIcmp icmp{clock};
     FakeAdapters adapters;
     FakeHttp http{files};
-    platform::Platform platform{system, dialogs, registry, files,   processes,
-                                shell,  services, icmp,   adapters, http};
+    FakeSignatureCheck signatures;
+    platform::Platform platform{system, dialogs, registry, files,    processes, shell,
+                                services, icmp,  adapters, http, signatures};
 
     // Runs the event loop; it ends once the end of the program was requested.
     void runFor(int ms) {

@@ -132,9 +132,13 @@ TEST_F(SettingsPanel, MovingTheInstallFolderEndsAndRestartsTheHiddenCopy) {
 
 TEST(FileOps, CreateInstallFolderBuildsEveryMissingLevelOfAValidPath) {
     ProgramRig p;
+    p.world.files.addFolder("C:\\a\\");  // the user's own folder keeps its access list
     p.window.CreateInstallFolder("C:/a//b\\c");
     EXPECT_TRUE(p.world.files.folderExists("C:\\a\\"));
     EXPECT_TRUE(p.world.files.folderExists("C:\\a\\b\\c\\"));
+    EXPECT_FALSE(p.world.files.folderIsProtected("C:\\a\\"));
+    EXPECT_TRUE(p.world.files.folderIsProtected("C:\\a\\b\\"));
+    EXPECT_TRUE(p.world.files.folderIsProtected("C:\\a\\b\\c\\"));
     p.window.CreateInstallFolder("a\\b");
     EXPECT_FALSE(p.world.files.folderExists("a\\"));
     p.window.RemoveFolder("C:\\a\\b\\c");
@@ -169,6 +173,7 @@ TEST(InstalledCopy, StartUpRenewsAnIdleCopyAndLeavesARunningOneAlone) {
         p.world.registry.setInteger("SOFTWARE\\Nolvara", "autostart", 1);
         p.start();
         EXPECT_EQ(p.world.files.file(kInstalled)->bytes, running ? "old" : "new") << running;
+        EXPECT_EQ(p.world.files.file(kInstalled)->isProtected, !running) << running;
         EXPECT_EQ(p.world.registry.get(kRun, "Nolvara")->text, "C:\\Nolvara\\P_nolvara.exe -hide");
     }
     ProgramRig p;

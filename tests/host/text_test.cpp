@@ -20,7 +20,7 @@ const std::vector<std::string> kAllKeys = {
     "dhcp_getiperror", "dhcp_nichtm\366glich", "manupdate", "status0", "status1", "status2",
     "status3", "status4", "status5", "routerinput", "novalidip", "enable_automatic",
     "settingsapplied", "update_outofdate", "update_version", "update_important",
-    "update_notimportant", "update_uptodate", "update_servernotfound", "uninstall",
+    "update_notimportant", "update_uptodate", "update_servernotfound", "update_unverified", "uninstall",
     "choose_installpath", "service_unabletostart"};
 
 // Windows-1252 text as the controls get it: CR only as part of CR LF, no other control
@@ -59,6 +59,9 @@ TEST(Messages, ExactBytes) {
          std::string(24, ' ') + "No valid IP was inserted!\r\nIn order to do this, open the IP "
                                 "address-management."},
         {"english", "update_outofdate", "Your version of Nolvara is out of date. "},
+        {"german", "update_unverified",
+         "Das heruntergeladene Update konnte nicht \374berpr\374ft werden und wurde nicht "
+         "installiert."},
         {"german", "dhcp_nichtm\366glich", "Nicht verf\374gbar!"},
         {"english", "dhcp_nichtm\366glich", "Not available!"},
     };

@@ -87,6 +87,7 @@ TEST(UninstallStageOne, StartsACopyOfItselfAsTheRemoverAndCloses) {
 
         ASSERT_NE(p.world.files.file(kRemover), nullptr) << leftover;
         EXPECT_EQ(p.world.files.file(kRemover)->bytes, "installed") << leftover;
+        EXPECT_TRUE(p.world.files.file(kRemover)->isProtected) << leftover;
         ASSERT_EQ(p.world.shell.starts.size(), 1u) << leftover;
         EXPECT_EQ(p.world.shell.starts[0].file, kRemover);
         EXPECT_EQ(p.world.shell.starts[0].arguments, "-kill");
@@ -130,6 +131,8 @@ protected:
 TEST_F(UninstallStageTwo, RemovesEverythingAndLeavesABatchThatDeletesTheRemover) {
     // The hidden run holds the installed copy until it is ended.
     p.world.files.lock(kInstalled);
+    // A batch file that someone else left there is replaced, not written through.
+    p.world.files.addFile(kBatch, "start evil.exe\r\n", true);
     p.world.processes.onTerminate = [&](std::uint32_t id) {
         if (id == 7) p.world.files.locked.clear();
     };
@@ -151,6 +154,7 @@ TEST_F(UninstallStageTwo, RemovesEverythingAndLeavesABatchThatDeletesTheRemover)
               ":removeprog\r\n"
               "if Exist \"C:\\Nolvara\\P_nolvara.exe\" goto removeprog\r\n"
               "del \"C:\\remove.bat\"\r\n");
+    EXPECT_TRUE(p.world.files.file(kBatch)->isProtected);
     ASSERT_EQ(p.world.shell.starts.size(), 1u) << "one batch, started once";
     EXPECT_EQ(p.world.shell.starts[0].file, kBatch);
     EXPECT_TRUE(p.world.shell.starts[0].hidden);

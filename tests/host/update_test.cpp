@@ -20,15 +20,36 @@ std::string windowsProgram(const std::string& tag) {
     return bytes + tag;
 }
 
+std::string hex(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (const unsigned char b : bytes) {
+        text += digits[b >> 4];
+        text += digits[b & 15];
+    }
+    return text;
+}
+
+// The signature field for a file announced as build, as the publisher signs it.
+std::string signatureOf(const std::string& build, const std::string& bytes) {
+    return hex(fakes::FakeSignatureCheck::sign(build + "\n" + bytes));
+}
+
+// The server's answer for build 7 at kNewFile, signed for these bytes.
+std::string announce(const std::string& bytes, const std::string& mark = "x") {
+    return "#" + mark + "#2.0#" + kNewFile + "#7#" + signatureOf("7", bytes) + "#";
+}
+
 TEST(UpdateResponse, FieldsAreReadInOrderBetweenMarks) {
     const std::pair<std::string, update::UpdateResponse> bodies[] = {
-        {"#urgent#2.0#http://x/a.exe#7#", {"urgent", "2.0", "http://x/a.exe", "7"}},
-        {"<p>#urgent#2.0#http://x/a.exe#7#\r\n", {"urgent", "2.0", "http://x/a.exe", "7"}},
-        {"#a b#\xE4#u#7#ignored#", {"a b", "\xE4", "u", "7"}},
-        {"<html>no marks</html>", {"", "", "", ""}},
-        {"#urgent#2.0", {"urgent", "", "", ""}},
-        {"", {"", "", "", ""}},
-        {"##2.0##7#", {"", "2.0", "", "7"}},
+        {"#urgent#2.0#http://x/a.exe#7#", {"urgent", "2.0", "http://x/a.exe", "7", ""}},
+        {"<p>#urgent#2.0#http://x/a.exe#7#\r\n", {"urgent", "2.0", "http://x/a.exe", "7", ""}},
+        {"#a b#\xE4#u#7#0a1f#ignored#", {"a b", "\xE4", "u", "7", "0a1f"}},
+        {"#u#2#f#7#sig", {"u", "2", "f", "7", ""}},
+        {"<html>no marks</html>", {"", "", "", "", ""}},
+        {"#urgent#2.0", {"urgent", "", "", "", ""}},
+        {"", {"", "", "", "", ""}},
+        {"##2.0##7##", {"", "2.0", "", "7", ""}},
     };
     for (const auto& [body, expected] : bodies) {
         const update::UpdateResponse got = update::ReadResponse(body);
@@ -36,6 +57,7 @@ TEST(UpdateResponse, FieldsAreReadInOrderBetweenMarks) {
         EXPECT_EQ(got.versionText, expected.versionText) << body;
         EXPECT_EQ(got.fileUrl, expected.fileUrl) << body;
         EXPECT_EQ(got.build, expected.build) << body;
+        EXPECT_EQ(got.signature, expected.signature) << body;
     }
     // Without a closing mark the rest stays; without any, one character goes.
     std::string rest = "x#open";
@@ -45,11 +67,25 @@ TEST(UpdateResponse, FieldsAreReadInOrderBetweenMarks) {
     EXPECT_EQ(rest, "pen");
 }
 
-TEST(UpdateResponse, BuildsCompareAsTextByteByByte) {
-    for (const char* newer : {"7", "6.5", "60", "9", "\xE9"})
+TEST(UpdateResponse, BuildsOfDigitsCompareAsNumbersAnyOtherAsText) {
+    for (const char* newer : {"7", "10", "60", "007", "99999999999999999999", "6.5", "9x", "\xE9"})
         EXPECT_TRUE(update::IsNewerBuild(newer, 6)) << newer;
-    for (const char* notNewer : {"6", "10", "06", " 7", "", "5.9", "-7"})
+    for (const char* notNewer : {"6", "06", "0", "5", "000", " 7", "", "5.9", "-7", "10.0"})
         EXPECT_FALSE(update::IsNewerBuild(notNewer, 6)) << notNewer;
+    EXPECT_TRUE(update::IsNewerBuild("100", 99));
+    EXPECT_FALSE(update::IsNewerBuild("99", 100));
+    EXPECT_FALSE(update::IsNewerBuild("0100", 100));
+}
+
+TEST(UpdateResponse, HexDecodesOnlyWholeBytesOfHexDigits) {
+    std::string bytes = "kept";
+    EXPECT_TRUE(update::DecodeHex("00ff7Fa0", bytes));
+    EXPECT_EQ(bytes, std::string("\x00\xff\x7f\xa0", 4));
+    for (const char* malformed : {"", "0", "abc", "0g", "zz", " 0a", "0x1f"}) {
+        bytes = "kept";
+        EXPECT_FALSE(update::DecodeHex(malformed, bytes)) << malformed;
+        EXPECT_EQ(bytes, "kept") << malformed;
+    }
 }
 
 TEST(UpdateResponse, PathsCrossTheCommandLineWithoutBlanks) {
@@ -103,7 +139,7 @@ TEST_F(Update, OnDemandCheckShowsTheNewVersionInEitherLanguage) {
 TEST_F(Update, OnDemandCheckWithoutNewerBuildOrServer) {
     p.start();
     auto& w = p.window;
-    for (const char* body : {"#urgent#2.0#x#6#", "#urgent#2.0#x#10#", "<html>no update</html>"}) {
+    for (const char* body : {"#urgent#2.0#x#6#", "#urgent#2.0#x#06#", "<html>no update</html>"}) {
         serve(body);
         w.Menu_checkforupdate.click();
         EXPECT_EQ(w.L_Text.text(), "You already have the current version!") << body;
@@ -118,53 +154,99 @@ TEST_F(Update, OnDemandCheckWithoutNewerBuildOrServer) {
     EXPECT_EQ(w.state.updateFileUrl, "") << "no other state changes";
 }
 
-TEST_F(Update, UpdateButtonHandsTheEncodedPathToTheDownloadedUpdater) {
+TEST_F(Update, UpdateButtonStartsTheVerifiedUpdaterWhileHoldingIt) {
     p.world.system.args[0] = "C:\\Program Files\\Nolvara\\P_nolvara.exe";
     p.world.files.addFile(p.world.system.args[0], windowsProgram("6"));
     p.world.files.addFile(kUpdater, "left over", true);
-    serve("#x#2.0#http://files.example/P_nolvara_7.exe#7#");
+    serve(announce(windowsProgram("7")));
     p.world.http.answers[kNewFile] = {windowsProgram("7")};
+    bool heldAtStart = false;
+    p.world.shell.onStart = [&](const fakes::FakeShell::Start&) {
+        heldAtStart = p.world.files.file(kUpdater)->holds > 0;
+    };
     p.start();
     p.window.Menu_checkforupdate.click();
     p.window.B_update.click();
 
-    EXPECT_EQ(p.world.files.file(kUpdater)->bytes, windowsProgram("7"));
+    const auto* updater = p.world.files.file(kUpdater);
+    ASSERT_NE(updater, nullptr);
+    EXPECT_EQ(updater->bytes, windowsProgram("7"));
+    EXPECT_TRUE(updater->isProtected) << "made anew, not written through the old file";
+    EXPECT_EQ(updater->holds, 0) << "let go once started";
+    EXPECT_EQ(p.world.signatures.checked, std::vector<std::string>{"7\n" + windowsProgram("7")});
     ASSERT_EQ(p.world.shell.starts.size(), 1u);
+    EXPECT_TRUE(heldAtStart) << "no one may swap the file between the check and the start";
     EXPECT_EQ(p.world.shell.starts[0].file, kUpdater);
     EXPECT_EQ(p.world.shell.starts[0].arguments,
               "-update C:\\Program\\:\\Files\\Nolvara\\P_nolvara.exe");
     EXPECT_TRUE(p.world.system.terminateRequested());
 }
 
-TEST_F(Update, AFailedDownloadIsNeitherStartedNorTheEndOfTheProgram) {
-    const std::pair<const char*, fakes::FakeHttp::Answer> failures[] = {
-        {"error status", {"<html>404</html>", true}},
-        {"broken transfer", {windowsProgram("7").substr(0, 0x30), true}},
-        {"empty file", {""}},
-        {"not a program", {"<html>moved</html>"}},
+TEST_F(Update, AnUpdateThatFailsOrIsNotVerifiedIsNeverStarted) {
+    const std::string good = windowsProgram("7");
+    struct Case {
+        const char* what;
+        std::string signature;
+        fakes::FakeHttp::Answer file;
+        bool unverified;  // told to the user as such
+        bool canVerify = true;
     };
-    for (const auto& [what, answer] : failures) {
+    const Case cases[] = {
+        {"error status", signatureOf("7", good), {"<html>404</html>", true}, false},
+        {"broken transfer", signatureOf("7", good), {good.substr(0, 0x30), true}, false},
+        {"no signature", "", {good}, true},
+        {"malformed signature", signatureOf("7", good) + "0", {good}, true},
+        {"not hex", "zz" + signatureOf("7", good).substr(2), {good}, true},
+        {"signed for another file", signatureOf("7", windowsProgram("8")), {good}, true},
+        {"an older file signed as its own build", signatureOf("5", good), {good}, true},
+        {"signed, but not a program", signatureOf("7", "<html>x</html>"), {"<html>x</html>"}, true},
+        {"no SHA-256 on this system", signatureOf("7", good), {good}, true, false},
+    };
+    for (const Case& c : cases) {
         ProgramRig p;
-        p.world.files.addFile("C:\\Tools\\P_nolvara.exe", windowsProgram("6"));
-        p.world.http.answers[kServer] = {"#x#2.0#http://files.example/P_nolvara_7.exe#7#"};
-        p.world.http.answers[kNewFile] = answer;
+        p.world.files.addFile(kSelf, windowsProgram("6"));
+        p.world.signatures.available = c.canVerify;
+        p.world.http.answers[kServer] = {"#x#2.0#" + std::string(kNewFile) + "#7#" + c.signature + "#"};
+        p.world.http.answers[kNewFile] = c.file;
         p.start();
         p.window.Menu_checkforupdate.click();
         const std::string shown = p.window.L_Text.text();
         p.window.B_update.click();
 
-        EXPECT_TRUE(p.world.shell.starts.empty()) << what;
-        EXPECT_FALSE(p.world.system.terminateRequested()) << what;
-        EXPECT_FALSE(p.world.files.fileExists(kUpdater)) << what << ": no broken file is left";
-        EXPECT_EQ(p.window.L_Text.text(), shown) << what;
+        EXPECT_TRUE(p.world.shell.starts.empty()) << c.what;
+        EXPECT_FALSE(p.world.system.terminateRequested()) << c.what;
+        EXPECT_FALSE(p.world.files.fileExists(kUpdater)) << c.what << ": the file is deleted";
+        if (c.unverified) {
+            EXPECT_EQ(p.window.L_Text.text(),
+                      "The downloaded update could not be verified and was not installed.")
+                << c.what;
+            EXPECT_TRUE(p.window.L_Text.visible()) << c.what;
+            EXPECT_FALSE(p.window.B_update.visible()) << c.what;
+        } else {
+            EXPECT_EQ(p.window.L_Text.text(), shown) << c.what;
+        }
     }
     // The updater file cannot even be created: the same.
     ProgramRig p;
     p.world.system.windowsDir = "Q:\\WINDOWS";
-    p.world.http.answers[kServer] = {"#x#2.0#http://files.example/P_nolvara_7.exe#7#"};
+    p.world.http.answers[kServer] = {announce(good)};
     p.start();
     p.window.Menu_checkforupdate.click();
     p.window.B_update.click();
+    EXPECT_TRUE(p.world.shell.starts.empty());
+    EXPECT_FALSE(p.world.system.terminateRequested());
+}
+
+TEST_F(Update, AFileThatReappearsBeforeTheDownloadIsNotWrittenThrough) {
+    serve(announce(windowsProgram("7")));
+    p.world.http.answers[kNewFile] = {windowsProgram("7")};
+    p.start();
+    p.window.Menu_checkforupdate.click();
+    // Someone else's file that the program cannot delete: held open elsewhere.
+    p.world.files.addFile(kUpdater, "someone else's");
+    p.world.files.lock(kUpdater);
+    p.window.B_update.click();
+    EXPECT_EQ(p.world.files.file(kUpdater)->bytes, "someone else's");
     EXPECT_TRUE(p.world.shell.starts.empty());
     EXPECT_FALSE(p.world.system.terminateRequested());
 }
@@ -181,7 +263,7 @@ protected:
 };
 
 TEST_F(PeriodicUpdate, EveryEighteenHundredthTickInstallsANewerBuildSilently) {
-    serve("#x#2.0#http://files.example/P_nolvara_7.exe#7#");
+    serve(announce(windowsProgram("7")));
     p.world.http.answers[kNewFile] = {windowsProgram("7")};
     p.start();
     ticks(1799);
@@ -199,12 +281,19 @@ TEST_F(PeriodicUpdate, AFailedCheckOrDownloadKeepsAutomaticControlRunning) {
     p.world.http.answers[kNewFile] = {"", true};
     p.start();
     ticks(1801);  // no server
-    serve("#x#2.0#http://files.example/P_nolvara_7.exe#7#");
+    serve(announce(windowsProgram("7")));
     ticks(1800);  // a download that fails
     EXPECT_EQ(p.world.http.requests, (std::vector<std::string>{kServer, kServer, kNewFile}));
+    p.world.http.answers[kNewFile] = {windowsProgram("7") + "tampered"};
+    ticks(1800);  // a file that is not the one signed
+    EXPECT_EQ(p.world.http.requests.size(), 5u);
     EXPECT_TRUE(p.world.shell.starts.empty());
     EXPECT_FALSE(p.world.system.terminateRequested());
     EXPECT_TRUE(p.window.T_ping.enabled());
+    EXPECT_FALSE(p.world.files.fileExists(kUpdater));
+    EXPECT_TRUE(p.world.dialogs.shown.empty());
+    EXPECT_NE(p.window.L_Text.text(),
+              "The downloaded update could not be verified and was not installed.");
     p.world.http.answers[kNewFile] = {windowsProgram("7")};
     ticks(1800);
     EXPECT_TRUE(p.world.system.terminateRequested()) << "the next period succeeds";
@@ -227,11 +316,43 @@ TEST_F(Update, OnDemandUpdaterReplacesTheOldFileAndRestartsIt) {
         p.start();
 
         EXPECT_EQ(p.world.files.file(target)->bytes, windowsProgram("7")) << target;
+        EXPECT_EQ(p.world.files.file(target)->isProtected, arguments.starts_with("-hide"))
+            << target << ": the installed copy runs with administrator rights";
         ASSERT_EQ(p.world.shell.starts.size(), 1u);
         EXPECT_EQ(p.world.shell.starts[0].file, target);
         EXPECT_EQ(p.world.shell.starts[0].arguments, arguments) << target;
         EXPECT_TRUE(p.world.system.terminateRequested());
         EXPECT_FALSE(p.window.visible());
+    }
+}
+
+TEST(OnDemandUpdater, WaitsABoundedTimeForTheOldFileToBeFree) {
+    // The old process lets go of its file only after its window has faded
+    // out; a file that never comes free is restarted as it is.
+    for (const int freeAfterSleeps : {0, 5, 1000}) {
+        const std::string target = "C:\\Tools\\P_nolvara.exe";
+        ProgramRig p({"-update", target});
+        p.world.system.args[0] = kUpdater;
+        p.world.files.addFile(kUpdater, windowsProgram("7"));
+        p.world.files.addFile(target, windowsProgram("6"));
+        p.world.files.lock(target);
+        p.world.system.onSleep = [&](int) {
+            if (static_cast<int>(p.world.system.sleeps.size()) >= freeAfterSleeps)
+                p.world.files.locked.clear();
+        };
+        p.start();
+        const bool freed = freeAfterSleeps < 1000;
+        EXPECT_EQ(p.world.files.file(target)->bytes, windowsProgram(freed ? "7" : "6"))
+            << freeAfterSleeps;
+        int sleptMs = 0;
+        for (const int ms : p.world.system.sleeps) sleptMs += ms;
+        if (freed)
+            EXPECT_LE(sleptMs, std::max(freeAfterSleeps, 1) * 100) << "no longer than needed";
+        else
+            EXPECT_TRUE(sleptMs >= 9000 && sleptMs <= 11000) << sleptMs;
+        ASSERT_EQ(p.world.shell.starts.size(), 1u);
+        EXPECT_EQ(p.world.shell.starts[0].file, target);
+        EXPECT_EQ(p.world.shell.starts[0].arguments, "-clearupdaterest");
     }
 }
 

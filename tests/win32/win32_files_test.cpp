@@ -1,14 +1,20 @@
 // Files, processes and the shell's start of a file on the test's own prefix.
 #include <gtest/gtest.h>
 #include <windows.h>
+// Both need the types of windows.h.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <cstring>
+#include <cstdio>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "platform/win32/Win32Files.h"
+#include "win32/TestFiles.h"
 
 namespace {
 
@@ -43,6 +49,25 @@ std::string lower(std::string text) {
 
 using FindHandle = std::unique_ptr<void, decltype(&FindClose)>;
 
+// A program started suspended: it runs no code and ends only when terminated.
+struct SuspendedChild {
+    explicit SuspendedChild(const std::string& program) {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        std::string commandLine = "\"" + program + "\"";
+        if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                            CREATE_SUSPENDED, nullptr, nullptr, &startup, &info))
+            return;
+        id = info.dwProcessId;
+        process.reset(info.hProcess);
+        thread.reset(info.hThread);
+    }
+    DWORD id = 0;
+    KernelHandle process;
+    KernelHandle thread;
+};
+
 // A folder of the test's own below the temporary folder, emptied and removed
 // when the test ends.
 class TempFolderTest : public testing::Test {
@@ -74,7 +99,7 @@ protected:
     }
     std::string at(const std::string& name) const { return dir + "\\" + name; }
     void make(const std::string& name, const std::string& bytes) {
-        ASSERT_TRUE(files.writeFile(at(name), bytes));
+        ASSERT_TRUE(win32_tests::writeBytes(at(name), bytes));
     }
 
     std::string dir;
@@ -111,25 +136,131 @@ TEST_F(Win32Files, ReadOnlyAttributeChangesAloneKeepingTheOthers) {
     EXPECT_FALSE(files.setReadOnly(path, true));
 }
 
-TEST_F(Win32Files, CopyWithoutOverwriteLeavesAnExistingTargetUntouched) {
-    make("new.exe", "new program");
-    make("old.exe", "old");
-    EXPECT_FALSE(files.copyFile(at("new.exe"), at("old.exe"), false));
-    EXPECT_EQ(readAll(at("old.exe")), "old");
-    EXPECT_TRUE(files.copyFile(at("new.exe"), at("old.exe"), true));
-    EXPECT_EQ(readAll(at("old.exe")), "new program");
-    EXPECT_TRUE(files.copyFile(at("new.exe"), at("fresh.exe"), false));
-    EXPECT_EQ(readAll(at("fresh.exe")), "new program");
-    EXPECT_FALSE(files.copyFile(at("missing.exe"), at("other.exe"), true));
+// The access list the system reports for a file or folder, in SDDL: the
+// owner's and the group's parts left out, as they depend on who runs the test.
+std::string accessListOf(const std::string& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL dacl = nullptr;
+    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return "<unreadable>";
+    char* text = nullptr;
+    std::string sddl = "<not convertible>";
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        sddl = text;
+        LocalFree(text);
+    }
+    LocalFree(descriptor);
+    return sddl;
 }
 
-TEST_F(Win32Files, FoldersAreMadeOneLevelAtATimeAndRemovedOnlyEmpty) {
-    EXPECT_FALSE(files.createFolder(at("Nolvara\\inner"))) << "the folder above is missing";
+// Administrators and SYSTEM full control, everyone read and execute, and
+// nothing inherited ("P"); a folder hands the same on to what is made in it.
+constexpr const char* kProtectedFile = "D:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;0x1200a9;;;WD)";
+constexpr const char* kProtectedFolder =
+    "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;WD)";
+
+// Windows keeps the access list a file is made with. Wine keeps none: it
+// reports one made up from the Unix file mode, whatever the file was made
+// with. A file made with a list of its own tells the two apart.
+bool systemKeepsAccessLists(const std::string& probe) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;FA;;;SY)", SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return false;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    CloseHandle(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_ALWAYS, 0, nullptr));
+    LocalFree(descriptor);
+    return accessListOf(probe) == "D:P(A;;FA;;;SY)";
+}
+
+#define EXPECT_ACCESS_LIST(path, expected)                                      \
+    do {                                                                        \
+        if (systemKeepsAccessLists(at("probe")))                                \
+            EXPECT_EQ(accessListOf(path), expected) << path;                    \
+        else                                                                    \
+            std::printf("  (this system keeps no access lists: %s unchecked)\n", \
+                        std::string(path).c_str());                             \
+    } while (false)
+
+TEST(Win32ProtectedSecurity, AdministratorsAndSystemMayDoAllEveryoneOnlyReadAndRun) {
+    const auto sidOf = [](WELL_KNOWN_SID_TYPE type) {
+        std::string sid(SECURITY_MAX_SID_SIZE, '\0');
+        DWORD size = static_cast<DWORD>(sid.size());
+        CreateWellKnownSid(type, nullptr, sid.data(), &size);
+        sid.resize(size);
+        return sid;
+    };
+    const std::string administrators = sidOf(WinBuiltinAdministratorsSid);
+    const std::string system = sidOf(WinLocalSystemSid);
+    const std::string everyone = sidOf(WinWorldSid);
+    for (const auto kind : {platform::win32::ProtectedSecurity::Kind::File,
+                            platform::win32::ProtectedSecurity::Kind::Folder}) {
+        platform::win32::ProtectedSecurity security(kind);
+        ASSERT_NE(security.get(), nullptr);
+        PSECURITY_DESCRIPTOR descriptor = security.get()->lpSecurityDescriptor;
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+        EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from the folder above";
+        BOOL present = FALSE;
+        BOOL defaulted = FALSE;
+        PACL dacl = nullptr;
+        ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+        ASSERT_TRUE(present && dacl != nullptr);
+        std::map<std::string, DWORD> granted;
+        for (DWORD i = 0; i < dacl->AceCount; ++i) {
+            ACCESS_ALLOWED_ACE* ace = nullptr;
+            ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+            ASSERT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+            const BYTE inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+            EXPECT_EQ(ace->Header.AceFlags & inherit,
+                      kind == platform::win32::ProtectedSecurity::Kind::Folder ? inherit : 0);
+            const auto* sid = reinterpret_cast<const char*>(&ace->SidStart);
+            granted[std::string(sid, GetLengthSid(const_cast<char*>(sid)))] |= ace->Mask;
+        }
+        EXPECT_EQ(granted.size(), 3u);
+        EXPECT_EQ(granted[administrators], static_cast<DWORD>(FILE_ALL_ACCESS));
+        EXPECT_EQ(granted[system], static_cast<DWORD>(FILE_ALL_ACCESS));
+        EXPECT_EQ(granted[everyone], static_cast<DWORD>(FILE_GENERIC_READ | FILE_GENERIC_EXECUTE));
+    }
+}
+
+TEST_F(Win32Files, CopyOverwritesAProtectedCopyIsMadeOnlyAnew) {
+    make("new.exe", "new program");
+    make("old.exe", "old");
+    EXPECT_TRUE(files.copyFile(at("new.exe"), at("old.exe")));
+    EXPECT_EQ(readAll(at("old.exe")), "new program");
+    EXPECT_FALSE(files.copyFile(at("missing.exe"), at("other.exe")));
+
+    make("old.exe", "old");
+    EXPECT_FALSE(files.createProtectedCopy(at("new.exe"), at("old.exe")));
+    EXPECT_EQ(readAll(at("old.exe")), "old");
+    // A hard link to someone else's file is not written through either.
+    make("system.dll", "system file");
+    ASSERT_TRUE(CreateHardLinkA(at("link.exe").c_str(), at("system.dll").c_str(), nullptr));
+    EXPECT_FALSE(files.createProtectedCopy(at("new.exe"), at("link.exe")));
+    EXPECT_FALSE(files.createProtectedFile(at("link.exe"), "x"));
+    EXPECT_EQ(readAll(at("system.dll")), "system file");
+
+    const std::string big = std::string(200000, 'b') + "end";
+    make("big.exe", big);
+    EXPECT_TRUE(files.createProtectedCopy(at("big.exe"), at("fresh.exe")));
+    EXPECT_EQ(files.readFile(at("fresh.exe"), 1 << 20), big);
+    EXPECT_ACCESS_LIST(at("fresh.exe"), kProtectedFile);
+    EXPECT_FALSE(files.createProtectedCopy(at("missing.exe"), at("other.exe")));
+    EXPECT_FALSE(files.fileExists(at("other.exe")));
+}
+
+TEST_F(Win32Files, ProtectedFoldersAreMadeOneLevelAtATimeAndRemovedOnlyEmpty) {
+    EXPECT_FALSE(files.createProtectedFolder(at("Nolvara\\inner"))) << "the folder above is missing";
     EXPECT_FALSE(files.folderExists(at("Nolvara")));
-    EXPECT_TRUE(files.createFolder(at("Nolvara")));
-    EXPECT_FALSE(files.createFolder(at("Nolvara"))) << "already there";
+    EXPECT_TRUE(files.createProtectedFolder(at("Nolvara")));
+    EXPECT_FALSE(files.createProtectedFolder(at("Nolvara"))) << "already there";
     EXPECT_TRUE(files.folderExists(at("Nolvara")));
     EXPECT_FALSE(files.fileExists(at("Nolvara")));
+    EXPECT_ACCESS_LIST(at("Nolvara"), kProtectedFolder);
 
     make("Nolvara\\P_nolvara.exe", "x");
     EXPECT_TRUE(files.fileExists(at("Nolvara\\P_nolvara.exe")));
@@ -142,13 +273,57 @@ TEST_F(Win32Files, FoldersAreMadeOneLevelAtATimeAndRemovedOnlyEmpty) {
     EXPECT_FALSE(files.folderExists(at("Nolvara")));
 }
 
-TEST_F(Win32Files, WriteFileReplacesTheWholeContent) {
-    make("remove.bat", "a much longer first content\r\n");
-    make("remove.bat", std::string("del \"C:\\n\xE9w\"\r\n\0end", 19));
-    EXPECT_EQ(readAll(at("remove.bat")), std::string("del \"C:\\n\xE9w\"\r\n\0end", 19));
-    make("remove.bat", "");
-    EXPECT_EQ(readAll(at("remove.bat")), "");
-    EXPECT_FALSE(files.writeFile(at("missing\\remove.bat"), "x"));
+TEST_F(Win32Files, AProtectedFileIsWrittenWholeAndOnlyWhereNothingIs) {
+    const std::string batch("del \"C:\\n\xE9w\"\r\n\0end", 19);
+    EXPECT_TRUE(files.createProtectedFile(at("remove.bat"), batch));
+    EXPECT_EQ(readAll(at("remove.bat")), batch);
+    EXPECT_ACCESS_LIST(at("remove.bat"), kProtectedFile);
+    EXPECT_FALSE(files.createProtectedFile(at("remove.bat"), "other"));
+    EXPECT_EQ(readAll(at("remove.bat")), batch);
+    EXPECT_TRUE(files.createProtectedFile(at("empty.bat"), ""));
+    EXPECT_EQ(readAll(at("empty.bat")), "");
+    EXPECT_FALSE(files.createProtectedFile(at("missing\\remove.bat"), "x"));
+}
+
+TEST_F(Win32Files, AHeldFileCanBeReadAndRunButNotChangedRenamedOrDeleted) {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    const std::string program = at("nolvaraupdate.exe");
+    ASSERT_TRUE(CopyFileA(self, program.c_str(), TRUE));
+    const std::string bytes = files.readFile(program, 64 << 20);
+    {
+        const auto held = files.holdFile(program, 64 << 20);
+        ASSERT_NE(held, nullptr);
+        EXPECT_TRUE(held->complete());
+        EXPECT_EQ(held->bytes(), bytes);
+        EXPECT_FALSE(KernelHandle(CreateFileA(program.c_str(), GENERIC_WRITE,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                              nullptr, OPEN_EXISTING, 0, nullptr)));
+        EXPECT_FALSE(DeleteFileA(program.c_str()));
+        EXPECT_FALSE(MoveFileA(program.c_str(), at("moved.exe").c_str()));
+        EXPECT_EQ(files.readFile(program, 16), bytes.substr(0, 16)) << "others may read it";
+
+        // The system starts the held program: a copy of this test program,
+        // ended at once.
+        const SuspendedChild child(program);
+        ASSERT_TRUE(child.process);
+        TerminateProcess(child.process.get(), 0);
+        WaitForSingleObject(child.process.get(), 10000);
+    }
+    EXPECT_TRUE(DeleteFileA(program.c_str())) << "let go";
+
+    make("long.exe", "0123456789");
+    const auto tooLong = files.holdFile(at("long.exe"), 9);
+    ASSERT_NE(tooLong, nullptr);
+    EXPECT_FALSE(tooLong->complete());
+    EXPECT_EQ(tooLong->bytes(), "012345678");
+    const auto exact = files.holdFile(at("long.exe"), 10);
+    ASSERT_NE(exact, nullptr) << "two holders may read side by side";
+    EXPECT_TRUE(exact->complete());
+    EXPECT_EQ(files.holdFile(at("missing.exe"), 10), nullptr);
+    const KernelHandle writer(CreateFileA(at("open.exe").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                          nullptr, CREATE_NEW, 0, nullptr));
+    EXPECT_EQ(files.holdFile(at("open.exe"), 10), nullptr) << "someone still writes to it";
 }
 
 TEST_F(Win32Files, ReadFileGivesTheStartOfTheFileUpToTheLimit) {
@@ -174,26 +349,20 @@ TEST_F(Win32Processes, SnapshotListsProcessesByFileNameAndTerminateEndsOne) {
     ASSERT_NE(me, entries.end());
     EXPECT_EQ(lower(me->exeFile), lower(std::strrchr(self, '\\') + 1));
 
-    // A copy of this program under a name of its own, held suspended: it
-    // runs no code and ends only when terminated.
-    const std::string child = at("Nolvara_Child.exe");
-    ASSERT_TRUE(CopyFileA(self, child.c_str(), TRUE));
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    std::string commandLine = "\"" + child + "\"";
-    ASSERT_TRUE(CreateProcessA(child.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                               CREATE_SUSPENDED, nullptr, nullptr, &startup, &info));
-    const KernelHandle process(info.hProcess);
-    const KernelHandle thread(info.hThread);
+    // A copy of this program under a name of its own, held suspended.
+    const std::string program = at("Nolvara_Child.exe");
+    ASSERT_TRUE(CopyFileA(self, program.c_str(), TRUE));
+    const SuspendedChild child(program);
+    ASSERT_TRUE(child.process);
+    const KernelHandle& process = child.process;
 
     const auto listed = processes.snapshot();
     const auto entry = std::find_if(listed.begin(), listed.end(),
-                                    [&](const auto& e) { return e.id == info.dwProcessId; });
+                                    [&](const auto& e) { return e.id == child.id; });
     // No early return from here: the child must not outlive the test.
     EXPECT_TRUE(entry != listed.end() && entry->exeFile == "Nolvara_Child.exe");
 
-    EXPECT_TRUE(processes.terminate(info.dwProcessId));
+    EXPECT_TRUE(processes.terminate(child.id));
     ASSERT_EQ(WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0);
     DWORD exitCode = 1;
     GetExitCodeProcess(process.get(), &exitCode);

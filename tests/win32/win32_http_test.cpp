@@ -11,6 +11,7 @@
 
 #include "platform/win32/Win32Files.h"
 #include "platform/win32/Win32Http.h"
+#include "win32/TestFiles.h"
 
 namespace {
 
@@ -201,9 +202,12 @@ protected:
         GetTempPathA(sizeof temp, temp);
         path = std::string(temp) + "nolvara-http-" + std::to_string(GetCurrentProcessId());
     }
-    void TearDown() override { DeleteFileA(path.c_str()); }
+    void TearDown() override {
+        DeleteFileA(path.c_str());
+        DeleteFileA((path + "-system").c_str());
+    }
 
-    void write(const std::string& bytes) { ASSERT_TRUE(files.writeFile(path, bytes)); }
+    void write(const std::string& bytes) { ASSERT_TRUE(win32_tests::writeBytes(path, bytes)); }
     // Opening it for ourselves alone fails while anyone else still has it open.
     std::string readClosedFile() {
         const KernelHandle file(
@@ -220,18 +224,28 @@ protected:
     std::string path;
 };
 
-TEST_F(Win32HttpFile, BodyReplacesAnExistingLongerFile) {
-    write(std::string(100000, 'o'));
+TEST_F(Win32HttpFile, BodyGoesIntoANewFileNeverThroughAnExistingOneOrALink) {
     const std::string body = allByteValues(100);
     LoopbackServer server;
     server.serve({ok(body)});
     Win32Http().getToFile(server.url("/P_nolvara.exe"), path);
     EXPECT_EQ(readClosedFile(), body);
+
+    // Someone else's file, or a hard link to a file of the system's: the
+    // download refuses before it asks the server anything.
+    EXPECT_THROW(Win32Http().getToFile("http://127.0.0.1:9/", path), HttpFileError);
+    EXPECT_EQ(readClosedFile(), body);
+    const std::string system = path + "-system";
+    ASSERT_TRUE(win32_tests::writeBytes(system, "system file"));
+    ASSERT_TRUE(DeleteFileA(path.c_str()));
+    ASSERT_TRUE(CreateHardLinkA(path.c_str(), system.c_str(), nullptr));
+    EXPECT_THROW(Win32Http().getToFile("http://127.0.0.1:9/", path), HttpFileError);
+    EXPECT_EQ(readClosedFile(), "system file");
 }
 
 TEST_F(Win32HttpFile, ErrorStatusThrowsAndLeavesTheCreatedFileEmpty) {
     for (const char* status : {"404 Not Found", "500 Internal Server Error"}) {
-        write("old content");
+        DeleteFileA(path.c_str());
         LoopbackServer server;
         const Reply page = answer(status, "", "<html>error page</html>", 23);
         server.serve({page, page});

@@ -1,10 +1,12 @@
 #include "platform/win32/Win32Files.h"
 
-// Both need the types of windows.h, which Win32Files.h brings.
+// All need the types of windows.h, which Win32Files.h brings.
+#include <sddl.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <array>
 
 namespace platform::win32 {
 
@@ -27,7 +29,80 @@ std::string fileNamePart(const std::string& path) {
 // ShellExecuteA answers a number above 32 for success, an error code below.
 bool started(HINSTANCE result) { return reinterpret_cast<INT_PTR>(result) > 32; }
 
+// Administrators and SYSTEM: full control; everyone: read and execute
+// (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE). "P" stops inheritance from the
+// folder above, where on XP every user may create and change files. A
+// folder passes the same list on to what is made in it.
+constexpr const char* kProtectedFileSddl = "D:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;0x1200a9;;;WD)";
+constexpr const char* kProtectedFolderSddl =
+    "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;WD)";
+
+bool writeAll(HANDLE file, const char* bytes, std::size_t count) {
+    while (count > 0) {
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes, want, &written, nullptr) || written == 0) return false;
+        bytes += written;
+        count -= written;
+    }
+    return true;
+}
+
+// Reads up to maxBytes; false when reading failed before the end.
+bool readUpTo(HANDLE file, std::size_t maxBytes, std::string& bytes) {
+    bytes.resize(maxBytes);
+    std::size_t filled = 0;
+    bool ok = true;
+    while (filled < maxBytes) {
+        DWORD read = 0;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(maxBytes - filled, 1u << 20));
+        if (!ReadFile(file, bytes.data() + filled, want, &read, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (read == 0) break;
+        filled += read;
+    }
+    bytes.resize(filled);
+    return ok;
+}
+
+class Win32HeldFile : public platform::HeldFile {
+public:
+    Win32HeldFile(KernelHandle file, std::string bytes, bool complete)
+        : file_(std::move(file)), bytes_(std::move(bytes)), complete_(complete) {}
+    const std::string& bytes() const override { return bytes_; }
+    bool complete() const override { return complete_; }
+
+private:
+    KernelHandle file_;
+    std::string bytes_;
+    bool complete_;
+};
+
 }  // namespace
+
+ProtectedSecurity::ProtectedSecurity(Kind kind) {
+    attributes_.nLength = sizeof attributes_;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            kind == Kind::Folder ? kProtectedFolderSddl : kProtectedFileSddl, SDDL_REVISION_1,
+            &descriptor, nullptr))
+        attributes_.lpSecurityDescriptor = descriptor;
+}
+
+ProtectedSecurity::~ProtectedSecurity() {
+    if (attributes_.lpSecurityDescriptor != nullptr) LocalFree(attributes_.lpSecurityDescriptor);
+}
+
+KernelHandle CreateProtectedFile(const std::string& path) {
+    ProtectedSecurity security(ProtectedSecurity::Kind::File);
+    if (security.get() == nullptr) return KernelHandle();
+    // CREATE_NEW fails on anything of that name, a hard or symbolic link
+    // included, instead of writing through it.
+    return KernelHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, security.get(), CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+}
 
 bool Win32FileSystem::fileExists(const std::string& path) {
     const DWORD attributes = attributesOf(path);
@@ -56,28 +131,54 @@ bool Win32FileSystem::setReadOnly(const std::string& path, bool readOnly) {
 
 bool Win32FileSystem::deleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
-bool Win32FileSystem::copyFile(const std::string& source, const std::string& target,
-                               bool overwrite) {
-    return CopyFileA(source.c_str(), target.c_str(), overwrite ? FALSE : TRUE) != 0;
+bool Win32FileSystem::copyFile(const std::string& source, const std::string& target) {
+    return CopyFileA(source.c_str(), target.c_str(), FALSE) != 0;
 }
 
-bool Win32FileSystem::createFolder(const std::string& path) {
-    return CreateDirectoryA(path.c_str(), nullptr) != 0;
+bool Win32FileSystem::createProtectedCopy(const std::string& source, const std::string& target) {
+    // The running program file is mapped by the system, which reads it too.
+    const FileHandle from(CreateFileA(source.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!from) return false;
+    bool copied = false;
+    {
+        const FileHandle to = CreateProtectedFile(target);
+        if (!to) return false;
+        std::array<char, 64 * 1024> buffer;
+        for (;;) {
+            DWORD read = 0;
+            if (!ReadFile(from.get(), buffer.data(), buffer.size(), &read, nullptr)) break;
+            if (read == 0) {
+                copied = true;
+                break;
+            }
+            if (!writeAll(to.get(), buffer.data(), read)) break;
+        }
+    }
+    // Half a program would be worse than none: the caller sees no copy.
+    if (!copied) DeleteFileA(target.c_str());
+    return copied;
+}
+
+bool Win32FileSystem::createProtectedFile(const std::string& path, const std::string& bytes) {
+    bool written = false;
+    {
+        const FileHandle file = CreateProtectedFile(path);
+        if (!file) return false;
+        written = writeAll(file.get(), bytes.data(), bytes.size());
+    }
+    if (!written) DeleteFileA(path.c_str());
+    return written;
+}
+
+bool Win32FileSystem::createProtectedFolder(const std::string& path) {
+    ProtectedSecurity security(ProtectedSecurity::Kind::Folder);
+    return security.get() != nullptr && CreateDirectoryA(path.c_str(), security.get()) != 0;
 }
 
 bool Win32FileSystem::removeFolder(const std::string& path) {
     return RemoveDirectoryA(path.c_str()) != 0;
-}
-
-bool Win32FileSystem::writeFile(const std::string& path, const std::string& bytes) {
-    const FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    if (bytes.empty()) return true;
-    DWORD written = 0;
-    return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) != 0 &&
-           written == bytes.size();
 }
 
 std::string Win32FileSystem::readFile(const std::string& path, std::size_t maxBytes) {
@@ -86,17 +187,23 @@ std::string Win32FileSystem::readFile(const std::string& path, std::size_t maxBy
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     std::string bytes;
-    if (!file) return bytes;
-    bytes.resize(maxBytes);
-    std::size_t filled = 0;
-    while (filled < maxBytes) {
-        DWORD read = 0;
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(maxBytes - filled, 1u << 20));
-        if (!ReadFile(file.get(), bytes.data() + filled, want, &read, nullptr) || read == 0) break;
-        filled += read;
-    }
-    bytes.resize(filled);
+    if (file) readUpTo(file.get(), maxBytes, bytes);
     return bytes;
+}
+
+std::unique_ptr<platform::HeldFile> Win32FileSystem::holdFile(const std::string& path,
+                                                               std::size_t maxBytes) {
+    // Shared for reading only: the system may still load the program from
+    // it, but no one can change, rename or delete it while it is held.
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return nullptr;
+    // One byte beyond the limit tells a file that is too long.
+    std::string bytes;
+    const bool readToEnd = readUpTo(file.get(), maxBytes + 1, bytes);
+    const bool complete = readToEnd && bytes.size() <= maxBytes;
+    if (bytes.size() > maxBytes) bytes.resize(maxBytes);
+    return std::make_unique<Win32HeldFile>(std::move(file), std::move(bytes), complete);
 }
 
 std::vector<platform::ProcessEntry> Win32Processes::snapshot() {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,12 +28,35 @@ public:
     bool isReadOnly(const std::string& path) override;
     bool setReadOnly(const std::string& path, bool readOnly) override;
     bool deleteFile(const std::string& path) override;
-    bool copyFile(const std::string& source, const std::string& target, bool overwrite) override;
-    bool createFolder(const std::string& path) override;
+    bool copyFile(const std::string& source, const std::string& target) override;
+    bool createProtectedCopy(const std::string& source, const std::string& target) override;
+    bool createProtectedFile(const std::string& path, const std::string& bytes) override;
+    bool createProtectedFolder(const std::string& path) override;
     bool removeFolder(const std::string& path) override;
-    bool writeFile(const std::string& path, const std::string& bytes) override;
     std::string readFile(const std::string& path, std::size_t maxBytes) override;
+    std::unique_ptr<platform::HeldFile> holdFile(const std::string& path,
+                                                 std::size_t maxBytes) override;
 };
+
+// The protected access list of FileSystem as security attributes for
+// CreateFileA and CreateDirectoryA; get() is null when the system could not
+// build it, and nothing may then be created.
+class ProtectedSecurity {
+public:
+    enum class Kind { File, Folder };
+    explicit ProtectedSecurity(Kind kind);
+    ~ProtectedSecurity();
+    ProtectedSecurity(const ProtectedSecurity&) = delete;
+    ProtectedSecurity& operator=(const ProtectedSecurity&) = delete;
+    SECURITY_ATTRIBUTES* get() { return attributes_.lpSecurityDescriptor ? &attributes_ : nullptr; }
+
+private:
+    SECURITY_ATTRIBUTES attributes_{};
+};
+
+// Creates path anew (never opening what is there) with the protected access
+// list, for writing only and shared with no one until it is closed.
+KernelHandle CreateProtectedFile(const std::string& path);
 
 class Win32Processes : public platform::Processes {
 public:

@@ -1,5 +1,7 @@
 #include "platform/win32/Win32Http.h"
 
+#include "platform/win32/Win32Files.h"
+
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -262,8 +264,7 @@ std::string Win32Http::get(const std::string& url) {
 
 void Win32Http::getToFile(const std::string& url, const std::string& path) {
     // Leaving the scope closes the file, also when the transfer fails.
-    const KernelHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    const KernelHandle file = CreateProtectedFile(path);
     if (!file) {
         std::string message = "The file ";
         message += path;

@@ -11,6 +11,7 @@
 #include "platform/win32/Win32Icmp.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Services.h"
+#include "platform/win32/Win32Signature.h"
 #include "platform/win32/Win32System.h"
 
 namespace platform::win32 {
@@ -36,8 +37,9 @@ struct Win32Platform {
     Win32IcmpEcho icmp;
     Win32AdapterInfo adapters;
     Win32Http http;
-    platform::Platform platform{system,   dialogs,  registry, files,    processes,
-                                launcher, services, icmp,     adapters, http};
+    Win32SignatureCheck signatures;
+    platform::Platform platform{system,   dialogs, registry, files, processes, launcher,
+                                services, icmp,    adapters, http,  signatures};
 };
 
 }  // namespace platform::win32

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Checks tools/trust-update-key and tools/sign-update on a made-up program
+# file, with a key pair made here for the purpose. Needs python3 and openssl.
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+trust=$repo/tools/trust-update-key
+sign=$repo/tools/sign-update
+work=$(mktemp -d /tmp/release-tools-selftest.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+fail() { echo "FAIL: $*" >&2; exit 1; }
+ok() { echo "ok: $*"; }
+
+openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:3072 -out key.pem 2>/dev/null
+openssl pkey -in key.pem -pubout -out pub.pem
+# block PEM: the key block a program that trusts PEM carries.
+block() {
+    python3 -c 'import sys
+pem = open(sys.argv[1], "rb").read().replace(b"\r\n", b"\n").strip()
+sys.stdout.buffer.write((b"NOLVARA-TRUSTED-UPDATE-KEY\n" + pem).ljust(1024, b"\0"))' "$1"
+}
+seq 1 700 >before
+seq 5000 5400 >after
+cat before <(block "$repo/keys/update-release.pem") after >release.exe
+cp release.exe release.orig
+cat before <(block pub.pem) after >expected.exe
+
+"$trust" release.exe pub.pem test.exe
+cmp -s test.exe expected.exe || fail "the copy differs from the program in more than its key block"
+cmp -s release.exe release.orig || fail "the program itself changed"
+ok "the copy trusts the test key, every other byte kept"
+sed 's/$/\r/' pub.pem >pub-crlf.pem
+"$trust" release.exe pub-crlf.pem test-crlf.exe
+cmp -s test-crlf.exe expected.exe || fail "CR LF line ends were kept"
+ok "CR LF line ends become line feeds"
+"$trust" test.exe "$repo/keys/update-release.pem" back.exe
+cmp -s back.exe release.orig || fail "a second run on the copy did not give the program back"
+ok "a second run on the copy puts the release key back"
+
+# refused NAME ARGS...: trust-update-key fails and writes nothing.
+refused() {
+    local name=$1
+    shift
+    if "$trust" "$@" 2>err; then fail "$name: accepted"; fi
+    case $3 in out*) [ ! -e "$3" ] || fail "$name: wrote $3" ;; esac
+    ok "$name: refused ($(cat err))"
+}
+seq 1 2000 >untagged.exe
+refused "no key block" untagged.exe pub.pem out1.exe
+cat release.exe release.exe >twice.exe
+refused "two key blocks" twice.exe pub.pem out2.exe
+{ echo "-----BEGIN PUBLIC KEY-----"; head -c 800 /dev/zero | base64; echo "-----END PUBLIC KEY-----"; } >long.pem
+refused "PEM too long" release.exe long.pem out3.exe
+refused "private key given" release.exe key.pem out4.exe
+refused "output is the input" test.exe pub.pem test.exe
+refused "output is the input, by another path" test.exe pub.pem ./test.exe
+cmp -s test.exe expected.exe || fail "the refused run changed its input"
+ls .trust-update-key.* >/dev/null 2>&1 && fail "temporary files left behind"
+
+sig=$("$sign" key.pem 42 release.exe)
+[[ $sig =~ ^[0-9a-f]{768}$ ]] || fail "the signature is not 384 bytes of lower-case hex: $sig"
+python3 -c 'import sys; sys.stdout.buffer.write(bytes.fromhex(sys.argv[1]))' "$sig" >sig.bin
+# verifies BUILD: the signature holds for BUILD, a line feed and the file.
+verifies() { { printf '%s\n' "$1"; cat release.exe; } | openssl dgst -sha256 -verify pub.pem -signature sig.bin >/dev/null 2>&1; }
+verifies 42 || fail "the signature does not verify"
+ok "the signature verifies over the build, a line feed and the file"
+! verifies 43 || fail "the signature verifies for another build"
+ok "the signature does not verify for another build"
+for args in "key.pem 4#2 release.exe" "key.pem 42 missing.exe" "missing.pem 42 release.exe" "key.pem 42"; do
+    # shellcheck disable=SC2086
+    if "$sign" $args >/dev/null 2>err; then fail "sign-update $args: accepted"; fi
+    ok "sign-update $args: refused ($(cat err))"
+done
+if "$sign" key.pem $'4\n2' release.exe >/dev/null 2>err; then fail "sign-update: a build with a line feed accepted"; fi
+ok "sign-update: a build with a line feed refused"
+echo "release tools: all self-checks passed"
