@@ -2,7 +2,7 @@
 BUILD := build
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all deps build host x86_64 i686 test test-host test-windows run dist clean
+.PHONY: all deps build host x86_64 i686 test test-host test-windows test-fuzz fuzz fuzz-build run dist clean
 
 all: build
 
@@ -32,7 +32,22 @@ test-windows: x86_64 i686
 	ctest --test-dir $(BUILD)/i686 --output-on-failure
 	ctest --test-dir $(BUILD)/x86_64 --output-on-failure
 
-test: test-host test-windows
+# libFuzzer over every parser of outside input, on the host build of the logic.
+FUZZ_SECONDS ?= 60
+
+fuzz-build: deps
+	cmake -S . -B $(BUILD)/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DNOLVARA_FUZZ=ON >/dev/null
+	cmake --build $(BUILD)/fuzz --target fuzzers
+
+fuzz: fuzz-build
+	./tools/run-fuzz $(BUILD)/fuzz $(FUZZ_SECONDS)
+
+test-fuzz: FUZZ_SECONDS = 10
+test-fuzz: fuzz-build
+	./tools/run-fuzz $(BUILD)/fuzz $(FUZZ_SECONDS)
+
+test: test-host test-windows test-fuzz
 
 run: x86_64
 	./tools/run-sandbox out/x86_64/P_nolvara.exe

@@ -44,6 +44,13 @@ void TF_nolvara::Menu_autocontrolClick() {
 }
 
 bool TF_nolvara::ShutdownQueryHandler() {
+    // Windows may end the process at any moment from here on: once the
+    // service is set back to automatic, no timer of the probe loop may set it
+    // to disabled again while the window fades out.
+    for (ui::Timer* timer : {&T_ping, &T_shutdowndelay, &T_servicestart}) timer->setEnabled(false);
+    // Nor may an update end or replace anything now: a transfer under way is
+    // abandoned, and a partial download deleted.
+    updateTransfer.reset();
     if (state.autoControl) {
         WriteStartMode(core::kStartModeAutomatic);
         UpdateStatus();

@@ -22,4 +22,13 @@ std::int32_t StrToInt(const std::string& text) {
     return static_cast<std::int32_t>(value);
 }
 
+std::int32_t CheckedDelaySec(std::int32_t seconds) {
+    if (seconds < 0 || seconds > kMaxDelaySec)
+        throw ConversionError("'" + std::to_string(seconds) + "' is not a delay of 0 to " +
+                              std::to_string(kMaxDelaySec) + " seconds");
+    return seconds;
+}
+
+std::int32_t DelaySecFromText(const std::string& text) { return CheckedDelaySec(StrToInt(text)); }
+
 }  // namespace core

@@ -16,4 +16,12 @@ public:
 // else, or a value outside 32 bits, raises ConversionError.
 std::int32_t StrToInt(const std::string& text);
 
+// The delay between the router's first answer and switching the service off
+// is at most an hour; anything longer, or below zero, is as wrong as a delay
+// that is no number, and raises ConversionError alike.
+inline constexpr std::int32_t kMaxDelaySec = 3600;
+std::int32_t CheckedDelaySec(std::int32_t seconds);
+// StrToInt, then CheckedDelaySec.
+std::int32_t DelaySecFromText(const std::string& text);
+
 }  // namespace core

@@ -18,6 +18,11 @@ inline constexpr const char* kServiceName = "WZCSVC";
 // always on drive C, whatever drive holds Windows.
 inline constexpr const char* kRemoverPath = "C:\\nolvararemove.exe";
 inline constexpr const char* kRemoveBatchPath = "C:\\remove.bat";
+// The claim that makes a hidden automatic-control run the only one of its session.
+inline constexpr const char* kAutoControlClaim = "Nolvara.AutomaticControl";
+// Each window a user works in claims this name with its process number behind
+// it, so that no other run of the program ends it by name.
+inline constexpr const char* kWindowClaimPrefix = "Nolvara.Window.";
 // The update server: both checks ask exactly this address.
 inline constexpr const char* kUpdateServerUrl = "http://www.nolvara.net/update/";
 // The new program file is downloaded to this name in the root of the Windows drive.

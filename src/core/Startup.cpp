@@ -9,6 +9,9 @@
 namespace shell {
 
 namespace {
+// How long a new hidden run waits for the one before it to end.
+constexpr int kClaimWaitMs = 3000;
+
 std::string argumentAt(const std::vector<std::string>& args, size_t index) {
     return index < args.size() ? args[index] : std::string();
 }
@@ -27,6 +30,7 @@ void TF_nolvara::FormCreate() {
     Menu_aboutme.click();
 
     if (state.shutdownDelay == 0) state.shutdownDelay = 1;
+    // LoadSettings lets no delay beyond an hour through: 3,600,000 ms at most.
     T_shutdowndelay.setIntervalMs(state.shutdownDelay * 1000);
 
     if (state.installedVersion < state.programVersion && state.autostart) {
@@ -46,9 +50,17 @@ void TF_nolvara::FormCreate() {
     bool handled = false;
     if (first == "-hide") {
         runKind = core::RunKind::AutoControl;
-        state.autoControl = true;
         showMainForm = false;
-        T_ping.setEnabled(true);
+        // Two hidden runs would switch the service against each other. A run
+        // that was just ended for this one (update, new install folder) has
+        // let go within moments; one that still runs keeps the claim.
+        if (platform.system.claimForSession(core::kAutoControlClaim, kClaimWaitMs)) {
+            state.autoControl = true;
+            T_ping.setEnabled(true);
+        } else {
+            handled = true;
+            platform.system.requestTerminate();
+        }
     } else if (first.compare(0, 7, "-update") == 0) {
         runKind = core::RunKind::Updater;
         showMainForm = false;
@@ -63,6 +75,10 @@ void TF_nolvara::FormCreate() {
         runKind = core::RunKind::UnattendedInstall;
         ParseCommandLine();
     }
+
+    if (runKind == core::RunKind::Interactive)
+        platform.system.claimForSession(
+            core::kWindowClaimPrefix + std::to_string(platform.processes.currentProcessId()), 0);
 
     if (!handled && state.installedVersion >= state.programVersion)
         SaveSettings(state.autostart, chk_restartservice.checked(), state.language);

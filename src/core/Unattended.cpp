@@ -32,7 +32,7 @@ void TF_nolvara::ParseCommandLine() {
         else if (name == "-reconnect")
             reconnect = value != "0";
         else if (name == "-delay")
-            delay = core::StrToInt(value);  // a bad number ends start-up with a message
+            delay = core::DelaySecFromText(value);  // a bad delay ends start-up with a message
         else if (name == "-lang")
             languageText = value;
     }

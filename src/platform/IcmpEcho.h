@@ -15,7 +15,7 @@ struct EchoResult {
 };
 
 // The request could not be sent (no route, the link is down, a host name that
-// does not resolve).
+// does not resolve), or what came back is none of the results above.
 class IcmpSendError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -31,7 +31,9 @@ class IcmpEcho {
 public:
     virtual ~IcmpEcho() = default;
     // Sends one echo request with the time-to-live and waits up to timeoutMs
-    // for the answer. No answer in time is a Timeout result, not an error.
+    // for the answer. No answer in time is a Timeout result, and an ICMP
+    // destination-unreachable or time-exceeded message a result of its own,
+    // not an error.
     virtual EchoResult echo(const std::string& host, int ttl, int timeoutMs) = 0;
 };
 

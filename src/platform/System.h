@@ -23,6 +23,13 @@ public:
     virtual std::uint32_t tickCountMs() = 0;
     // Blocks the one thread; no event is handled meanwhile.
     virtual void sleepMs(int ms) = 0;
+    // Makes this process the one holder of the named claim among the
+    // processes of the user's session, until it ends. Another holder is
+    // waited for up to waitMs (a process just ended may take a moment to go);
+    // false when it still holds the claim then.
+    virtual bool claimForSession(const std::string& name, int waitMs) = 0;
+    // True while some process of the session holds the named claim.
+    virtual bool claimedInSession(const std::string& name) = 0;
     // Ends the program once the event being handled has returned.
     virtual void requestTerminate() = 0;
     virtual bool terminateRequested() const = 0;

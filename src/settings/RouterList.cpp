@@ -85,11 +85,13 @@ void TF_nolvara::MigrateRouterIP() {
     settings::Guarded([&] {
         if (!reg->openKey(settings::kSettingsKey, true) || !reg->valueExists("routerip")) return;
         const std::string address = reg->readText("routerip");
-        reg->deleteValue("routerip");
-        reg->openKey("IPList", true);
+        // Into the list first; the old value goes only once the address is
+        // stored there, so that a failed write loses nothing.
+        if (!reg->openKey("IPList", true)) return;
         int n = 1;
         while (reg->valueExists(valueName(n))) ++n;
         reg->writeText(valueName(n), address);
+        if (reg->openKey(settings::kSettingsKey, false)) reg->deleteValue("routerip");
     });
 }
 

@@ -40,15 +40,22 @@ void TF_nolvara::SetAutostart(int mode) {
     // Only a run whose window may show moves the installation: the hidden,
     // updater and uninstall runs never do.
     if (mode == 1 && chosen != state.installPath && showMainForm) {
-        endedRunningCopy = TerminateByName(state.exeName);
-        platform.system.sleepMs(150);
-        DeleteFileForced(state.installPath + state.exeName);
-        platform.system.sleepMs(150);
-        RemoveFolder(state.installPath);
-        state.installPath = chosen;
+        // The new copy is put in place before the running one is ended: a
+        // folder that cannot be made, or a copy that fails, leaves the
+        // installation and its automatic control where they are.
+        const std::string successor = chosen + state.exeName;
+        CreateInstallFolder(chosen);
+        DeleteFileForced(successor);
+        if (CopyFileNoOverwrite(platform.system.programPath(), successor)) {
+            endedRunningCopy = TerminateByName(state.exeName);
+            platform.system.sleepMs(150);
+            DeleteFileForced(state.installPath + state.exeName);
+            platform.system.sleepMs(150);
+            RemoveFolder(state.installPath);
+            state.installPath = chosen;
+        }
     }
     if (endedRunningCopy) {
-        CopyFileNoOverwrite(platform.system.programPath(), state.installPath + state.exeName);
         platform.system.sleepMs(100);
         platform.shell.start(state.installPath + state.exeName, "-hide");
     }

@@ -42,8 +42,11 @@ void TF_nolvara::LoadSettings() {
         state.installPath =
             reg->valueExists("installpath") ? reg->readText("installpath") : DefaultInstallPath();
         speed_installpath.setText(state.installPath);
-        state.shutdownDelay =
-            reg->valueExists("shutdowndelay") ? reg->readInteger("shutdowndelay") : 30;
+        // A stored delay out of range stops the load as a value of the wrong
+        // type does.
+        state.shutdownDelay = reg->valueExists("shutdowndelay")
+                                  ? core::CheckedDelaySec(reg->readInteger("shutdowndelay"))
+                                  : 30;
         E_shutdowndelay.setText(std::to_string(state.shutdownDelay));
         state.autostart = storedAutostart == 1;
         state.installedVersion = reg->valueExists("version") ? reg->readInteger("version") : 1;
@@ -78,9 +81,11 @@ void TF_nolvara::SaveSettings(bool autostart, bool restartService, const std::st
                 reg->writeInteger("use_dhcp", 0);
             }
             reg->writeText("installpath", state.installPath);
-            reg->writeInteger("shutdowndelay", core::StrToInt(E_shutdowndelay.text()));
             reg->writeInteger("checkforupdate", state.checkForUpdate ? 1 : 0);
             reg->writeInteger("version", state.programVersion);
+            // Last: a delay out of range ends the save here, and would
+            // otherwise keep the version from being recorded.
+            reg->writeInteger("shutdowndelay", core::DelaySecFromText(E_shutdowndelay.text()));
         });
     }
     RemoveKeyIfDefault();

@@ -11,6 +11,10 @@ bool TF_nolvara::TerminateByName(const std::string& fileName) {
     const std::uint32_t self = processes.currentProcessId();
     for (const platform::ProcessEntry& p : processes.snapshot()) {
         if (p.id == self || processes.toLower(p.exeFile) != wanted) continue;
+        // A window the user works in is never ended from outside, however
+        // its file is named: the uninstall it started would end it.
+        if (platform.system.claimedInSession(core::kWindowClaimPrefix + std::to_string(p.id)))
+            continue;
         // One that cannot be ended is passed over; the walk goes on.
         if (processes.terminate(p.id)) return true;
     }

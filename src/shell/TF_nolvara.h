@@ -3,6 +3,7 @@
 // handlers of each subsystem are defined in that subsystem's folder.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -211,28 +212,35 @@ public:
     void Menu_checkforupdateClick();
     void B_updateClick();
     void PeriodicUpdateCheck();
-    // The server's answer; raises the HTTP client's error when there is none.
-    update::UpdateResponse ReadUpdateResponse();
     std::string UpdaterFilePath();
     // Keeps what the server announced for the Update button and the download.
     void TakeAnnouncedUpdate(const update::UpdateResponse& response);
-    // Fetches url into fileName, which is created anew. False when it could
-    // not be created or the transfer failed; a partial file is deleted.
-    bool DownloadFile(const std::string& url, const std::string& fileName);
+    // The on-demand check's outcome, in the window.
+    void ShowUpdateAnswer(const platform::HttpOutcome& outcome);
     // The downloaded file, held against writers, when it is a whole Windows
     // program and the announced signature over build and file checks out.
     std::unique_ptr<platform::HeldFile> HoldVerifiedUpdate(const std::string& fileName);
     enum class UpdaterStart { Started, NotDownloaded, Unverified, NotStarted };
-    // Downloads the announced file to the updater file and starts it with
-    // these arguments once verified; what is not started is deleted.
-    UpdaterStart StartUpdater(const std::string& arguments);
     void RunUpdater();
     void ReplaceInstalledCopy();
     void ClearUpdateRest();
     void B_manupdateClick();
 
+    // The check or download under way; none while empty. Letting go of it
+    // abandons the transfer.
+    std::unique_ptr<platform::HttpTransfer> updateTransfer;
+
 private:
     void ApplyStartModeOnce(std::int32_t mode, bool mayRetry);
+    // Asks the update server; then gets the outcome through the message loop.
+    void AskUpdateServer(std::function<void(const platform::HttpOutcome&)> then);
+    // Downloads the announced file to the updater file (created anew); then
+    // gets what StartDownloadedUpdater made of it.
+    void DownloadUpdater(const std::string& arguments, std::function<void(UpdaterStart)> then);
+    // Starts the downloaded updater with these arguments once verified; what
+    // is not started is deleted.
+    UpdaterStart StartDownloadedUpdater(const platform::HttpOutcome& outcome,
+                                        const std::string& target, const std::string& arguments);
     void buildMenu();
     void wireHandlers();
 };

@@ -22,18 +22,27 @@ constexpr int kRemovalPasses = 100;
 constexpr int kRemovalPauseMs = 100;
 // Deletions of a registry key or value that keeps coming back.
 constexpr int kRegistryDeleteAttempts = 10;
+// Rounds of about a second that each wait of the removal batch file lasts.
+constexpr int kBatchWaitSec = 60;
 
 }  // namespace
 
 void TF_nolvara::Menu_uninstallClick() {
     const std::string installed = state.installPath + state.exeName;
     platform.shell.start(installed, "-kill");
-    ApplyStartMode(core::kStartModeAutomatic);
     // Should the copy never disappear, the window comes back to life anyway;
     // the menu item then stays enabled for another attempt.
     for (int waited = 0; platform.files.fileExists(installed) && waited < kUninstallWaitMs;
          waited += kUninstallPollMs)
         platform.system.sleepMs(kUninstallPollMs);
+    if (platform.files.fileExists(installed)) {
+        // Nothing was removed (a leftover remover copy that is locked, say):
+        // the service and the settings stay as they were, and the user is told.
+        UpdateStatus();
+        L_Text.setText(LookupText("uninstall_failed"));
+        return;
+    }
+    ApplyStartMode(core::kStartModeAutomatic);
     UpdateStatus();
     L_Text.setText(LookupText("uninstall"));
 }
@@ -68,8 +77,7 @@ void TF_nolvara::RemoveInstallation() {
     TerminateByName(state.exeName);
     for (int pass = 0; files.fileExists(installed) && pass < kRemovalPasses; ++pass) {
         if (pass > 0) platform.system.sleepMs(kRemovalPauseMs);
-        // Each call ends one process; the interactive window counts too when
-        // its file has the program's name.
+        // Each call ends one process; the windows users work in are passed over.
         TerminateByName(state.exeName);
         RemoveRegistryEntries();
         DeleteFileForced(installed);
@@ -106,12 +114,29 @@ std::string TF_nolvara::RemoveBatchText() {
         for (const std::string& part : parts) text += part;
         text += "\r\n";
     };
+    // Each wait gives up after about a minute (a ping of the machine's own
+    // loopback is the one pause every Windows has): a batch that ran on for
+    // ever would keep a hidden command processor busy. /f deletes a
+    // read-only file too. The batch deletes itself in any case.
+    line({"@echo off"});
+    line({"set /a tries=0"});
     line({":remove"});
-    line({"del \"", remover, "\""});
-    line({"if Exist \"", remover, "\" goto remove"});
+    line({"del /f /q \"", remover, "\" >nul 2>&1"});
+    line({"if not exist \"", remover, "\" goto removeprog"});
+    line({"set /a tries+=1"});
+    line({"if %tries% geq ", std::to_string(kBatchWaitSec), " goto removeprog"});
+    line({"ping -n 2 127.0.0.1 >nul"});
+    line({"goto remove"});
     line({":removeprog"});
-    line({"if Exist \"", installed, "\" goto removeprog"});
-    line({"del \"", core::kRemoveBatchPath, "\""});
+    line({"set /a tries=0"});
+    line({":waitprog"});
+    line({"if not exist \"", installed, "\" goto done"});
+    line({"set /a tries+=1"});
+    line({"if %tries% geq ", std::to_string(kBatchWaitSec), " goto done"});
+    line({"ping -n 2 127.0.0.1 >nul"});
+    line({"goto waitprog"});
+    line({":done"});
+    line({"del /f /q \"", core::kRemoveBatchPath, "\""});
     return text;
 }
 

@@ -17,7 +17,7 @@ constexpr std::string_view kFallback = "gibts net";
 // Shown for both languages: names and addresses are not translated.
 constexpr std::string_view kAbout =
     "Nolvara\r\n\r\n\r\n"
-    "2007-2009 Jonas Nolte\r\n"
+    "2026 The Nolvara developers\r\n"
     "http://www.nolvara.net | support@nolvara.net";
 
 constexpr std::string_view kBetaTesters = "Kiwi77, Dachsbau, Funkloch";
@@ -120,9 +120,18 @@ constexpr Message kMessages[] = {
      "Firewall hat den Zugriff verweigert oder Sie sind nicht mit dem Internet verbunden!",
      "Unable to reach update server. Maybe the server is down, your firewall blocked access or you "
      "are not connected to the internet!"},
+    {"update_checking",
+     "Suche nach einer neueren Version von Nolvara ...",
+     "Looking for a newer version of Nolvara ..."},
+    {"update_downloading", "Das Update wird heruntergeladen ...", "Downloading the update ..."},
     {"update_unverified",
      "Das heruntergeladene Update konnte nicht überprüft werden und wurde nicht installiert.",
      "The downloaded update could not be verified and was not installed."},
+    {"uninstall_failed",
+     "Nolvara konnte nicht deinstalliert werden: Die installierte Kopie ist noch vorhanden. "
+     "Wireless Zero wurde nicht verändert.",
+     "Nolvara could not be uninstalled: the installed copy is still there. Wireless Zero was "
+     "left as it was."},
     {"uninstall",
      "Aufgrund der Deinstallation wurde der Startmodus von Wireless Zero auf automatisch gestellt.",
      "Because of uninstall, Wireless Zero was set to start automatically!"},

@@ -2,7 +2,7 @@
 // file and starts it with "-update"; that run of the new version replaces the
 // old file (or the installed copy), starts it with "-clearupdaterest" and
 // ends, and the restarted program deletes the updater file.
-#include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,9 +13,10 @@ namespace shell {
 
 namespace {
 
-// No program file of this program comes anywhere near this; anything longer
-// is not even read, let alone started.
-constexpr std::size_t kMaxProgramBytes = 16u << 20;
+// An answer is one short line; a program file of this program comes nowhere
+// near 16 MiB. Anything longer, or slower, is a failure.
+constexpr platform::HttpBounds kAnswerBounds{64u << 10, 15 * 1000};
+constexpr platform::HttpBounds kDownloadBounds{16u << 20, 5 * 60 * 1000};
 // How long the updater waits for the old program file to be free: the old
 // process ends only after its window has faded out.
 constexpr int kReplaceWaitMs = 10000;
@@ -30,56 +31,57 @@ std::string TF_nolvara::UpdaterFilePath() {
     return GetWindowsDir().substr(0, 3) + core::kUpdaterFileName;
 }
 
-update::UpdateResponse TF_nolvara::ReadUpdateResponse() {
-    return update::ReadResponse(platform.http.get(core::kUpdateServerUrl));
-}
-
 void TF_nolvara::TakeAnnouncedUpdate(const update::UpdateResponse& response) {
     state.updateFileUrl = response.fileUrl;
     state.updateBuild = response.build;
     state.updateSignature = response.signature;
 }
 
-void TF_nolvara::Menu_checkforupdateClick() {
-    try {
-        const update::UpdateResponse response = ReadUpdateResponse();
-        if (!update::IsNewerBuild(response.build, state.programVersion)) {
-            ShowPanel("main");
-            L_Text.setText(LookupText("update_uptodate"));
-            return;
-        }
-        ShowPanel("update");
-        std::string text = LookupText("update_outofdate");
-        text += "\r\n\r\n";
-        text += LookupText("update_version");
-        text += ' ';
-        text += response.versionText;
-        text += "\r\n";
-        text += LookupText(response.mark == "urgent" ? "update_important" : "update_notimportant");
-        L_Text.setText(text);
-        TakeAnnouncedUpdate(response);
-    } catch (const std::exception&) {
-        ShowPanel("main");
-        L_Text.setText(LookupText("update_servernotfound"));
-    }
+void TF_nolvara::AskUpdateServer(std::function<void(const platform::HttpOutcome&)> then) {
+    updateTransfer = platform.http.get(
+        core::kUpdateServerUrl, kAnswerBounds,
+        [this, then = std::move(then)](const platform::HttpOutcome& outcome) {
+            // Done with it before anything else may start the next transfer.
+            const std::unique_ptr<platform::HttpTransfer> finished = std::move(updateTransfer);
+            then(outcome);
+        });
 }
 
-bool TF_nolvara::DownloadFile(const std::string& url, const std::string& fileName) {
-    try {
-        platform.http.getToFile(url, fileName);
-        return true;
-    } catch (const platform::HttpFileError&) {
-        // Not ours to delete: a file of that name that would not go, or no
-        // file could be made at all.
-        return false;
-    } catch (const platform::HttpError&) {
+void TF_nolvara::Menu_checkforupdateClick() {
+    // One transfer at a time: a click while one runs starts nothing new.
+    if (updateTransfer) return;
+    ShowPanel("main");
+    L_Text.setText(LookupText("update_checking"));
+    AskUpdateServer([this](const platform::HttpOutcome& outcome) { ShowUpdateAnswer(outcome); });
+}
+
+void TF_nolvara::ShowUpdateAnswer(const platform::HttpOutcome& outcome) {
+    if (outcome.result != platform::HttpOutcome::Result::Done) {
+        ShowPanel("main");
+        L_Text.setText(LookupText("update_servernotfound"));
+        return;
     }
-    DeleteFileForced(fileName);
-    return false;
+    const update::UpdateResponse response = update::ReadResponse(outcome.body);
+    if (!update::IsNewerBuild(response.build, state.programVersion)) {
+        ShowPanel("main");
+        L_Text.setText(LookupText("update_uptodate"));
+        return;
+    }
+    ShowPanel("update");
+    std::string text = LookupText("update_outofdate");
+    text += "\r\n\r\n";
+    text += LookupText("update_version");
+    text += ' ';
+    text += response.versionText;
+    text += "\r\n";
+    text += LookupText(response.mark == "urgent" ? "update_important" : "update_notimportant");
+    L_Text.setText(text);
+    TakeAnnouncedUpdate(response);
 }
 
 std::unique_ptr<platform::HeldFile> TF_nolvara::HoldVerifiedUpdate(const std::string& fileName) {
-    std::unique_ptr<platform::HeldFile> held = platform.files.holdFile(fileName, kMaxProgramBytes);
+    std::unique_ptr<platform::HeldFile> held =
+        platform.files.holdFile(fileName, kDownloadBounds.maxBytes);
     std::string signature;
     if (!held || !held->complete() || !update::LooksLikeWindowsProgram(held->bytes()) ||
         !update::DecodeHex(state.updateSignature, signature))
@@ -91,12 +93,30 @@ std::unique_ptr<platform::HeldFile> TF_nolvara::HoldVerifiedUpdate(const std::st
     return held;
 }
 
-TF_nolvara::UpdaterStart TF_nolvara::StartUpdater(const std::string& arguments) {
+void TF_nolvara::DownloadUpdater(const std::string& arguments,
+                                 std::function<void(UpdaterStart)> then) {
     const std::string target = UpdaterFilePath();
     // Whatever is there, perhaps a link that someone else placed, goes; the
     // download then makes a file of its own or fails.
     DeleteFileForced(target);
-    if (!DownloadFile(state.updateFileUrl, target)) return UpdaterStart::NotDownloaded;
+    updateTransfer = platform.http.download(
+        state.updateFileUrl, target, kDownloadBounds,
+        [this, target, arguments, then = std::move(then)](const platform::HttpOutcome& outcome) {
+            const std::unique_ptr<platform::HttpTransfer> finished = std::move(updateTransfer);
+            then(StartDownloadedUpdater(outcome, target, arguments));
+        });
+}
+
+TF_nolvara::UpdaterStart TF_nolvara::StartDownloadedUpdater(const platform::HttpOutcome& outcome,
+                                                            const std::string& target,
+                                                            const std::string& arguments) {
+    // Not ours to delete: a file of that name that would not go.
+    if (outcome.result == platform::HttpOutcome::Result::FileNotCreated)
+        return UpdaterStart::NotDownloaded;
+    if (outcome.result == platform::HttpOutcome::Result::Failed) {
+        DeleteFileForced(target);
+        return UpdaterStart::NotDownloaded;
+    }
     bool verified = false;
     {
         // Held from the check of its bytes until the updater runs, so that
@@ -110,31 +130,38 @@ TF_nolvara::UpdaterStart TF_nolvara::StartUpdater(const std::string& arguments) 
 }
 
 void TF_nolvara::B_updateClick() {
+    if (updateTransfer) return;
     std::string arguments = "-update ";
     arguments += update::EncodePathArgument(platform.system.programPath());
-    switch (StartUpdater(arguments)) {
-        case UpdaterStart::Started: platform.system.requestTerminate(); break;
-        case UpdaterStart::Unverified:
-            ShowPanel("main");
-            L_Text.setText(LookupText("update_unverified"));
-            break;
-        // A download that failed leaves the window as it is, for another try.
-        case UpdaterStart::NotDownloaded:
-        case UpdaterStart::NotStarted: break;
-    }
+    const std::string announced = L_Text.text();
+    L_Text.setText(LookupText("update_downloading"));
+    DownloadUpdater(arguments, [this, announced](UpdaterStart outcome) {
+        switch (outcome) {
+            case UpdaterStart::Started: platform.system.requestTerminate(); break;
+            case UpdaterStart::Unverified:
+                ShowPanel("main");
+                L_Text.setText(LookupText("update_unverified"));
+                break;
+            // A download that failed leaves the offer as it was, for another try.
+            case UpdaterStart::NotDownloaded:
+            case UpdaterStart::NotStarted: L_Text.setText(announced); break;
+        }
+    });
 }
 
 void TF_nolvara::PeriodicUpdateCheck() {
     // Silent in every case; a check that fails is simply tried again at the
     // next period, and automatic control goes on meanwhile.
-    try {
-        const update::UpdateResponse response = ReadUpdateResponse();
+    if (updateTransfer) return;
+    AskUpdateServer([this](const platform::HttpOutcome& outcome) {
+        if (outcome.result != platform::HttpOutcome::Result::Done) return;
+        const update::UpdateResponse response = update::ReadResponse(outcome.body);
         if (!update::IsNewerBuild(response.build, state.programVersion)) return;
         TakeAnnouncedUpdate(response);
-        if (StartUpdater("-update silent") == UpdaterStart::Started)
-            platform.system.requestTerminate();
-    } catch (const std::exception&) {
-    }
+        DownloadUpdater("-update silent", [this](UpdaterStart outcome) {
+            if (outcome == UpdaterStart::Started) platform.system.requestTerminate();
+        });
+    });
 }
 
 void TF_nolvara::RunUpdater() {

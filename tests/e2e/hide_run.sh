@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The automatic-control run: "-hide" makes the window but never shows it and
-# keeps running; the switch is case-sensitive, so "-HIDE" is an interactive run.
+# keeps running, and a second one beside it ends by itself; the switch is
+# case-sensitive, so "-HIDE" is an interactive run.
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 . "$(dirname "$0")/lib.sh"
@@ -25,6 +26,12 @@ done
 e2e_ok "P_nolvara.exe -hide still running"
 count=$(e2e_driver count) || e2e_fail "cannot count the windows"
 e2e_expect "number of TF_nolvara windows" "$count" 1
+first=$(e2e_program_pids "$hidden_pattern")
+
+e2e_step "a second -hide run ends on its own while the first one runs on"
+e2e_start -hide
+e2e_wait_started_run 15 || e2e_fail "the second -hide run still runs after 15 s"
+e2e_expect "hidden runs" "$(e2e_program_pids "$hidden_pattern")" "$first"
 
 e2e_kill_program "$hidden_pattern"
 e2e_driver wait-gone 5000 >/dev/null || e2e_fail "the window of the ended -hide run is still there"

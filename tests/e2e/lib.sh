@@ -434,6 +434,35 @@ e2e_update_server_up() {
     e2e_fail "the update server does not listen: $(tail -n 3 "$E2E_DIR/http.log")"
 }
 
+# e2e_update_server_stalled: a server on the update host's port that accepts
+# every connection and never answers; each accept's time ($EPOCHREALTIME
+# form) goes to stalled.log. e2e_update_server_down ends it.
+e2e_update_server_stalled() {
+    : >"$E2E_DIR/stalled.log"
+    ip netns exec "$E2E_NS" python3 -c '
+import socket, sys, time
+server = socket.socket()
+server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+server.bind(("127.0.0.1", 80))
+server.listen(8)
+held = []
+while True:
+    client, _ = server.accept()
+    held.append(client)
+    print("%.6f" % time.time(), flush=True)
+' >>"$E2E_DIR/stalled.log" 2>&1 &
+    E2E_HTTP_PID=$!
+    local _
+    for _ in $(seq 50); do
+        ip netns exec "$E2E_NS" bash -c 'exec 3<>/dev/tcp/127.0.0.1/80' 2>/dev/null && break
+        kill -0 "$E2E_HTTP_PID" 2>/dev/null || e2e_fail "the stalled server does not start"
+        sleep 0.1
+    done
+    # The probe connection above was accepted too; only later ones count.
+    sleep 0.2
+    : >"$E2E_DIR/stalled.log"
+}
+
 e2e_update_server_down() {
     [ -n "$E2E_HTTP_PID" ] || return 0
     kill "$E2E_HTTP_PID" 2>/dev/null || true

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # File > Uninstall from a window whose program file has another name than the
-# installed copy: the hidden automatic-control run is ended, the installed
+# installed copy, and from one of the same name, which the uninstall must not
+# end with the hidden run: the hidden automatic-control run is ended, the installed
 # copy, the settings and the Run entry are removed, the remover copy and the
 # batch file delete themselves, and the wireless service is set to start
 # automatically. The install folder goes with the copy unless it holds
@@ -15,16 +16,17 @@ SETTINGS_KEY='SOFTWARE\Nolvara'
 RUN_KEY='Software\Microsoft\Windows\CurrentVersion\Run'
 DRIVE_C="$WINEPREFIX/drive_c"
 INSTALLED_COPY="$DRIVE_C/Nolvara/P_nolvara.exe"
-WINDOW='C:\\e2e\\[n]olvara-setup\.exe$'
 # Control IDs: 1000 + place in the window's creation order.
 L_TEXT=1000
 UNINSTALLED='Because of uninstall, Wireless Zero was set to start automatically!'
 cp "$NOLVARA_EXE" "$DRIVE_C/e2e/nolvara-setup.exe"
 
-# uninstall_round KEEP: installs unattended, then uninstalls from the window;
-# with KEEP=1 the install folder holds a file of the user's as well.
+# uninstall_round KEEP FILE: installs unattended, then uninstalls from the
+# window of C:\e2e\FILE; with KEEP=1 the install folder holds a file of the
+# user's as well.
 uninstall_round() {
-    local keep=$1 pids value
+    local keep=$1 file=$2 pids value
+    local WINDOW="C:\\\\e2e\\\\[${file:0:1}]${file:1}\$"
     e2e_step "installed, with a hidden run$([ "$keep" = 0 ] || echo " and a file of the user's in C:\\Nolvara\\")"
     e2e_start -noguiinst -ip "$E2E_ROUTER_IP"
     e2e_wait_started_run 30 || e2e_fail "the unattended installation still runs after 30 s"
@@ -32,8 +34,8 @@ uninstall_round() {
     e2e_ok "C:\\Nolvara\\P_nolvara.exe -hide runs (pid $pids)"
     [ "$keep" = 0 ] || echo "notes of the user's" >"$DRIVE_C/Nolvara/notes.txt"
 
-    e2e_step "File > Uninstall in a window of nolvara-setup.exe"
-    ip netns exec "$E2E_NS" wine 'C:\e2e\nolvara-setup.exe' >>"$E2E_DIR/program.log" 2>&1 &
+    e2e_step "File > Uninstall in a window of $file"
+    ip netns exec "$E2E_NS" wine "C:\\e2e\\$file" >>"$E2E_DIR/program.log" 2>&1 &
     e2e_driver wait-visible 20000 >/dev/null || e2e_fail "the window is not shown within 20 s"
     e2e_keys alt+f u
     # The window waits for the installed copy to go; two more processes
@@ -78,5 +80,5 @@ uninstall_round() {
     e2e_service set-start-value 4 >/dev/null || e2e_fail "cannot set WZCSVC \"Start\" back to 4"
 }
 
-uninstall_round 1
-uninstall_round 0
+uninstall_round 1 nolvara-setup.exe
+uninstall_round 0 P_nolvara.exe

@@ -42,6 +42,16 @@ expect_label() {
 }
 
 is_new_build() { cmp -s "$1" "$NEW_BUILD"; }
+# expect_unreachable_within MS SINCE WHAT: the window says that the server
+# cannot be reached within MS ms of WHAT ($EPOCHREALTIME form in SINCE).
+expect_unreachable_within() {
+    local took
+    e2e_driver wait-text --escaped $L_TEXT 'Unable to reach update server.' 20000 >/dev/null ||
+        e2e_fail "no \"Unable to reach update server\" text within 20 s"
+    took=$(e2e_ms_since "$2")
+    [ "$took" -le "$1" ] || e2e_fail "the text came $took ms after $3"
+    e2e_ok "\"Unable to reach update server...\" $took ms after $3"
+}
 # tools_sign KEY: the signature field of the new build, announced as build 7.
 tools_sign() { "$E2E_REPO/tools/sign-update" "$1" 7 "$NEW_BUILD" || e2e_fail "tools/sign-update failed"; }
 asked() { grep -c 'GET /update/' "$E2E_DIR/http.log" || true; }
@@ -95,12 +105,25 @@ e2e_step "without a server the window says so within about 3 s"
 e2e_update_server_down
 t0=$EPOCHREALTIME
 check_for_update
-e2e_driver wait-text --escaped $L_TEXT 'Unable to reach update server.' 10000 >/dev/null ||
-    e2e_fail "no \"Unable to reach update server\" text within 10 s"
-took=$(e2e_ms_since "$t0")
-[ "$took" -le 4000 ] || e2e_fail "the text took $took ms"
-e2e_ok "\"Unable to reach update server...\" after $took ms"
+expect_unreachable_within 4000 "$t0" "the click"
 expect_label 'Unable to reach update server. Maybe the server is down, your firewall blocked access or you are not connected to the internet!' 1000
+
+e2e_step "a server that accepts and never answers: the window answers meanwhile"
+e2e_update_server_stalled
+check_for_update
+e2e_wait_for 10 test -s "$E2E_DIR/stalled.log" || e2e_fail "the program did not connect"
+accepted=$(head -n1 "$E2E_DIR/stalled.log")
+for look in 1 2 3 4; do
+    t0=$EPOCHREALTIME
+    got=$(e2e_driver text --escaped $L_TEXT) || e2e_fail "the window does not answer"
+    took=$(e2e_ms_since "$t0")
+    [ "$took" -le 3000 ] || e2e_fail "the window took $took ms to give its text"
+    [ "$got" = 'Looking for a newer version of Nolvara ...' ] || break
+    e2e_ok "look $look: the window answers in $took ms, \"$got\""
+    sleep 1
+done
+expect_unreachable_within 16000 "$accepted" "the server accepted"
+e2e_update_server_down
 e2e_driver close >/dev/null
 e2e_wait_program_gone 15 || e2e_fail "the window does not close"
 

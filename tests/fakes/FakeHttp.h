@@ -11,40 +11,46 @@
 
 namespace fakes {
 
+class VirtualClock;
+
+// Transfers end as events of the virtual clock's loop, each after the delay
+// its answer asks for; a stalled one never ends.
 class FakeHttp : public platform::Http {
 public:
-    explicit FakeHttp(FakeFileSystem& files) : files_(files) {}
+    FakeHttp(FakeFileSystem& files, VirtualClock& clock) : files_(files), clock_(clock) {}
 
     struct Answer {
         std::string body;
         // The transfer fails after the body so far (an error status, a broken
         // connection); with an empty body, before anything arrived.
         bool fails = false;
+        int delayMs = 0;
+        bool stalls = false;
     };
     // A URL without an answer cannot be reached.
     std::map<std::string, Answer> answers;
     std::vector<std::string> requests;
+    std::vector<platform::HttpBounds> bounds;
+    // Transfers the program let go of before they ended.
+    int abandoned = 0;
 
-    std::string get(const std::string& url) override { return answerFor(url).body; }
-    void getToFile(const std::string& url, const std::string& path) override {
-        if (!files_.createProtectedFile(path, ""))
-            throw platform::HttpFileError("cannot create " + path);
-        requests.push_back(url);
-        const auto it = answers.find(url);
-        if (it == answers.end()) throw platform::HttpError("cannot reach " + url);
-        files_.writeFile(path, it->second.body);
-        if (it->second.fails) throw platform::HttpError("transfer of " + url + " failed");
-    }
+    std::unique_ptr<platform::HttpTransfer> get(const std::string& url, platform::HttpBounds bounds,
+                                                Done done) override;
+    std::unique_ptr<platform::HttpTransfer> download(const std::string& url,
+                                                     const std::string& path,
+                                                     platform::HttpBounds bounds,
+                                                     Done done) override;
 
 private:
-    const Answer& answerFor(const std::string& url) {
-        requests.push_back(url);
-        const auto it = answers.find(url);
-        if (it == answers.end() || it->second.fails)
-            throw platform::HttpError("cannot reach " + url);
-        return it->second;
-    }
+    struct Progress {
+        bool ended = false;
+        bool abandoned = false;
+    };
+    class Transfer;
+    std::unique_ptr<platform::HttpTransfer> start(const std::string& url, const std::string& path,
+                                                  platform::HttpBounds bounds, Done done);
     FakeFileSystem& files_;
+    VirtualClock& clock_;
 };
 
 // A stand-in for the publisher's signature: the message itself behind a tag.

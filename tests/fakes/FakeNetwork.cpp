@@ -34,17 +34,24 @@ public:
         ++m_.queries;
         // Every question to the manager takes a moment.
         m_.clock().sleep(1);
-        if (m_.state == platform::kServiceStartPending && !m_.startHangs && ++checkpoint_ > 2)
-            m_.state = m_.startFails ? platform::kServiceStopped : platform::kServiceRunning;
-        else if (m_.state == platform::kServiceStartPending && m_.startHangs)
-            ++checkpoint_;
-        else if (m_.state == platform::kServiceStopPending && ++checkpoint_ > 2)
-            m_.state = platform::kServiceStopped;
+        const bool pending =
+            m_.state == platform::kServiceStartPending || m_.state == platform::kServiceStopPending;
+        if (pending) ++checkpoint_;
+        const bool dropped = pending && m_.checkpointDropsAt > 0 &&
+                             checkpoint_ >= static_cast<std::uint32_t>(m_.checkpointDropsAt);
+        const bool hangs = m_.state == platform::kServiceStartPending && m_.startHangs;
+        if (pending && !dropped && !hangs &&
+            checkpoint_ > static_cast<std::uint32_t>(m_.pendingQueries)) {
+            if (m_.state == platform::kServiceStopPending)
+                m_.state = platform::kServiceStopped;
+            else
+                m_.state = m_.startFails ? platform::kServiceStopped : platform::kServiceRunning;
+        }
         status.state = m_.state;
-        status.checkpoint = m_.state == platform::kServiceStartPending ||
-                                    m_.state == platform::kServiceStopPending
-                                ? checkpoint_
-                                : 0;
+        status.checkpoint =
+            m_.state == platform::kServiceStartPending || m_.state == platform::kServiceStopPending
+                ? (dropped ? 0 : checkpoint_)
+                : 0;
         return true;
     }
 

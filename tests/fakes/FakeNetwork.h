@@ -32,6 +32,11 @@ public:
     bool startFails = false;
     // A start that stays pending with a checkpoint that never goes back.
     bool startHangs = false;
+    // Queries that a start or stop stays pending for, its checkpoint rising.
+    int pendingQueries = 2;
+    // From this query of a pending start or stop on, the checkpoint reads 0
+    // while the service stays pending, as a service that began anew; 0: never.
+    int checkpointDropsAt = 0;
     std::string expectedMachine = "TESTHOST";
 
     int starts = 0;

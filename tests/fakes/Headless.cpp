@@ -45,12 +45,28 @@ void VirtualClock::bind(ui::Form& form) {
         timers_.push_back(std::make_unique<TimerBinding>(*this, *timer));
 }
 
+void VirtualClock::post(int delayMs, std::function<void()> event) {
+    posted_.push_back({nowMs_ + delayMs, std::move(event)});
+}
+
 void VirtualClock::run(int ms, const std::function<bool()>& stop) {
     const std::int64_t end = nowMs_ + ms;
     while (!(stop && stop())) {
         TimerBinding* next = nullptr;
         for (auto& t : timers_)
             if (t->due(end) && (next == nullptr || t->dueMs < next->dueMs)) next = t.get();
+        // The earliest posted event, the first posted among equals; it goes
+        // before a timer due at the same moment, as posted messages do.
+        auto event = posted_.end();
+        for (auto it = posted_.begin(); it != posted_.end(); ++it)
+            if (it->dueMs <= end && (event == posted_.end() || it->dueMs < event->dueMs)) event = it;
+        if (event != posted_.end() && (next == nullptr || event->dueMs <= next->dueMs)) {
+            nowMs_ = std::max(nowMs_, event->dueMs);
+            const std::function<void()> handle = std::move(event->event);
+            posted_.erase(event);
+            handle();
+            continue;
+        }
         if (next == nullptr) break;
         next->fire();
     }

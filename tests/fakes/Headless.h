@@ -2,11 +2,13 @@
 // a form, and fakes of the system and the dialogs that live on that clock.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -36,14 +38,23 @@ public:
     void sleep(int ms) { nowMs_ += ms; }
 
     // Fires the form's timers as they fall due until ms have passed, or until
-    // stop() says the event loop has ended.
+    // stop() says the event loop has ended; events posted meanwhile are
+    // handled in their turn.
     void run(int ms, const std::function<bool()>& stop = {});
+    // An event that the loop handles delayMs from now, as a message that
+    // another thread posts to the window.
+    void post(int delayMs, std::function<void()> event);
     void bind(ui::Form& form);
 
 private:
     class TimerBinding;
+    struct Posted {
+        std::int64_t dueMs;
+        std::function<void()> event;
+    };
     std::int64_t nowMs_ = 0;
     std::vector<std::unique_ptr<TimerBinding>> timers_;
+    std::vector<Posted> posted_;
 };
 
 class FakeSystem : public platform::System {
@@ -62,6 +73,16 @@ public:
         clock_.sleep(ms);
         if (onSleep) onSleep(ms);
     }
+    bool claimForSession(const std::string& name, int waitMs) override {
+        claims.push_back(name);
+        if (heldElsewhere.count(name) == 0) return true;
+        sleepMs(waitMs);
+        return heldElsewhere.count(name) == 0;
+    }
+    bool claimedInSession(const std::string& name) override {
+        return heldElsewhere.count(name) > 0 ||
+               std::find(claims.begin(), claims.end(), name) != claims.end();
+    }
     void requestTerminate() override { terminate = true; }
     bool terminateRequested() const override { return terminate; }
 
@@ -72,6 +93,9 @@ public:
     // What other processes get done while this one pauses.
     std::function<void(int)> onSleep;
     bool terminate = false;
+    // Claims asked for, and those another process of the session holds.
+    std::vector<std::string> claims;
+    std::set<std::string> heldElsewhere;
 
 private:
     VirtualClock& clock_;
@@ -123,7 +147,7 @@ struct HeadlessWorld {
     FakeServiceManager services{clock};
     FakeIcmp icmp{clock};
     FakeAdapters adapters;
-    FakeHttp http{files};
+    FakeHttp http{files, clock};
     FakeSignatureCheck signatures;
     platform::Platform platform{system, dialogs, registry, files,    processes, shell,
                                 services, icmp,  adapters, http, signatures};

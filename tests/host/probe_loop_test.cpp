@@ -10,15 +10,19 @@ constexpr const char* kRouter = "192.168.0.1";
 // and running with start mode 2, and a short shutdown delay.
 class ProbeLoop : public testing::Test {
 protected:
-    ProbeLoop() : p({"-hide"}) {
-        auto& r = p.world.registry;
+    ProbeLoop() : p({"-hide"}) { prepare(p); }
+    static void prepare(ProgramRig& rig) {
+        auto& r = rig.world.registry;
         r.setInteger(kService, "Start", 2);
         r.setText(kIpList, "ip1", kRouter);
         r.setInteger("SOFTWARE\\Nolvara", "shutdowndelay", 3);
         r.setInteger("SOFTWARE\\Nolvara", "version", 6);
-        p.world.services.state = platform::kServiceRunning;
+        rig.world.services.state = platform::kServiceRunning;
     }
-    std::int32_t startValue() { return p.world.registry.get(kService, "Start")->number; }
+    static std::int32_t startValue(ProgramRig& rig) {
+        return rig.world.registry.get(kService, "Start")->number;
+    }
+    std::int32_t startValue() { return startValue(p); }
     fakes::FakeIcmp& icmp() { return p.world.icmp; }
     ProgramRig p;
 };
@@ -115,6 +119,30 @@ TEST_F(ProbeLoop, WithoutReconnectALossOnlyPausesProbing) {
     EXPECT_TRUE(p.window.T_ping.enabled());
 }
 
+// With the service set to start automatically a failed send asks for nothing,
+// and while the start mode cannot be read no answer switches anything.
+TEST_F(ProbeLoop, SendFailuresInModeTwoAndAnswersInModeFiveChangeNothing) {
+    icmp().linkDown = true;
+    p.start();
+    p.world.runFor(3000);
+    EXPECT_FALSE(p.window.state.connectionLost);
+    EXPECT_TRUE(p.window.T_ping.enabled());
+    EXPECT_EQ(icmp().requests.size(), 3u) << "one probe a second goes on";
+    EXPECT_EQ(p.world.services.stops + p.world.services.starts, 0);
+
+    ProgramRig q({"-hide"});
+    prepare(q);
+    q.world.registry.removeKey(kService);
+    q.world.icmp.answer(kRouter, {platform::EchoStatus::EchoReply, 5});
+    q.start();
+    q.world.runFor(5000);
+    ASSERT_EQ(q.window.state.startMode, 5);
+    EXPECT_TRUE(q.window.state.awaitingFirstReply);
+    EXPECT_FALSE(q.window.T_shutdowndelay.enabled());
+    EXPECT_FALSE(q.window.state.connectionLost);
+    EXPECT_EQ(q.world.services.stops, 0);
+}
+
 TEST_F(ProbeLoop, EveryEntryIsProbedInOrderAndOnlyTheFirstNeedAnswer) {
     p.world.registry.setText(kIpList, "ip2", "10.0.0.9");
     icmp().answer(kRouter, {platform::EchoStatus::EchoReply, 5});
@@ -154,6 +182,33 @@ TEST_F(ProbeLoop, SessionEndSetsAutomaticStartAndEndsTheRun) {
     p.world.runFor(1000);
     EXPECT_TRUE(p.window.closed());
     EXPECT_TRUE(p.world.system.terminateRequested());
+}
+
+TEST_F(ProbeLoop, NothingSwitchesTheServiceOffAfterTheSessionEnded) {
+    // The session ends while the delay after the first answer runs, and again
+    // while a lost link's service start is due: the mode stays automatic.
+    for (const bool lost : {false, true}) {
+        ProgramRig q({"-hide"});
+        prepare(q);
+        q.world.icmp.answer(kRouter, {platform::EchoStatus::EchoReply, 5});
+        q.start();
+        q.world.runFor(lost ? 5000 : 1000);
+        if (lost) {
+            q.world.icmp.linkDown = true;
+            q.world.runFor(1000);
+            ASSERT_TRUE(q.window.T_servicestart.enabled());
+        } else {
+            ASSERT_TRUE(q.window.T_shutdowndelay.enabled());
+        }
+        EXPECT_TRUE(q.window.queryEndSession());
+        EXPECT_EQ(startValue(q), 2) << lost;
+        q.world.icmp.linkDown = false;
+        for (const ui::Timer* timer :
+             {&q.window.T_ping, &q.window.T_shutdowndelay, &q.window.T_servicestart})
+            EXPECT_FALSE(timer->enabled()) << timer->name() << ' ' << lost;
+        q.world.runFor(10000);
+        EXPECT_EQ(startValue(q), 2) << lost;
+    }
 }
 
 TEST_F(ProbeLoop, HundredThousandTicksLeaveNothingOpen) {

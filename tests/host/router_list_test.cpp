@@ -147,4 +147,19 @@ TEST(RouterList, MigrationAppendsTheFormerSingleAddress) {
     EXPECT_FALSE(r.get(kIpList, "ip4"));
 }
 
+TEST(RouterList, AMigrationThatCannotWriteKeepsTheFormerAddress) {
+    for (const bool denied : {false, true}) {
+        ProgramRig p;
+        auto& r = p.world.registry;
+        r.setText("SOFTWARE\\Nolvara", "routerip", "192.168.2.1");
+        if (denied)
+            r.deniedKeys = {"software\\nolvara\\iplist"};
+        else
+            r.writesBeforeFailure = r.writes;
+        p.window.MigrateRouterIP();
+        EXPECT_EQ(r.get("SOFTWARE\\Nolvara", "routerip")->text, "192.168.2.1") << denied;
+        EXPECT_FALSE(r.get(kIpList, "ip1")) << denied;
+    }
+}
+
 }  // namespace

@@ -91,14 +91,48 @@ TEST_F(Service, AStartThatKeepsFailingIsReportedAndRetriedOnce) {
     EXPECT_EQ(start()->number, 2) << "the previous mode is stored again";
 }
 
-TEST_F(Service, PendingServicePollsEndAtTheirLimit) {
+// A pending service is waited for as long as its checkpoint rises, however
+// slowly it comes; a checkpoint that goes back ends the wait at once, and one
+// that rises for ever still ends it in time.
+TEST_F(Service, PendingServicePollsFollowTheCheckpoint) {
     p.start();
+    manager().pendingQueries = 10'000;  // about ten seconds
+    EXPECT_TRUE(p.window.StartWirelessService("TESTHOST", "WZCSVC"));
+    EXPECT_TRUE(p.window.StopWirelessService("TESTHOST", "WZCSVC"));
+
+    manager().checkpointDropsAt = 3;
+    for (const bool starting : {true, false}) {
+        manager().state = starting ? platform::kServiceStopped : platform::kServiceRunning;
+        manager().queries = 0;
+        EXPECT_FALSE(starting ? p.window.StartWirelessService("TESTHOST", "WZCSVC")
+                              : p.window.StopWirelessService("TESTHOST", "WZCSVC"))
+            << starting;
+        EXPECT_EQ(manager().queries, 3) << starting << ": none after the checkpoint went back";
+    }
+
+    manager().checkpointDropsAt = 0;
+    manager().state = platform::kServiceStopped;
     manager().startHangs = true;
     const auto before = p.world.clock.nowMs();
     EXPECT_FALSE(p.window.StartWirelessService("TESTHOST", "WZCSVC"));
-    const auto waited = p.world.clock.nowMs() - before;
-    EXPECT_GE(waited, 30'000);
-    EXPECT_LT(waited, 31'000);
+    EXPECT_LT(p.world.clock.nowMs() - before, 120'000);
+}
+
+TEST_F(Service, TheServiceIsStartedOnlyAfterItsStopCompleted) {
+    manager().state = platform::kServiceRunning;
+    p.start();
+    manager().pendingQueries = 500;
+    p.window.ApplyStartMode(3);
+    EXPECT_EQ(manager().stops, 1);
+    EXPECT_EQ(manager().starts, 1) << "a start while the stop is pending is refused";
+    EXPECT_EQ(manager().state, platform::kServiceRunning);
+
+    // A stop that never completes: only the stored mode changes.
+    manager().checkpointDropsAt = 3;
+    const size_t opened = manager().openedWith.size();
+    p.window.ApplyStartMode(2);
+    EXPECT_EQ(start()->number, 2);
+    EXPECT_EQ(manager().openedWith.size(), opened + 1) << "the stop only, no start";
 }
 
 TEST_F(Service, MissingServiceOrManagerGivesFalseBothWays) {
@@ -132,6 +166,33 @@ TEST_F(Service, EnablingAutomaticControlHandsOverToAHiddenCopy) {
     EXPECT_EQ(p.world.shell.starts[0].arguments, "-hide");
     p.world.runFor(100);
     EXPECT_TRUE(w.closed());
+}
+
+// A router list needs a readable start mode; DHCP mode needs neither list
+// nor start mode.
+TEST(AutomaticControl, ARouterListNeedsAReadableModeDhcpModeNeedsNoList) {
+    const struct {
+        bool list;
+        bool dhcp;
+        bool handsOver;
+    } cases[] = {{true, false, false}, {false, true, true}, {true, true, true}};
+    for (const auto& c : cases) {
+        ProgramRig p;  // no service: start mode 5
+        p.world.files.addFile(kSelf, "program");
+        p.start();
+        auto& w = p.window;
+        ASSERT_EQ(w.state.startMode, 5);
+        if (c.list) w.list_ip.add(" 192.168.0.1");
+        w.chk_dhcp.setChecked(c.dhcp);
+        w.E_routerip.setText("");
+        // The menu item itself is disabled in mode 5.
+        w.Menu_autocontrolClick();
+        const std::string label = std::to_string(c.list) + std::to_string(c.dhcp);
+        EXPECT_EQ(p.world.shell.starts.size(), c.handsOver ? 1u : 0u) << label;
+        EXPECT_EQ(p.world.files.fileExists(kInstalled), c.handsOver) << label;
+        EXPECT_EQ(w.box_settings.visible(), !c.handsOver) << label;
+        EXPECT_EQ(w.E_routerip.text(), c.handsOver ? "" : "Insert an IP") << label;
+    }
 }
 
 TEST_F(Service, SessionEndInAnInteractiveRunLeavesTheModeAlone) {

@@ -105,29 +105,53 @@ TEST_F(SettingsPanel, FolderDialogCancelOrNoPathKeepsAUsableFolder) {
     EXPECT_EQ(w.speed_installpath.text(), "C:\\Nolvara\\");
 }
 
-TEST_F(SettingsPanel, MovingTheInstallFolderEndsAndRestartsTheHiddenCopy) {
+TEST_F(SettingsPanel, MovingTheInstallFolderPlacesTheNewCopyBeforeEndingTheHiddenOne) {
     reg().setInteger(kKey, "autostart", 1);
     reg().setInteger(kKey, "version", 6);
     reg().setText("SOFTWARE\\Nolvara\\IPList", "ip1", "10.0.0.1");
     p.world.files.addFile("C:\\Nolvara\\P_nolvara.exe", "old");
     p.world.files.addFolder("D:\\");
     p.world.processes.running = {{1, "P_nolvara.exe"}, {7, "explorer.exe"}, {9, "P_NOLVARA.EXE"}};
+    bool successorInPlace = false;
+    p.world.processes.onTerminate = [&](std::uint32_t) {
+        successorInPlace = p.world.files.fileExists("D:\\Nol\\Sub\\P_nolvara.exe");
+    };
     p.start();
     auto& w = p.window;
-    p.world.dialogs.chosenFolder = "D:\\Nol";
+    p.world.dialogs.chosenFolder = "D:\\Nol\\Sub";  // neither level exists yet
     w.speed_installpath.click();
     w.b_apply.click();
 
     EXPECT_EQ(p.world.processes.terminated, (std::vector<std::uint32_t>{9})) << "never itself";
+    EXPECT_TRUE(successorInPlace) << "the old run ends only once its successor is there";
+    EXPECT_TRUE(p.world.files.folderIsProtected("D:\\Nol\\Sub\\"));
     EXPECT_EQ(p.world.files.file("C:\\Nolvara\\P_nolvara.exe"), nullptr);
     EXPECT_FALSE(p.world.files.folderExists("C:\\Nolvara\\"));
-    EXPECT_EQ(w.state.installPath, "D:\\Nol\\");
-    EXPECT_EQ(reg().get(kRun, "Nolvara")->text, "D:\\Nol\\P_nolvara.exe -hide");
-    EXPECT_EQ(reg().get(kKey, "installpath")->text, "D:\\Nol\\");
-    EXPECT_NE(p.world.files.file("D:\\Nol\\P_nolvara.exe"), nullptr) << "placed by the refresh";
+    EXPECT_EQ(w.state.installPath, "D:\\Nol\\Sub\\");
+    EXPECT_EQ(reg().get(kRun, "Nolvara")->text, "D:\\Nol\\Sub\\P_nolvara.exe -hide");
+    EXPECT_EQ(reg().get(kKey, "installpath")->text, "D:\\Nol\\Sub\\");
     ASSERT_FALSE(p.world.shell.starts.empty());
-    EXPECT_EQ(p.world.shell.starts[0].file, "D:\\Nol\\P_nolvara.exe");
+    EXPECT_EQ(p.world.shell.starts[0].file, "D:\\Nol\\Sub\\P_nolvara.exe");
     EXPECT_EQ(p.world.shell.starts[0].arguments, "-hide");
+}
+
+TEST_F(SettingsPanel, AFolderThatCannotBeMadeLeavesTheInstallationAndItsRunAlone) {
+    reg().setInteger(kKey, "autostart", 1);
+    reg().setInteger(kKey, "version", 6);
+    reg().setText("SOFTWARE\\Nolvara\\IPList", "ip1", "10.0.0.1");
+    p.world.files.addFile("C:\\Nolvara\\P_nolvara.exe", "old");
+    p.world.files.lock("C:\\Nolvara\\P_nolvara.exe");  // the hidden run has it
+    p.world.processes.running = {{1, "P_nolvara.exe"}, {9, "P_nolvara.exe"}};
+    p.start();
+    p.world.dialogs.chosenFolder = "Q:\\Nol";  // no such drive
+    p.window.speed_installpath.click();
+    p.window.b_apply.click();
+
+    EXPECT_TRUE(p.world.processes.terminated.empty());
+    EXPECT_TRUE(p.world.files.fileExists("C:\\Nolvara\\P_nolvara.exe"));
+    EXPECT_EQ(p.window.state.installPath, "C:\\Nolvara\\");
+    EXPECT_EQ(reg().get(kRun, "Nolvara")->text, "C:\\Nolvara\\P_nolvara.exe -hide");
+    EXPECT_TRUE(p.world.shell.starts.empty());
 }
 
 TEST(FileOps, CreateInstallFolderBuildsEveryMissingLevelOfAValidPath) {

@@ -93,6 +93,25 @@ TEST(SettingsStore, WrongTypeStopsTheLoadWhereItStands) {
     EXPECT_EQ(r.opened, r.released);
 }
 
+TEST(SettingsStore, ADelayBeyondAnHourOrBelowZeroStopsTheLoadAsAWrongTypeDoes) {
+    for (const std::int32_t stored : {-1, 3601, 2419561, INT32_MIN, INT32_MAX}) {
+        ProgramRig p({"-hide"});
+        auto& r = p.world.registry;
+        r.setInteger(kKey, "autostart", 1);
+        r.setInteger(kKey, "shutdowndelay", stored);
+        r.setInteger(kKey, "version", 6);
+        p.start();
+        auto& w = p.window;
+        EXPECT_EQ(w.state.shutdownDelay, 30) << stored;
+        EXPECT_EQ(w.T_shutdowndelay.intervalMs(), 30000) << stored;
+        EXPECT_FALSE(w.state.autostart) << stored << ": the load stopped at the delay";
+    }
+    ProgramRig p({"-hide"});
+    p.world.registry.setInteger(kKey, "shutdowndelay", 3600);
+    p.start();
+    EXPECT_EQ(p.window.T_shutdowndelay.intervalMs(), 3600000);
+}
+
 TEST(SettingsStore, UnreadableKeyReadsAsEmptyAndWritesFailQuietly) {
     ProgramRig p;
     p.world.registry.deniedKeys = {"software\\nolvara"};
@@ -142,12 +161,17 @@ TEST(SettingsStore, FailingWriteEndsTheSaveButTheKeyCheckStillRuns) {
     EXPECT_FALSE(r.get(kKey, "version"));
     EXPECT_EQ(r.opened, r.released);
 
-    // A delay that is no number fails the same way, from its own step on.
-    r.writesBeforeFailure.reset();
-    p.window.E_shutdowndelay.setText("99999999999");
-    p.window.SaveSettings(true, true, "german");
-    EXPECT_TRUE(r.get(kKey, "installpath"));
-    EXPECT_FALSE(r.get(kKey, "shutdowndelay"));
+    // A delay that is no number, or out of range, fails the same way at its
+    // own step, which comes last: the version is recorded all the same.
+    for (const char* delay : {"99999999999", "3601"}) {
+        r.writesBeforeFailure.reset();
+        r.find(kKey)->values.erase("version");
+        p.window.E_shutdowndelay.setText(delay);
+        p.window.SaveSettings(true, true, "german");
+        EXPECT_TRUE(r.get(kKey, "installpath")) << delay;
+        EXPECT_TRUE(r.get(kKey, "version")) << delay;
+        EXPECT_FALSE(r.get(kKey, "shutdowndelay")) << delay;
+    }
 }
 
 TEST(SettingsStore, DefaultsLeaveNoKeyButAnyDifferenceKeepsIt) {

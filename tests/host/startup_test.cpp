@@ -3,7 +3,6 @@
 #include <stdexcept>
 
 #include "ProgramRig.h"
-#include "text/Messages.h"
 
 namespace {
 
@@ -22,14 +21,11 @@ TEST(Startup, InteractiveRunOpensWithVersionCaptionAndAboutPage) {
         EXPECT_EQ(box->bounds().top, 8) << box->name();
         EXPECT_FALSE(box->visible()) << box->name();
     }
-    EXPECT_EQ(w.L_Text.text(), text::LookupText("english", "about"));
     EXPECT_EQ(w.L_Text.text().rfind("Nolvara\r\n\r\n\r\n", 0), 0u);
     EXPECT_FALSE(w.B_update.visible());
     EXPECT_TRUE(w.visible());
     EXPECT_EQ(w.runKind, core::RunKind::Interactive);
 
-    EXPECT_EQ(w.state.exeName, "P_nolvara.exe");
-    EXPECT_EQ(w.state.programVersion, 6);
     EXPECT_TRUE(w.state.awaitingFirstReply);
     EXPECT_EQ(w.state.language, "english");
     EXPECT_EQ(w.state.installPath, "C:\\Nolvara\\");
@@ -39,6 +35,25 @@ TEST(Startup, InteractiveRunOpensWithVersionCaptionAndAboutPage) {
     EXPECT_TRUE(w.radio_lang_english.checked());
     EXPECT_TRUE(w.chk_restartservice.checked());
     EXPECT_EQ(w.Menu_how2use.caption(), "&How to use");
+}
+
+// This program is version 6: an installation saved by an older one gets the
+// update notice and is left as it is; the same or a newer one is saved over.
+TEST(Startup, AnOlderStoredVersionGetsTheNoticeOthersAreSavedAsThisOne) {
+    const struct {
+        int stored;
+        bool notice;
+        int after;
+    } cases[] = {{5, true, 5}, {6, false, 6}, {7, false, 6}};
+    for (const auto& c : cases) {
+        ProgramRig p;
+        p.world.registry.setInteger(kKey, "autostart", 1);
+        p.world.registry.setInteger(kKey, "version", c.stored);
+        p.start();
+        EXPECT_EQ(p.window.box_manupdate.visible(), c.notice) << c.stored;
+        EXPECT_EQ(p.window.Menu_file.enabled(), !c.notice) << c.stored;
+        EXPECT_EQ(p.world.registry.get(kKey, "version")->number, c.after) << c.stored;
+    }
 }
 
 TEST(Startup, DefaultInstallFolderIsTheWindowsDrivesRoot) {
@@ -93,6 +108,37 @@ TEST(Startup, HiddenRunKeepsRunningUnseen) {
     EXPECT_FALSE(p.window.visible());
     EXPECT_FALSE(p.window.closed());
     EXPECT_EQ(p.window.alphaBlendValue(), 255) << "the fade-in runs unseen";
+}
+
+TEST(Startup, OneHiddenRunASessionAndAHandOverWaitsForTheOldOne) {
+    const std::string claim = "Nolvara.AutomaticControl";
+    // Another hidden run holds on: this one ends without probing anything.
+    ProgramRig second({"-hide"});
+    second.world.system.heldElsewhere = {claim};
+    second.world.registry.setText(kIpList, "ip1", "192.168.0.1");
+    second.start();
+    second.world.runFor(5000);
+    EXPECT_TRUE(second.world.system.terminateRequested());
+    EXPECT_FALSE(second.window.T_ping.enabled());
+    EXPECT_TRUE(second.world.icmp.requests.empty());
+    EXPECT_FALSE(second.window.visible());
+
+    // The run it replaces was just ended and lets go a moment later.
+    ProgramRig next({"-hide"});
+    next.world.system.heldElsewhere = {claim};
+    next.world.system.onSleep = [&](int) { next.world.system.heldElsewhere.clear(); };
+    next.world.registry.setText(kIpList, "ip1", "192.168.0.1");
+    next.start();
+    next.world.runFor(2000);
+    EXPECT_FALSE(next.world.system.terminateRequested());
+    EXPECT_TRUE(next.window.T_ping.enabled());
+    EXPECT_FALSE(next.world.icmp.requests.empty());
+
+    // A window claims only its own mark, which keeps it from being ended by name.
+    ProgramRig window;
+    window.world.processes.self = 42;
+    window.start();
+    EXPECT_EQ(window.world.system.claims, std::vector<std::string>{"Nolvara.Window.42"});
 }
 
 TEST(Startup, ErrorDuringStartupIsShownAndTheWindowOpens) {

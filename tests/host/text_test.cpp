@@ -20,7 +20,7 @@ const std::vector<std::string> kAllKeys = {
     "dhcp_getiperror", "dhcp_nichtm\366glich", "manupdate", "status0", "status1", "status2",
     "status3", "status4", "status5", "routerinput", "novalidip", "enable_automatic",
     "settingsapplied", "update_outofdate", "update_version", "update_important",
-    "update_notimportant", "update_uptodate", "update_servernotfound", "update_unverified", "uninstall",
+    "update_notimportant", "update_uptodate", "update_servernotfound", "update_checking", "update_downloading", "update_unverified", "uninstall", "uninstall_failed",
     "choose_installpath", "service_unabletostart"};
 
 // Windows-1252 text as the controls get it: CR only as part of CR LF, no other control
@@ -109,6 +109,9 @@ TEST(Messages, LongTextsKeepTheirLayout) {
     EXPECT_TRUE(about.starts_with("Nolvara\r\n\r\n\r\n"));
     EXPECT_EQ(about.find("\r\n", std::strlen("Nolvara\r\n\r\n\r\n")), lastBreak);
     EXPECT_NE(about.find(" | ", lastBreak), std::string::npos);
+    // The program's own year and its makers, alike in both languages.
+    EXPECT_NE(about.find("\r\n2026 The Nolvara developers\r\n"), std::string::npos) << about;
+    EXPECT_EQ(text::LookupText("german", "about"), about);
 
     const std::string germanThanks = text::LookupText("german", "specialthanks");
     const std::string englishThanks = text::LookupText("english", "specialthanks");

@@ -62,6 +62,43 @@ TEST(UnattendedInstall, OneAddressAloneInstallsWithTheDefaults) {
     EXPECT_EQ(p.world.registry.get(kKey, "restartservice")->number, 1);
 }
 
+// Over an earlier installation: the switches, and the defaults of those not
+// given, replace what they name; the stored addresses stay ahead of the new
+// ones, the options without a switch stay, and the copy moves to the folder.
+TEST(UnattendedInstall, OverAnEarlierInstallationTheSwitchesWinAndTheCopyMoves) {
+    ProgramRig p({"-noguiinst", "-ip", "10.0.0.1"});
+    auto& r = p.world.registry;
+    r.setInteger(kKey, "version", 6);
+    r.setInteger(kKey, "autostart", 1);
+    r.setText(kKey, "installpath", "D:\\Old\\");
+    r.setText(kKey, "language", "german");
+    r.setInteger(kKey, "restartservice", 0);
+    r.setInteger(kKey, "shutdowndelay", 10);
+    r.setInteger(kKey, "checkforupdate", 1);
+    r.setText(kIpList, "ip1", "10.0.0.5");
+    r.setText(kRun, "Nolvara", "D:\\Old\\P_nolvara.exe -hide");
+    p.world.files.addFile(kSelf, "program");
+    p.world.files.addFolder("D:\\Old\\");
+    p.world.files.addFile("D:\\Old\\P_nolvara.exe", "older");
+    p.start();
+
+    EXPECT_EQ(r.get(kIpList, "ip1")->text, "10.0.0.5");
+    EXPECT_EQ(r.get(kIpList, "ip2")->text, "10.0.0.1");
+    EXPECT_EQ(r.get(kKey, "language")->text, "english");
+    EXPECT_EQ(r.get(kKey, "restartservice")->number, 1);
+    EXPECT_EQ(r.get(kKey, "shutdowndelay")->number, 30);
+    EXPECT_EQ(r.get(kKey, "checkforupdate")->number, 1);
+    EXPECT_EQ(r.get(kKey, "installpath")->text, "C:\\Nolvara\\");
+    EXPECT_EQ(r.get(kRun, "Nolvara")->text, "C:\\Nolvara\\P_nolvara.exe -hide");
+    EXPECT_FALSE(p.world.files.fileExists("D:\\Old\\P_nolvara.exe"));
+    EXPECT_FALSE(p.world.files.folderExists("D:\\Old\\"));
+    ASSERT_NE(p.world.files.file(kInstalled), nullptr);
+    EXPECT_EQ(p.world.files.file(kInstalled)->bytes, "program");
+    ASSERT_FALSE(p.world.shell.starts.empty());
+    EXPECT_EQ(p.world.shell.starts.back().file, kInstalled);
+    EXPECT_EQ(p.world.shell.starts.back().arguments, "-hide");
+}
+
 TEST(UnattendedInstall, WithoutAValidAddressOrFolderNothingIsInstalled) {
     // "-path" takes "-ip" as its folder, which is no folder; the scan still
     // reads "-ip" as a switch at the next position.
@@ -86,26 +123,37 @@ TEST(UnattendedInstall, WithoutAValidAddressOrFolderNothingIsInstalled) {
 TEST(UnattendedInstall, SwitchValuesAreExactAndCaseSensitive) {
     // Only "0" turns reconnect off and only "german" selects German; a value
     // that is a switch name is read as that switch too.
-    Unattended u({"-reconnect", "no", "-lang", "German", "-delay", "-7", "-lang", "-ip",
+    Unattended u({"-reconnect", "no", "-lang", "German", "-delay", " +3600", "-lang", "-ip",
                   "10.0.0.1;;10.0.0.2"});
     EXPECT_EQ(u.value("restartservice")->number, 1);
     EXPECT_EQ(u.value("language")->text, "english");
-    EXPECT_EQ(u.value("shutdowndelay")->number, 7) << "Apply keeps the digits only";
+    EXPECT_EQ(u.value("shutdowndelay")->number, 3600) << "an hour is the longest delay";
     EXPECT_EQ(u.p.world.registry.valueNames(kIpList), (std::vector<std::string>{"ip1", "ip2"}))
         << "an empty item is skipped";
     EXPECT_EQ(u.p.window.runKind, core::RunKind::UnattendedInstall);
 }
 
 TEST(UnattendedInstall, ABadDelayIsShownAndTheWindowOpensInstead) {
-    Unattended u({"-ip", "10.0.0.1", "-delay", "3x"});
-    auto& world = u.p.world;
-    ASSERT_EQ(world.dialogs.shown.size(), 1u);
-    EXPECT_EQ(world.dialogs.shown[0].text, "'3x' is not a valid integer value");
-    EXPECT_TRUE(u.p.window.visible());
-    EXPECT_EQ(u.p.window.runKind, core::RunKind::Interactive);
-    EXPECT_FALSE(world.system.terminateRequested());
-    EXPECT_TRUE(world.registry.valueNames(kKey).empty()) << "nothing was applied";
-    EXPECT_TRUE(world.shell.starts.empty());
+    // A delay below zero or beyond an hour counts as no number: the hidden run
+    // would otherwise compute its timer from it.
+    const std::pair<const char*, const char*> delays[] = {
+        {"3x", "'3x' is not a valid integer value"},
+        {"-7", "'-7' is not a delay of 0 to 3600 seconds"},
+        {"3601", "'3601' is not a delay of 0 to 3600 seconds"},
+        {"2419561", "'2419561' is not a delay of 0 to 3600 seconds"},
+        {"-2147483648", "'-2147483648' is not a delay of 0 to 3600 seconds"},
+    };
+    for (const auto& [delay, message] : delays) {
+        Unattended u({"-ip", "10.0.0.1", "-delay", delay});
+        auto& world = u.p.world;
+        ASSERT_EQ(world.dialogs.shown.size(), 1u) << delay;
+        EXPECT_EQ(world.dialogs.shown[0].text, message);
+        EXPECT_TRUE(u.p.window.visible()) << delay;
+        EXPECT_EQ(u.p.window.runKind, core::RunKind::Interactive) << delay;
+        EXPECT_FALSE(world.system.terminateRequested()) << delay;
+        EXPECT_TRUE(world.registry.valueNames(kKey).empty()) << delay << ": nothing was applied";
+        EXPECT_TRUE(world.shell.starts.empty()) << delay;
+    }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The adapter list: the text rules on fixed fields, the two-call size protocol
 // against a scripted IP Helper, and one read of the real list. The adapters of
 // a network of the tests' own are checked end to end (e2e adapters scenario);
-// here the machine's real adapters are only read, never relied on.
+// here the machine's real list is checked against the system's own answers.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -172,17 +172,58 @@ TEST_F(Win32AdapterInfoProtocol, AFailedSecondCallGivesNoAdapters) {
     }
 }
 
-TEST(Win32AdapterInfo, TheRealListReadsCleanly) {
-    // Whatever this machine has: the texts keep the rules, and reading twice
-    // gives the same list.
-    Win32AdapterInfo info;
-    const auto records = info.adapters();
-    for (const auto& record : records) {
-        EXPECT_EQ(record.name, trimControls(record.name));
-        EXPECT_EQ(record.description, trimControls(record.description));
-        EXPECT_NE(record.gateway, "0.0.0.0") << record.name;
+// The system's own list, walked here without the code under test.
+std::vector<IP_ADAPTER_INFO> systemAdapters() {
+    ULONG size = 0;
+    if (GetAdaptersInfo(nullptr, &size) != ERROR_BUFFER_OVERFLOW) return {};
+    std::vector<unsigned char> buffer(size);
+    auto* first = reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data());
+    if (GetAdaptersInfo(first, &size) != NO_ERROR) return {};
+    std::vector<IP_ADAPTER_INFO> list;
+    for (const IP_ADAPTER_INFO* a = first; a != nullptr; a = a->Next) list.push_back(*a);
+    return list;
+}
+
+std::string lastGateway(const IP_ADAPTER_INFO& a) {
+    const IP_ADDR_STRING* g = &a.GatewayList;
+    while (g->Next != nullptr) g = g->Next;
+    const std::string text = g->IpAddress.String;
+    return text == "0.0.0.0" ? "" : text;
+}
+
+TEST(Win32AdapterInfo, TheRealListIsTheSystemsListWithItsDefaultRoute) {
+    const auto expected = systemAdapters();
+    const auto records = Win32AdapterInfo().adapters();
+    ASSERT_EQ(records.size(), expected.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        EXPECT_EQ(records[i].name, expected[i].AdapterName);
+        EXPECT_EQ(records[i].description, expected[i].Description);
+        EXPECT_EQ(records[i].gateway, lastGateway(expected[i])) << records[i].name;
     }
-    EXPECT_EQ(info.adapters().size(), records.size());
+
+    // The route table is a second source: the adapter that carries the
+    // default route names that route's next hop as its gateway.
+    ULONG size = 0;
+    GetIpForwardTable(nullptr, &size, FALSE);
+    std::vector<unsigned char> buffer(size);
+    auto* routes = reinterpret_cast<MIB_IPFORWARDTABLE*>(buffer.data());
+    if (size == 0 || GetIpForwardTable(routes, &size, FALSE) != NO_ERROR) return;
+    bool defaultRoute = false;
+    int carriers = 0;
+    for (DWORD r = 0; r < routes->dwNumEntries; ++r) {
+        const MIB_IPFORWARDROW& row = routes->table[r];
+        if (row.dwForwardDest != 0 || row.dwForwardMask != 0 || row.dwForwardNextHop == 0) continue;
+        defaultRoute = true;
+        const auto* hop = reinterpret_cast<const unsigned char*>(&row.dwForwardNextHop);
+        const std::string nextHop = std::to_string(hop[0]) + "." + std::to_string(hop[1]) + "." +
+                                    std::to_string(hop[2]) + "." + std::to_string(hop[3]);
+        for (size_t i = 0; i < records.size(); ++i)
+            if (expected[i].Index == row.dwForwardIfIndex) {
+                EXPECT_EQ(records[i].gateway, nextHop) << records[i].name;
+                ++carriers;
+            }
+    }
+    EXPECT_TRUE(!defaultRoute || carriers > 0) << "no adapter carries the default route";
 }
 
 }  // namespace

@@ -244,9 +244,13 @@ TEST_F(Win32Files, CopyOverwritesAProtectedCopyIsMadeOnlyAnew) {
     EXPECT_FALSE(files.createProtectedFile(at("link.exe"), "x"));
     EXPECT_EQ(readAll(at("system.dll")), "system file");
 
+    // A copy of a read-only file (from a CD, say) is no read-only file: it
+    // must be deleted again without ado.
     const std::string big = std::string(200000, 'b') + "end";
     make("big.exe", big);
+    ASSERT_TRUE(SetFileAttributesA(at("big.exe").c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_TRUE(files.createProtectedCopy(at("big.exe"), at("fresh.exe")));
+    EXPECT_FALSE(files.isReadOnly(at("fresh.exe")));
     EXPECT_EQ(files.readFile(at("fresh.exe"), 1 << 20), big);
     EXPECT_ACCESS_LIST(at("fresh.exe"), kProtectedFile);
     EXPECT_FALSE(files.createProtectedCopy(at("missing.exe"), at("other.exe")));

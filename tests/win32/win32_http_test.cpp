@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <winsock2.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -166,7 +167,7 @@ TEST(Win32Http, BodyComesBackByteForByteAndTheRequestSaysWhoAsks) {
     body += allByteValues(80);
     LoopbackServer server;
     server.serve({ok(body)});
-    EXPECT_EQ(Win32Http().get(server.url("/version.txt")), body);
+    EXPECT_EQ(Win32Http().fetch(server.url("/version.txt")), body);
     const std::vector<std::string>& requests = server.requests();
     ASSERT_EQ(requests.size(), 1u);
     const std::string& head = requests[0];
@@ -183,7 +184,7 @@ TEST(Win32Http, RedirectIsFollowedWithTheCookieItSet) {
     moved += server.url("/final");
     moved += "\r\nSet-Cookie: visit=42; path=/\r\n";
     server.serve({answer("302 Found", moved, "", 0), ok("the final body")});
-    EXPECT_EQ(Win32Http().get(server.url("/first")), "the final body");
+    EXPECT_EQ(Win32Http().fetch(server.url("/first")), "the final body");
     const std::vector<std::string>& requests = server.requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_TRUE(requests[1].starts_with("GET /final HTTP/1.1\r\n")) << requests[1];
@@ -192,7 +193,7 @@ TEST(Win32Http, RedirectIsFollowedWithTheCookieItSet) {
 
 TEST(Win32Http, AddressesOtherThanHttpAreErrors) {
     for (const char* url : {"", "127.0.0.1/x", "ftp://127.0.0.1/x", "file:///c:/x", "http://"})
-        EXPECT_THROW(Win32Http().get(url), HttpError) << '"' << url << '"';
+        EXPECT_THROW(Win32Http().fetch(url), HttpError) << '"' << url << '"';
 }
 
 class Win32HttpFile : public testing::Test {
@@ -228,18 +229,18 @@ TEST_F(Win32HttpFile, BodyGoesIntoANewFileNeverThroughAnExistingOneOrALink) {
     const std::string body = allByteValues(100);
     LoopbackServer server;
     server.serve({ok(body)});
-    Win32Http().getToFile(server.url("/P_nolvara.exe"), path);
+    Win32Http().fetchToFile(server.url("/P_nolvara.exe"), path);
     EXPECT_EQ(readClosedFile(), body);
 
     // Someone else's file, or a hard link to a file of the system's: the
     // download refuses before it asks the server anything.
-    EXPECT_THROW(Win32Http().getToFile("http://127.0.0.1:9/", path), HttpFileError);
+    EXPECT_THROW(Win32Http().fetchToFile("http://127.0.0.1:9/", path), HttpFileError);
     EXPECT_EQ(readClosedFile(), body);
     const std::string system = path + "-system";
     ASSERT_TRUE(win32_tests::writeBytes(system, "system file"));
     ASSERT_TRUE(DeleteFileA(path.c_str()));
     ASSERT_TRUE(CreateHardLinkA(path.c_str(), system.c_str(), nullptr));
-    EXPECT_THROW(Win32Http().getToFile("http://127.0.0.1:9/", path), HttpFileError);
+    EXPECT_THROW(Win32Http().fetchToFile("http://127.0.0.1:9/", path), HttpFileError);
     EXPECT_EQ(readClosedFile(), "system file");
 }
 
@@ -249,8 +250,8 @@ TEST_F(Win32HttpFile, ErrorStatusThrowsAndLeavesTheCreatedFileEmpty) {
         LoopbackServer server;
         const Reply page = answer(status, "", "<html>error page</html>", 23);
         server.serve({page, page});
-        EXPECT_THROW(Win32Http().get(server.url("/")), HttpError) << status;
-        EXPECT_THROW(Win32Http().getToFile(server.url("/"), path), HttpError) << status;
+        EXPECT_THROW(Win32Http().fetch(server.url("/")), HttpError) << status;
+        EXPECT_THROW(Win32Http().fetchToFile(server.url("/"), path), HttpError) << status;
         EXPECT_EQ(readClosedFile(), "") << status;
     }
 }
@@ -259,20 +260,102 @@ TEST_F(Win32HttpFile, ConnectionClosedMidBodyThrowsAndKeepsWhatArrived) {
     LoopbackServer server;
     const Reply broken = answer("200 OK", "", "first half", 20);
     server.serve({broken, broken});
-    EXPECT_THROW(Win32Http().get(server.url("/")), HttpError);
-    EXPECT_THROW(Win32Http().getToFile(server.url("/"), path), HttpError);
+    EXPECT_THROW(Win32Http().fetch(server.url("/")), HttpError);
+    EXPECT_THROW(Win32Http().fetchToFile(server.url("/"), path), HttpError);
     EXPECT_EQ(readClosedFile(), "first half");
 }
 
 TEST_F(Win32HttpFile, FileInAMissingFolderIsAFileError) {
     // The file is made before any connection, so the port is never asked.
-    EXPECT_THROW(Win32Http().getToFile("http://127.0.0.1:9/", path + "-missing\\file.exe"),
+    EXPECT_THROW(Win32Http().fetchToFile("http://127.0.0.1:9/", path + "-missing\\file.exe"),
                  HttpFileError);
+}
+
+// Runs the thread's message loop until done() says so or ms have passed; the
+// time it took.
+DWORD pumpUntil(const std::function<bool()>& done, DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (!done() && GetTickCount() - start < ms) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return GetTickCount() - start;
+}
+
+TEST(Win32HttpBeside, OutcomesArriveThroughTheMessageLoopWithinTheirBounds) {
+    Win32Http http;
+    LoopbackServer server;
+    // The answer, a stalled one and one longer than allowed.
+    Reply stalled = answer("200 OK", "", "a start", 100);
+    stalled.pieces.push_back("late");
+    stalled.pauseMs = 20000;
+    server.serve({ok("#x#2.0#u#7#"), stalled});
+
+    std::vector<platform::HttpOutcome> outcomes;
+    const auto collect = [&](const platform::HttpOutcome& o) { outcomes.push_back(o); };
+    DWORD start = GetTickCount();
+    auto first = http.get(server.url("/update/"), {1000, 15000}, collect);
+    EXPECT_LT(GetTickCount() - start, 200u) << "the caller's thread does not wait";
+    EXPECT_TRUE(outcomes.empty()) << "nothing arrives outside the message loop";
+    pumpUntil([&] { return !outcomes.empty(); }, 10000);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].result, platform::HttpOutcome::Result::Done);
+    EXPECT_EQ(outcomes[0].body, "#x#2.0#u#7#");
+
+    // A stalled server fails when the whole time is up, and the loop runs on.
+    int otherEvents = 0;
+    const UINT_PTR ticker = SetTimer(nullptr, 0, 100, nullptr);
+    auto second = http.get(server.url("/update/"), {1000, 1500}, collect);
+    const DWORD tookMs = pumpUntil(
+        [&] {
+            MSG msg;
+            if (PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_NOREMOVE) && msg.wParam == ticker)
+                ++otherEvents;
+            return outcomes.size() == 2;
+        },
+        10000);
+    KillTimer(nullptr, ticker);
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_EQ(outcomes[1].result, platform::HttpOutcome::Result::Failed);
+    EXPECT_GE(tookMs, 1400u);
+    EXPECT_LT(tookMs, 3000u);
+    EXPECT_GT(otherEvents, 5) << "the thread kept handling its events meanwhile";
+
+    LoopbackServer other;
+    other.serve({ok(std::string(5000, 'x'))});
+    auto third = http.get(other.url("/update/"), {1000, 15000}, collect);
+    pumpUntil([&] { return outcomes.size() == 3; }, 10000);
+    ASSERT_EQ(outcomes.size(), 3u);
+    EXPECT_EQ(outcomes[2].result, platform::HttpOutcome::Result::Failed) << "longer than allowed";
+}
+
+TEST_F(Win32HttpFile, AnAbandonedDownloadLeavesNoFileAndNoOutcome) {
+    LoopbackServer server;
+    Reply stalled = answer("200 OK", "", "MZ a start", 100000);
+    stalled.pieces.push_back("late");
+    stalled.pauseMs = 20000;
+    server.serve({stalled});
+    // The worker notices the stall within a second and lets go of the file.
+    HttpLimits limits;
+    limits.receiveMs = 1000;
+    Win32Http http(limits);
+    bool arrived = false;
+    auto transfer = http.download(server.url("/P_nolvara.exe"), path, {1 << 20, 60000},
+                                  [&](const platform::HttpOutcome&) { arrived = true; });
+    pumpUntil([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }, 5000);
+    ASSERT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << "the download began";
+    pumpUntil([] { return false; }, 300);
+    transfer.reset();
+    pumpUntil([&] { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; }, 5000);
+    EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    pumpUntil([] { return false; }, 500);
+    EXPECT_FALSE(arrived);
 }
 
 DWORD msToFail(Win32Http& http, const std::string& url) {
     const DWORD startedAt = GetTickCount();
-    EXPECT_THROW(http.get(url), HttpError) << url;
+    EXPECT_THROW(http.fetch(url), HttpError) << url;
     return GetTickCount() - startedAt;
 }
 

@@ -30,4 +30,12 @@ TEST(Win32IcmpEcho, TextThatIsNoAddressCannotBeSent) {
     EXPECT_EQ(icmp.echo("127.0.0.1", 64, 1000).status, EchoStatus::EchoReply);
 }
 
+// Loopback's broadcast address is refused without broadcast rights, with the
+// same IP_GENERAL_FAILURE and no counted reply that a link that is down gives:
+// that must reach the probe loop as a failure, not as a reply it may ignore.
+TEST(Win32IcmpEcho, ARefusedRequestIsASendFailure) {
+    platform::win32::Win32IcmpEcho icmp;
+    EXPECT_THROW(icmp.echo("127.255.255.255", 64, 1000), platform::IcmpSendError);
+}
+
 }  // namespace

@@ -35,6 +35,47 @@ TEST(Win32System, DescribesTheRunningProcessAndItsMachine) {
     EXPECT_GE(GetTickCount() - start, 50u);
 }
 
+// Holds a session claim on a thread of its own until told to end; a thread
+// that ends holding a mutex abandons it, as a process that ends does.
+struct ClaimHolder {
+    static DWORD WINAPI run(void* param) {
+        auto* self = static_cast<ClaimHolder*>(param);
+        platform::win32::Win32System system;
+        self->claimed = system.claimForSession(self->name, 0);
+        SetEvent(self->ready);
+        WaitForSingleObject(self->release, 10000);
+        return 0;
+    }
+    std::string name;
+    bool claimed = false;
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+};
+
+TEST(Win32System, ASessionClaimHasOneHolderAndIsFreeOnceItsHolderEnds) {
+    ClaimHolder holder;
+    holder.name = "NolvaraTest.Claim." + std::to_string(GetCurrentProcessId());
+    HANDLE thread = CreateThread(nullptr, 0, &ClaimHolder::run, &holder, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(holder.ready, 10000), WAIT_OBJECT_0);
+    EXPECT_TRUE(holder.claimed);
+
+    platform::win32::Win32System other;
+    EXPECT_TRUE(other.claimedInSession(holder.name));
+    EXPECT_FALSE(other.claimedInSession(holder.name + ".other"));
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(other.claimForSession(holder.name, 300)) << "held elsewhere";
+    EXPECT_GE(GetTickCount() - start, 250u) << "after waiting for it";
+
+    SetEvent(holder.release);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    CloseHandle(holder.ready);
+    CloseHandle(holder.release);
+    EXPECT_TRUE(other.claimForSession(holder.name, 1000)) << "its holder has ended";
+    EXPECT_TRUE(other.claimedInSession(holder.name));
+}
+
 TEST(Win32System, EndOfProgramIsAQuitMessageForTheLoop) {
     platform::win32::Win32System system;
     EXPECT_FALSE(system.terminateRequested());

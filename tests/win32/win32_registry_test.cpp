@@ -138,7 +138,16 @@ TEST_F(Win32Registry, KeysOpenBelowTheOpenKeyOrBelowTheRootWithABackslash) {
 
     EXPECT_FALSE(accessor->openKey("Missing", false));
     EXPECT_FALSE(rawKeyExists("IPList\\Missing")) << "opening without create creates nothing";
-    EXPECT_TRUE(accessor->keyExists("SOFTWARE")) << "after a failed open no key is open";
+    // After a failed open nothing reaches another key, the root least of all.
+    EXPECT_FALSE(accessor->keyExists("SOFTWARE"));
+    EXPECT_FALSE(accessor->valueExists("ip1"));
+    EXPECT_THROW(accessor->writeText("NolvaraStray", "x"), RegistryError);
+    EXPECT_THROW(accessor->writeInteger("NolvaraStray", 1), RegistryError);
+    EXPECT_THROW(accessor->readText("ip1"), RegistryError);
+    EXPECT_FALSE(accessor->openKey("IPList", true)) << "nothing to open it below";
+    EXPECT_NE(RegQueryValueExA(HKEY_LOCAL_MACHINE, "NolvaraStray", nullptr, nullptr, nullptr,
+                               nullptr),
+              ERROR_SUCCESS);
     EXPECT_FALSE(accessor->openKey("\\SOFTWARE\\NolvaraBackendTest\\Missing", false));
 
     ASSERT_TRUE(accessor->openKey("\\SOFTWARE", false));

@@ -95,12 +95,12 @@ ProtectedSecurity::~ProtectedSecurity() {
     if (attributes_.lpSecurityDescriptor != nullptr) LocalFree(attributes_.lpSecurityDescriptor);
 }
 
-KernelHandle CreateProtectedFile(const std::string& path) {
+KernelHandle CreateProtectedFile(const std::string& path, DWORD share) {
     ProtectedSecurity security(ProtectedSecurity::Kind::File);
     if (security.get() == nullptr) return KernelHandle();
     // CREATE_NEW fails on anything of that name, a hard or symbolic link
     // included, instead of writing through it.
-    return KernelHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, security.get(), CREATE_NEW,
+    return KernelHandle(CreateFileA(path.c_str(), GENERIC_WRITE, share, security.get(), CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 

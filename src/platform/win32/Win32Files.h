@@ -55,8 +55,9 @@ private:
 };
 
 // Creates path anew (never opening what is there) with the protected access
-// list, for writing only and shared with no one until it is closed.
-KernelHandle CreateProtectedFile(const std::string& path);
+// list, for writing only and shared with no one until it is closed, but for
+// deletion where share says so.
+KernelHandle CreateProtectedFile(const std::string& path, DWORD share = 0);
 
 class Win32Processes : public platform::Processes {
 public:

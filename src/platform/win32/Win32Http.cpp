@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <array>
+#include <exception>
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace platform::win32 {
 
@@ -120,10 +122,7 @@ struct Exchange {
     static void CALLBACK onProgress(HINTERNET, DWORD_PTR context, DWORD status, void*, DWORD) {
         auto* self = reinterpret_cast<Exchange*>(context);
         switch (status) {
-            case INTERNET_STATUS_RESOLVING_NAME:
-            case INTERNET_STATUS_CONNECTING_TO_SERVER:
-                self->extendBy(self->limits.connectMs);
-                break;
+            // The name lookup and the connection share the one connect bound.
             case INTERNET_STATUS_CONNECTED_TO_SERVER:
             case INTERNET_STATUS_SENDING_REQUEST:
             case INTERNET_STATUS_REQUEST_SENT:
@@ -201,8 +200,11 @@ void Win32Http::transfer(const std::string& url, const Sink& sink) {
         Exchange::release(exchange.get());
         fail(url, "no thread for the request", error);
     }
+    const auto wholeLeftMs = [&] {
+        return limits_.transferMs - static_cast<int>(GetTickCount() - startedAt);
+    };
     for (;;) {
-        const int leftMs = exchange->msLeft();
+        const int leftMs = std::min(exchange->msLeft(), wholeLeftMs());
         if (leftMs <= 0) fail(url, "no connection or answer in time", 0);
         if (WaitForSingleObject(thread.get(), static_cast<DWORD>(leftMs)) == WAIT_OBJECT_0) break;
     }
@@ -227,6 +229,7 @@ void Win32Http::transfer(const std::string& url, const Sink& sink) {
     const bool lengthKnown =
         HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced,
                        &size, nullptr) != 0;
+    if (lengthKnown && announced > limits_.maxBytes) fail(url, "the answer is too long", 0);
 
     // A read asks only for what has arrived: InternetReadFile waits until its
     // buffer is full, which a slow server could stretch without end.
@@ -241,10 +244,10 @@ void Win32Http::transfer(const std::string& url, const Sink& sink) {
             !InternetReadFile(request, buffer.data(), std::min(available, kReadBufferBytes), &read))
             fail(url, "the transfer broke off", GetLastError());
         if (read == 0) break;
-        sink(buffer.data(), read);
         received += read;
-        if (GetTickCount() - startedAt > static_cast<DWORD>(limits_.transferMs))
-            fail(url, "the transfer takes too long", 0);
+        if (received > limits_.maxBytes) fail(url, "the answer is too long", 0);
+        sink(buffer.data(), read);
+        if (wholeLeftMs() <= 0) fail(url, "the transfer takes too long", 0);
     }
     if (lengthKnown && received < announced) {
         std::string what = "the transfer ended after ";
@@ -256,15 +259,16 @@ void Win32Http::transfer(const std::string& url, const Sink& sink) {
     }
 }
 
-std::string Win32Http::get(const std::string& url) {
+std::string Win32Http::fetch(const std::string& url) {
     std::string body;
     transfer(url, [&body](const char* bytes, DWORD count) { body.append(bytes, count); });
     return body;
 }
 
-void Win32Http::getToFile(const std::string& url, const std::string& path) {
-    // Leaving the scope closes the file, also when the transfer fails.
-    const KernelHandle file = CreateProtectedFile(path);
+void Win32Http::fetchToFile(const std::string& url, const std::string& path) {
+    // Leaving the scope closes the file, also when the transfer fails. Others
+    // may delete it meanwhile: the thread that abandons a download does.
+    const KernelHandle file = CreateProtectedFile(path, FILE_SHARE_DELETE);
     if (!file) {
         std::string message = "The file ";
         message += path;
@@ -282,6 +286,164 @@ void Win32Http::getToFile(const std::string& url, const std::string& path) {
             fail(url, what, GetLastError());
         }
     });
+}
+
+// ---- Transfers beside the caller's thread ----
+
+namespace {
+
+constexpr UINT kTransferEnded = WM_APP + 1;
+constexpr const char* kEventsClass = "NolvaraHttpEvents";
+
+}  // namespace
+
+// One transfer, shared by its worker thread and the caller's thread. Whichever
+// lets go of it last frees it. Everything but the outcome is touched by the
+// caller's thread alone.
+struct Win32Http::Job {
+    HttpLimits limits;
+    std::string url;
+    std::string path;  // empty for a GET
+    Done done;
+    HWND events = nullptr;
+    volatile LONG holders = 2;
+    // Filled by the worker before it posts kTransferEnded.
+    platform::HttpOutcome outcome;
+    // Caller's side: the outcome was handed on, or the transfer given up.
+    bool closed = false;
+
+    static void release(Job* job) {
+        if (InterlockedDecrement(&job->holders) == 0) delete job;
+    }
+    // Jobs whose timer may still come: a WM_TIMER already queued when the
+    // timer was killed must find nothing.
+    static std::vector<Job*>& live() {
+        static std::vector<Job*> jobs;
+        return jobs;
+    }
+    void close() {
+        closed = true;
+        KillTimer(events, reinterpret_cast<UINT_PTR>(this));
+        auto& jobs = live();
+        jobs.erase(std::remove(jobs.begin(), jobs.end(), this), jobs.end());
+    }
+    void handOn(const platform::HttpOutcome& result) {
+        close();
+        if (done) done(result);
+    }
+
+    static DWORD WINAPI run(void* param) {
+        auto* job = static_cast<Job*>(param);
+        Win32Http http(job->limits);
+        try {
+            if (job->path.empty())
+                job->outcome.body = http.fetch(job->url);
+            else
+                http.fetchToFile(job->url, job->path);
+            job->outcome.result = platform::HttpOutcome::Result::Done;
+        } catch (const platform::HttpFileError&) {
+            job->outcome.result = platform::HttpOutcome::Result::FileNotCreated;
+        } catch (const std::exception&) {
+            job->outcome.result = platform::HttpOutcome::Result::Failed;
+            job->outcome.body.clear();
+        }
+        if (!PostMessageA(job->events, kTransferEnded, 0, reinterpret_cast<LPARAM>(job)))
+            release(job);
+        return 0;
+    }
+};
+
+namespace {
+
+class Win32Transfer : public platform::HttpTransfer {
+public:
+    explicit Win32Transfer(Win32Http::Job* job) : job_(job) {}
+    ~Win32Transfer() override {
+        if (!job_->closed) {
+            job_->close();
+            // Marked for deletion now, gone once the worker lets go of it.
+            if (!job_->path.empty()) DeleteFileA(job_->path.c_str());
+        }
+        Win32Http::Job::release(job_);
+    }
+    Win32Transfer(const Win32Transfer&) = delete;
+    Win32Transfer& operator=(const Win32Transfer&) = delete;
+
+private:
+    Win32Http::Job* job_;
+};
+
+}  // namespace
+
+Win32Http::~Win32Http() {
+    if (events_ != nullptr) DestroyWindow(events_);
+}
+
+HWND Win32Http::events() {
+    if (events_ != nullptr) return events_;
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = &Win32Http::eventProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kEventsClass;
+    RegisterClassA(&windowClass);  // fails harmlessly when another instance registered it
+    events_ = CreateWindowExA(0, kEventsClass, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              windowClass.hInstance, nullptr);
+    return events_;
+}
+
+LRESULT CALLBACK Win32Http::eventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kTransferEnded) {
+        auto* job = reinterpret_cast<Job*>(lParam);
+        if (!job->closed) job->handOn(job->outcome);
+        Job::release(job);
+        return 0;
+    }
+    if (message == WM_TIMER) {
+        auto& jobs = Job::live();
+        const auto found = std::find(jobs.begin(), jobs.end(), reinterpret_cast<Job*>(wParam));
+        // Time is up: a failure, whatever the worker still waits for.
+        if (found != jobs.end()) (*found)->handOn({platform::HttpOutcome::Result::Failed, ""});
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+std::unique_ptr<platform::HttpTransfer> Win32Http::start(const std::string& url,
+                                                         const std::string& path,
+                                                         platform::HttpBounds bounds, Done done) {
+    auto* job = new Job;
+    job->limits = limits_;
+    job->limits.transferMs = std::min(limits_.transferMs, bounds.totalMs);
+    job->limits.maxBytes = bounds.maxBytes;
+    job->url = url;
+    job->path = path;
+    job->done = std::move(done);
+    job->events = events();
+    auto transfer = std::make_unique<Win32Transfer>(job);
+    Job::live().push_back(job);
+    // A little beyond the worker's own bound, which it keeps when it can.
+    SetTimer(job->events, reinterpret_cast<UINT_PTR>(job),
+             static_cast<UINT>(job->limits.transferMs) + 500, nullptr);
+    const KernelHandle thread(CreateThread(nullptr, 0, &Job::run, job, 0, nullptr));
+    if (!thread) {
+        // No thread, no transfer: it fails as one that could not connect.
+        job->outcome.result = platform::HttpOutcome::Result::Failed;
+        if (!PostMessageA(job->events, kTransferEnded, 0, reinterpret_cast<LPARAM>(job)))
+            Job::release(job);
+    }
+    return transfer;
+}
+
+std::unique_ptr<platform::HttpTransfer> Win32Http::get(const std::string& url,
+                                                       platform::HttpBounds bounds, Done done) {
+    return start(url, std::string(), bounds, std::move(done));
+}
+
+std::unique_ptr<platform::HttpTransfer> Win32Http::download(const std::string& url,
+                                                            const std::string& path,
+                                                            platform::HttpBounds bounds,
+                                                            Done done) {
+    return start(url, path, bounds, std::move(done));
 }
 
 }  // namespace platform::win32

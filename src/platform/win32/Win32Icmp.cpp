@@ -12,6 +12,8 @@
 #include <array>
 #include <vector>
 
+#include "core/IcmpStatus.h"
+
 namespace platform::win32 {
 
 namespace {
@@ -20,27 +22,6 @@ namespace {
 // room for the status block that newer systems write behind the reply.
 constexpr DWORD kReplyBufferBytes =
     sizeof(ICMP_ECHO_REPLY) + Win32IcmpEcho::kPayloadBytes + 8 + 2 * sizeof(void*);
-
-platform::EchoStatus statusOf(ULONG replyStatus) {
-    switch (replyStatus) {
-        case IP_SUCCESS:
-            return platform::EchoStatus::EchoReply;
-        case IP_DEST_NET_UNREACHABLE:
-        case IP_DEST_HOST_UNREACHABLE:
-        case IP_DEST_PROT_UNREACHABLE:
-        case IP_DEST_PORT_UNREACHABLE:
-        case IP_DEST_UNREACHABLE:
-            return platform::EchoStatus::DestinationUnreachable;
-        case IP_TTL_EXPIRED_TRANSIT:
-        case IP_TTL_EXPIRED_REASSEM:
-        case IP_TIME_EXCEEDED:
-            return platform::EchoStatus::TtlExceeded;
-        case IP_REQ_TIMED_OUT:
-            return platform::EchoStatus::Timeout;
-        default:
-            return platform::EchoStatus::Error;
-    }
-}
 
 }  // namespace
 
@@ -71,16 +52,16 @@ platform::EchoResult Win32IcmpEcho::echo(const std::string& host, int ttl, int t
     const DWORD count =
         IcmpSendEcho(handle_.get(), address, payload.data(), static_cast<WORD>(payload.size()),
                      &options, replies.data(), static_cast<DWORD>(replies.size()), waitMs);
-    if (count == 0) {
-        const DWORD error = GetLastError();
-        // Silence within the timeout is an answer of its own, not a failure.
-        if (error == IP_REQ_TIMED_OUT)
-            return {platform::EchoStatus::Timeout, GetTickCount() - sentAt};
-        throw platform::IcmpSendError("The echo request to " + host + " cannot be sent (error " +
-                                      std::to_string(error) + ").");
-    }
+    // Without a counted reply the status is only in the last error, and the
+    // buffer's round trip is not to be trusted.
+    const bool replied = count > 0;
     const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(replies.data());
-    return {statusOf(reply->Status), reply->RoundTripTime};
+    const DWORD status = replied ? reply->Status : GetLastError();
+    const DWORD elapsedMs = replied ? reply->RoundTripTime : GetTickCount() - sentAt;
+    if (const auto result = core::EchoResultOfIcmpStatus(replied, status, elapsedMs))
+        return *result;
+    throw platform::IcmpSendError("The echo request to " + host + " failed (status " +
+                                  std::to_string(status) + ").");
 }
 
 }  // namespace platform::win32

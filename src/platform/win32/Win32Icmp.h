@@ -28,10 +28,11 @@ public:
     // The host is an IPv4 address in dotted text; anything else cannot be
     // sent (IcmpSendError), and neither can 255.255.255.255, which inet_addr
     // cannot tell from an error. The time-to-live is kept within 1..255, the
-    // timeout at 0 or more; a Timeout result carries the time waited. The
-    // ICMP service is opened on the first request and kept for the later
-    // ones; when it cannot be opened the request raises IcmpOpenError, and
-    // the next one tries again.
+    // timeout at 0 or more. A result without a counted reply carries the time
+    // waited; a status that is no result (core::EchoResultOfIcmpStatus)
+    // raises IcmpSendError. The ICMP service is opened on the first request
+    // and kept for the later ones; when it cannot be opened the request
+    // raises IcmpOpenError, and the next one tries again.
     platform::EchoResult echo(const std::string& host, int ttl, int timeoutMs) override;
 
 private:

@@ -65,14 +65,21 @@ bool Win32RegistryAccessor::openKey(const std::string& key, bool create) {
     const auto [parent, subKey] = resolve(key);
     // The new key is opened before the old one closes: a relative name starts
     // from the old one.
-    key_ = create ? RegKey::create(parent, subKey) : RegKey::open(parent, subKey);
-    return static_cast<bool>(key_);
+    key_ = parent == nullptr        ? RegKey()
+           : create               ? RegKey::create(parent, subKey)
+                                  : RegKey::open(parent, subKey);
+    openFailed_ = !key_;
+    return !openFailed_;
 }
 
-void Win32RegistryAccessor::closeKey() { key_.reset(); }
+void Win32RegistryAccessor::closeKey() {
+    key_.reset();
+    openFailed_ = false;
+}
 
 bool Win32RegistryAccessor::keyExists(const std::string& key) {
     const auto [parent, subKey] = resolve(key);
+    if (parent == nullptr) return false;
     HKEY opened = nullptr;
     const LONG result = RegOpenKeyExA(parent, subKey.c_str(), 0, KEY_QUERY_VALUE, &opened);
     const RegKey owner(result == ERROR_SUCCESS ? opened : nullptr);
@@ -83,7 +90,7 @@ bool Win32RegistryAccessor::keyExists(const std::string& key) {
 bool Win32RegistryAccessor::deleteKey(const std::string& key) {
     const auto [parent, subKey] = resolve(key);
     // An empty name would stand for the parent itself.
-    if (subKey.empty()) return false;
+    if (parent == nullptr || subKey.empty()) return false;
     return deleteTree(parent, subKey);
 }
 

@@ -46,13 +46,16 @@ public:
     std::vector<std::string> valueNames() override;
 
 private:
-    // The open key, or the root while none is open.
-    HKEY current() const { return key_ ? key_.get() : HKEY_LOCAL_MACHINE; }
+    // The open key, or the root while none is open. After a key failed to
+    // open there is no key at all until the next open or close: the values
+    // meant for that key must not land in another one.
+    HKEY current() const { return key_ ? key_.get() : openFailed_ ? nullptr : HKEY_LOCAL_MACHINE; }
     // The key a name starts from and the name below it: a leading "\" starts
     // from the root, any other name from the open key.
     std::pair<HKEY, std::string> resolve(const std::string& key) const;
 
     RegKey key_;
+    bool openFailed_ = false;
 };
 
 class Win32Registry : public platform::Registry {

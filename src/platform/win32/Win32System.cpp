@@ -1,5 +1,7 @@
 #include "platform/win32/Win32System.h"
 
+#include <utility>
+
 #include <windows.h>
 
 #include <stdexcept>
@@ -56,6 +58,20 @@ std::string Win32System::computerName() {
 std::uint32_t Win32System::tickCountMs() { return GetTickCount(); }
 
 void Win32System::sleepMs(int ms) { Sleep(ms > 0 ? static_cast<DWORD>(ms) : 0); }
+
+bool Win32System::claimForSession(const std::string& name, int waitMs) {
+    KernelHandle mutex(CreateMutexA(nullptr, FALSE, ("Local\\" + name).c_str()));
+    if (!mutex) return false;
+    // An abandoned mutex is one whose holder ended without letting go: free.
+    const DWORD result = WaitForSingleObject(mutex.get(), waitMs > 0 ? static_cast<DWORD>(waitMs) : 0);
+    if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) return false;
+    claims_.push_back(std::move(mutex));
+    return true;
+}
+
+bool Win32System::claimedInSession(const std::string& name) {
+    return static_cast<bool>(KernelHandle(OpenMutexA(SYNCHRONIZE, FALSE, ("Local\\" + name).c_str())));
+}
 
 void Win32System::requestTerminate() {
     PostQuitMessage(0);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/System.h"
+#include "platform/win32/UniqueHandle.h"
 
 namespace platform::win32 {
 
@@ -18,6 +19,10 @@ public:
     std::string computerName() override;
     std::uint32_t tickCountMs() override;
     void sleepMs(int ms) override;
+    // A named mutex of the session's own namespace, held until the process
+    // ends; the system lets go of it then, however the process ended.
+    bool claimForSession(const std::string& name, int waitMs) override;
+    bool claimedInSession(const std::string& name) override;
     // Posts the quit message: the message loop ends once the event being
     // handled returns and the queue has given up what was posted before.
     void requestTerminate() override;
@@ -25,6 +30,7 @@ public:
 
 private:
     bool terminateRequested_ = false;
+    std::vector<KernelHandle> claims_;
 };
 
 }  // namespace platform::win32
