@@ -21,7 +21,7 @@ struct UpdateResponse {
 
 // Takes the next field off the front of rest. Without a "#" in rest, one
 // character goes and the field is empty; without a closing "#", the field is
-// empty and rest stays as it is.
+// empty and rest keeps what follows the opening "#".
 std::string NextResponseField(std::string& rest);
 UpdateResponse ReadResponse(std::string body);
 

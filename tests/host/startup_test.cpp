@@ -111,11 +111,14 @@ TEST(Startup, HiddenRunKeepsRunningUnseen) {
 }
 
 TEST(Startup, OneHiddenRunASessionAndAHandOverWaitsForTheOldOne) {
-    const std::string claim = "Nolvara.AutomaticControl";
-    // Another hidden run holds on: this one ends without probing anything.
+    // A hidden run while another holds the claim, with a router to probe.
+    const auto hiddenRunBeside = [](ProgramRig& rig) {
+        rig.world.system.heldElsewhere = {"Nolvara.AutomaticControl"};
+        rig.world.registry.setText(kIpList, "ip1", "192.168.0.1");
+    };
+    // The other one holds on: this one ends without probing anything.
     ProgramRig second({"-hide"});
-    second.world.system.heldElsewhere = {claim};
-    second.world.registry.setText(kIpList, "ip1", "192.168.0.1");
+    hiddenRunBeside(second);
     second.start();
     second.world.runFor(5000);
     EXPECT_TRUE(second.world.system.terminateRequested());
@@ -125,9 +128,8 @@ TEST(Startup, OneHiddenRunASessionAndAHandOverWaitsForTheOldOne) {
 
     // The run it replaces was just ended and lets go a moment later.
     ProgramRig next({"-hide"});
-    next.world.system.heldElsewhere = {claim};
+    hiddenRunBeside(next);
     next.world.system.onSleep = [&](int) { next.world.system.heldElsewhere.clear(); };
-    next.world.registry.setText(kIpList, "ip1", "192.168.0.1");
     next.start();
     next.world.runFor(2000);
     EXPECT_FALSE(next.world.system.terminateRequested());
