@@ -118,23 +118,23 @@ std::string TF_nolvara::RemoveBatchText() {
     // loopback is the one pause every Windows has): a batch that ran on for
     // ever would keep a hidden command processor busy. /f deletes a
     // read-only file too. The batch deletes itself in any case.
+    // A wait under label: step, then on to next once the file is gone or the
+    // rounds are used up.
+    const auto boundedWait = [&](const std::string& label, const std::string& step,
+                                 const std::string& file, const std::string& next) {
+        line({"set /a tries=0"});
+        line({":", label});
+        if (!step.empty()) line({step});
+        line({"if not exist \"", file, "\" goto ", next});
+        line({"set /a tries+=1"});
+        line({"if %tries% geq ", std::to_string(kBatchWaitSec), " goto ", next});
+        line({"ping -n 2 127.0.0.1 >nul"});
+        line({"goto ", label});
+    };
     line({"@echo off"});
-    line({"set /a tries=0"});
-    line({":remove"});
-    line({"del /f /q \"", remover, "\" >nul 2>&1"});
-    line({"if not exist \"", remover, "\" goto removeprog"});
-    line({"set /a tries+=1"});
-    line({"if %tries% geq ", std::to_string(kBatchWaitSec), " goto removeprog"});
-    line({"ping -n 2 127.0.0.1 >nul"});
-    line({"goto remove"});
+    boundedWait("remove", "del /f /q \"" + remover + "\" >nul 2>&1", remover, "removeprog");
     line({":removeprog"});
-    line({"set /a tries=0"});
-    line({":waitprog"});
-    line({"if not exist \"", installed, "\" goto done"});
-    line({"set /a tries+=1"});
-    line({"if %tries% geq ", std::to_string(kBatchWaitSec), " goto done"});
-    line({"ping -n 2 127.0.0.1 >nul"});
-    line({"goto waitprog"});
+    boundedWait("waitprog", "", installed, "done");
     line({":done"});
     line({"del /f /q \"", core::kRemoveBatchPath, "\""});
     return text;
