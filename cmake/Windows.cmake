@@ -51,6 +51,14 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   target_compile_options(wzc_standin PRIVATE ${WARNINGS})
   target_link_libraries(wzc_standin PRIVATE advapi32 kernel32)
   set_target_properties(wzc_standin PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e-tools)
+  # The stand-in for the Native Wifi library, copied over the system's
+  # wlanapi.dll in the test prefixes; never shipped.
+  add_library(wlanapi_standin SHARED tests/wlan/wlanapi_standin.cpp)
+  target_compile_options(wlanapi_standin PRIVATE ${WARNINGS})
+  target_link_libraries(wlanapi_standin PRIVATE kernel32)
+  set_target_properties(wlanapi_standin PROPERTIES OUTPUT_NAME wlanapi PREFIX ""
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e-tools
+    ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e-tools/lib)
 
   # Backend tests on real HWNDs, the registry and so on, run under Wine.
   file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)
@@ -59,8 +67,9 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     target_link_libraries(win32_tests PRIVATE nolvara_win32 nolvara_fakes gtest_main)
     target_compile_options(win32_tests PRIVATE ${WARNINGS})
     # The service tests register the stand-in from this path below their own folder.
-    add_dependencies(win32_tests wzc_standin)
-    target_compile_definitions(win32_tests PRIVATE NOLVARA_WZC_STANDIN="e2e-tools/wzc_standin.exe")
+    add_dependencies(win32_tests wzc_standin wlanapi_standin)
+    target_compile_definitions(win32_tests PRIVATE NOLVARA_WZC_STANDIN="e2e-tools/wzc_standin.exe"
+                                                   NOLVARA_WLAN_STANDIN="e2e-tools/wlanapi.dll")
     # Key pairs and signatures of the run's own, made as the release tools make them.
     add_test(NAME win32_test_signatures
       COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/make-test-signatures ${CMAKE_BINARY_DIR}/test-signatures)

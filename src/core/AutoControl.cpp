@@ -6,14 +6,18 @@ namespace shell {
 
 void TF_nolvara::UpdateStatus() {
     const std::int32_t mode = ReadStartMode();
-    Statusbar.setPanelText(0, LookupText("status" + std::to_string(mode)));
+    Statusbar.setPanelText(0, LookupText(StatusTextKey(mode)));
     state.startMode = mode;
     ui::MenuItem* items[] = {&Menu_status0, &Menu_status1, &Menu_status2, &Menu_status3,
                              &Menu_status4};
     for (ui::MenuItem* item : items) item->setEnabled(true);
     Menu_autocontrol.setEnabled(true);
     Menu_uninstall.setEnabled(platform.files.fileExists(state.installPath + state.exeName));
-    if (mode >= 0 && mode <= 4) {
+    if (controlWay != ControlWay::Service) {
+        // The start modes are the wireless service's; without it they mean nothing.
+        for (ui::MenuItem* item : items) item->setEnabled(false);
+        Menu_autocontrol.setEnabled(mode != core::kStartModeUnreadable);
+    } else if (mode >= 0 && mode <= 4) {
         // The current mode shows and cannot be chosen again.
         items[mode]->setEnabled(false);
         items[mode]->setChecked(true);
@@ -51,8 +55,9 @@ bool TF_nolvara::ShutdownQueryHandler() {
     // Nor may an update end or replace anything now: a transfer under way is
     // abandoned, and a partial download deleted.
     updateTransfer.reset();
+    ReleaseWirelessLink();
     if (state.autoControl) {
-        WriteStartMode(core::kStartModeAutomatic);
+        if (controlWay == ControlWay::Service) WriteStartMode(core::kStartModeAutomatic);
         UpdateStatus();
     }
     close();

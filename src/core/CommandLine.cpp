@@ -34,4 +34,16 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
     return args;
 }
 
+std::string JoinArguments(const std::vector<std::string>& args, size_t first) {
+    std::string line;
+    for (size_t i = first; i < args.size(); ++i) {
+        if (args[i].empty()) continue;
+        if (!line.empty()) line += ' ';
+        bool quote = false;
+        for (char c : args[i]) quote = quote || isSeparator(c);
+        line += quote ? '"' + args[i] + '"' : args[i];
+    }
+    return line;
+}
+
 }  // namespace core

@@ -16,4 +16,10 @@ namespace core {
 // not cut it short. Argument 0 is whatever the line starts with.
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
+// The arguments from index `first` on, as a line that SplitCommandLine splits
+// into the same arguments again: each that holds a separator is quoted.
+// What SplitCommandLine gives holds no quote; an empty argument, which only a
+// lone quote at the end of a line gives, is left out (it ends the list anyway).
+std::string JoinArguments(const std::vector<std::string>& args, size_t first);
+
 }  // namespace core

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/CommandLine.h"
 #include "shell/TF_nolvara.h"
 
 namespace shell {
@@ -17,7 +18,25 @@ std::string argumentAt(const std::vector<std::string>& args, size_t index) {
 }
 }  // namespace
 
+bool TF_nolvara::RestartedWithAdministratorRights() {
+    const std::vector<std::string> args = platform.system.arguments();
+    const std::string first = argumentAt(args, 1);
+    // The hidden run needs no such rights, and neither it nor the silent
+    // updater it starts may ever put a prompt in front of the user.
+    if (first == "-hide" || (first == "-update" && argumentAt(args, 2) == "silent")) return false;
+    if (!platform.system.lacksAdministratorRights()) return false;
+    // Refused, the run goes on with the user's rights: it can show the state
+    // but not change it.
+    if (!platform.shell.startElevated(platform.system.programPath(), core::JoinArguments(args, 1)))
+        return false;
+    showMainForm = false;
+    platform.system.requestTerminate();
+    return true;
+}
+
 void TF_nolvara::FormCreate() {
+    if (RestartedWithAdministratorRights()) return;
+    ChooseControlWay();
     state.awaitingFirstReply = true;
     state.exeName = core::kExeName;
     state.updateCheckTicks = 0;
@@ -28,6 +47,9 @@ void TF_nolvara::FormCreate() {
     LoadSettings();
     speed_installpath.setText(state.installPath);
     Menu_aboutme.click();
+    // Without the wireless service the main panel says what the program does instead.
+    if (controlWay == ControlWay::NativeWifi)
+        ShowPage(WirelessStartMode() == core::kStartModeUnreadable ? "nowirelessinfo" : "wifimode");
 
     if (state.shutdownDelay == 0) state.shutdownDelay = 1;
     // LoadSettings lets no delay beyond an hour through: 3,600,000 ms at most.

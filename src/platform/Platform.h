@@ -6,6 +6,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Http.h"
 #include "platform/IcmpEcho.h"
+#include "platform/NativeWifi.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/ServiceManager.h"
@@ -27,6 +28,7 @@ struct Platform {
     AdapterInfo& adapters;
     Http& http;
     SignatureCheck& signatures;
+    NativeWifi& wifi;
 };
 
 }  // namespace platform

@@ -11,6 +11,9 @@ public:
     // Opens the file with the argument text in a normal window, owned by the
     // program's window. False when the shell could not start it.
     virtual bool start(const std::string& file, const std::string& arguments) = 0;
+    // Starts the program file with administrator rights, which Windows asks
+    // the user for. False when it could not be started or the user said no.
+    virtual bool startElevated(const std::string& file, const std::string& arguments) = 0;
     // Opens the file with the verb "open", no arguments and a hidden window.
     virtual bool openHidden(const std::string& file) = 0;
 };

@@ -30,6 +30,11 @@ public:
     virtual bool claimForSession(const std::string& name, int waitMs) = 0;
     // True while some process of the session holds the named claim.
     virtual bool claimedInSession(const std::string& name) = 0;
+    // True where the system separates a user's rights from an administrator's
+    // (Windows Vista and later, with the prompt on) and this process runs
+    // without the administrator's; false where it has them or the system
+    // knows no such separation (Windows XP).
+    virtual bool lacksAdministratorRights() = 0;
     // Ends the program once the event being handled has returned.
     virtual void requestTerminate() = 0;
     virtual bool terminateRequested() const = 0;

@@ -54,6 +54,12 @@ void TF_nolvara::ApplyStartMode(std::int32_t mode) {
 }
 
 void TF_nolvara::ApplyStartModeOnce(std::int32_t mode, bool mayRetry) {
+    if (controlWay != ControlWay::Service) {
+        if (controlWay == ControlWay::NativeWifi)
+            ApplyWirelessSettings(mode == core::kStartModeDisabled);
+        UpdateStatus();
+        return;
+    }
     const std::string machine = platform.system.computerName();
     WriteStartMode(mode);
     if (StopWirelessService(machine, core::kServiceName) && mode >= 0 && mode <= 3 &&

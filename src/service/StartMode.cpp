@@ -9,6 +9,7 @@ constexpr const char* kServiceKey = "\\SYSTEM\\CurrentControlSet\\Services\\WZCS
 }
 
 std::int32_t TF_nolvara::ReadStartMode() {
+    if (controlWay != ControlWay::Service) return WirelessStartMode();
     auto reg = platform.registry.open();
     try {
         if (reg->openKey(kServiceKey, false) && reg->valueExists("Start"))

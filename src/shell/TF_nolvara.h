@@ -22,6 +22,8 @@ namespace shell {
 class TF_nolvara : public ui::Form {
 public:
     explicit TF_nolvara(platform::Platform& platform);
+    // Whatever the run set through the Native Wifi interface is set back.
+    ~TF_nolvara() override;
 
     platform::Platform& platform;
     core::ProgramState state;
@@ -176,6 +178,40 @@ public:
     void T_shutdowndelayTimer();
     void T_servicestartTimer();
     void Menu_statusClick(std::int32_t mode);
+
+    // ---- How the lag is taken off the link (service/WirelessLink.cpp) ----
+    // Where the wireless service exists it is switched; where it does not,
+    // the Native Wifi interface switches the background scan of every
+    // connected wireless interface off (start mode 4) or on (start mode 2).
+    enum class ControlWay { Service, NativeWifi, None };
+    ControlWay controlWay = ControlWay::Service;
+    struct WirelessLink {
+        // The client handle; the settings hold only while it stays open.
+        std::unique_ptr<platform::NativeWifiSession> session;
+        // The decided state: background scan off and media streaming on.
+        bool scanOff = false;
+        // Whether the decided state reached every connected interface.
+        bool applied = true;
+        // Whether this run has set anything, which it sets back at its end.
+        bool changed = false;
+        // Set back for good: the session has ended, or the program.
+        bool released = false;
+        std::size_t interfaces = 0;
+    };
+    WirelessLink wireless;
+    void ChooseControlWay();
+    // Opens the client handle unless it is open; false when it cannot be.
+    bool OpenWirelessLink();
+    void ApplyWirelessSettings(bool scanOff);
+    // After a reconnection or a resume Windows has dropped the settings.
+    void WirelessLinkRenewed();
+    // Sets both settings back and closes the handle.
+    void ReleaseWirelessLink();
+    std::int32_t WirelessStartMode();
+    std::string StatusTextKey(std::int32_t mode) const;
+    // Where the program would prompt for administrator rights and lacks them,
+    // the run starts itself again with them and ends; true when it did.
+    bool RestartedWithAdministratorRights();
 
     // ---- Probe loop and automatic control (core/ProbeLoop.cpp, core/AutoControl.cpp) ----
     void T_pingTimer();

@@ -42,9 +42,13 @@ void TF_nolvara::Menu_uninstallClick() {
         L_Text.setText(LookupText("uninstall_failed"));
         return;
     }
-    ApplyStartMode(core::kStartModeAutomatic);
+    // The hidden run has ended, and with it whatever it set through the
+    // Native Wifi interface: only the wireless service needs setting back.
+    if (controlWay == ControlWay::Service) {
+        ApplyStartMode(core::kStartModeAutomatic);
+        L_Text.setText(LookupText("uninstall"));
+    }
     UpdateStatus();
-    L_Text.setText(LookupText("uninstall"));
 }
 
 void TF_nolvara::RunUninstallStage() {

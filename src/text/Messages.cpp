@@ -92,6 +92,28 @@ constexpr Message kMessages[] = {
     {"status3", " Wireless Zero startet manuell", " Wireless Zero starts when it's needed"},
     {"status4", " Wireless Zero ist deaktiviert", " Wireless Zero is disabled"},
     {"status5", " Wireless Zero ist nicht vorhanden", " Wireless Zero is not available"},
+    // Windows without Wireless Zero: the background scan of the wireless adapter.
+    {"wifi2", " Hintergrundsuche: an", " Background scan: on"},
+    {"wifi4", " Hintergrundsuche: aus", " Background scan: off"},
+    {"wifi4failed",
+     " Hintergrundsuche: ließ sich nicht ausschalten",
+     " Background scan: could not be switched off"},
+    {"nowireless",
+     " Kein WLAN-Adapter gefunden",
+     " No wireless adapter found"},
+    {"wifimode",
+     "Dieses Windows hat kein Wireless Zero. Nolvara schaltet stattdessen die Hintergrundsuche "
+     "Ihres WLAN-Adapters aus, solange Ihr Router antwortet, und wieder ein, wenn die Verbindung "
+     "verloren geht. Die Startmodi im Menü Steuerung gelten nur für Wireless Zero und sind daher "
+     "abgeschaltet.",
+     "This Windows has no Wireless Zero. Instead, Nolvara switches the background scan of your "
+     "wireless adapter off while your router answers, and on again when the link is lost. The "
+     "start modes in the Control menu apply to Wireless Zero only and are switched off."},
+    {"nowirelessinfo",
+     "Nolvara hat auf diesem Computer weder den Dienst Wireless Zero noch einen WLAN-Adapter "
+     "gefunden: Es gibt nichts, was es schalten könnte.",
+     "Nolvara found neither the Wireless Zero service nor a wireless adapter on this computer: "
+     "there is nothing for it to switch."},
     {"routerinput", "IP eingeben", "Insert an IP"},
     // The blanks roughly centre the first line over the second in the message box.
     {"novalidip",

@@ -63,6 +63,9 @@ public:
     bool queryEndSession();
     std::function<bool()> onQueryEndSession;
 
+    // The system resumed from sleep or hibernation.
+    std::function<void()> onResume;
+
     std::string fontName = "MS Sans Serif";
     int fontHeight = -11;
 

@@ -153,6 +153,10 @@ void TF_nolvara::PeriodicUpdateCheck() {
     // Silent in every case; a check that fails is simply tried again at the
     // next period, and automatic control goes on meanwhile.
     if (updateTransfer) return;
+    // Replacing the installed copy takes administrator rights, and a run
+    // without a window must never prompt for them: the window offers the
+    // update instead.
+    if (platform.system.lacksAdministratorRights()) return;
     AskUpdateServer([this](const platform::HttpOutcome& outcome) {
         if (outcome.result != platform::HttpOutcome::Result::Done) return;
         const update::UpdateResponse response = update::ReadResponse(outcome.body);

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The interactive run, as a person sees it: started without arguments the
-# window fades in with its caption, version panel and about page; the Help and
-# File menus work from the keyboard; closing the window ends the program.
+# window fades in with its caption and version panel; the Help and File menus
+# work from the keyboard; closing the window ends the program. The prefix is
+# a Windows without WZCSVC whose Native Wifi interface (Wine's own) lists no
+# wireless adapter: the window says there is nothing to switch.
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 . "$(dirname "$0")/lib.sh"
@@ -23,14 +25,22 @@ e2e_expect "window caption" "$title" 'Nolvara |  Version 1.23'
 version=$(e2e_driver status --escaped 1) || e2e_fail "cannot read status panel 1"
 e2e_expect "status panel 1" "$version" ' Version 1.23'
 
-e2e_step "L_Text (ID 1000) is the label and shows the about page"
+e2e_step "L_Text (ID 1000) is the label and says that there is nothing to switch"
 class=$(e2e_driver class 1000) || e2e_fail "no control with ID 1000"
 e2e_expect "class of control 1000" "$class" 'Static'
 text=$(e2e_driver text --escaped 1000) || e2e_fail "cannot read L_Text"
-e2e_expect_prefix "L_Text" "$text" 'Nolvara\r\n\r\n\r\n'
+e2e_expect "L_Text" "$text" 'Nolvara found neither the Wireless Zero service nor a wireless adapter on this computer: there is nothing for it to switch.'
+status=$(e2e_driver status --escaped 0) || e2e_fail "cannot read status panel 0"
+e2e_expect "status panel 0" "$status" ' No wireless adapter found'
 box=$(e2e_driver find Button Settings) || e2e_fail "no group box captioned Settings"
 shown=$(e2e_driver is-visible "$box" || true)
-e2e_expect "Settings group box on the about page" "$shown" hidden
+e2e_expect "Settings group box on the main panel" "$shown" hidden
+
+e2e_step "Help > About (alt+h, a) shows the about page"
+e2e_keys alt+h a
+text=$(e2e_driver wait-text --escaped 1000 'Nolvara\r\n\r\n\r\n' 5000) ||
+    e2e_fail "L_Text after Help > About: \"$text\""
+e2e_expect_prefix "L_Text" "$text" 'Nolvara\r\n\r\n\r\n'
 e2e_screenshot about
 
 e2e_step "Help > How to use (alt+h, h) shows the usage text"

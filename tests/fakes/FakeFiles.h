@@ -93,12 +93,19 @@ public:
         if (onStart) onStart(starts.back());
         return true;
     }
+    // Elevated starts are recorded apart; elevationRefused plays the user who says no.
+    bool startElevated(const std::string& file, const std::string& arguments) override {
+        elevatedStarts.push_back({file, arguments, false});
+        return !elevationRefused;
+    }
     bool openHidden(const std::string& file) override {
         starts.push_back({file, "", true});
         if (onStart) onStart(starts.back());
         return true;
     }
     std::vector<Start> starts;
+    std::vector<Start> elevatedStarts;
+    bool elevationRefused = false;
     // What the started program does, as far as a test needs it.
     std::function<void(const Start&)> onStart;
 };

@@ -17,6 +17,7 @@
 #include "fakes/FakeHttp.h"
 #include "fakes/FakeNetwork.h"
 #include "fakes/FakeRegistry.h"
+#include "fakes/FakeWifi.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
 #include "platform/System.h"
@@ -83,10 +84,13 @@ public:
         return heldElsewhere.count(name) > 0 ||
                std::find(claims.begin(), claims.end(), name) != claims.end();
     }
+    bool lacksAdministratorRights() override { return limitedRights; }
     void requestTerminate() override { terminate = true; }
     bool terminateRequested() const override { return terminate; }
 
     std::vector<std::string> args{"C:\\Tools\\P_nolvara.exe"};
+    // A run under Windows' prompt for administrator rights, without them.
+    bool limitedRights = false;
     std::string windowsDir = "C:\\WINDOWS";
     std::string windowsDirectoryError;  // when set, asking for the directory fails
     std::vector<int> sleeps;
@@ -149,8 +153,9 @@ struct HeadlessWorld {
     FakeAdapters adapters;
     FakeHttp http{files, clock};
     FakeSignatureCheck signatures;
-    platform::Platform platform{system, dialogs, registry, files,    processes, shell,
-                                services, icmp,  adapters, http, signatures};
+    FakeNativeWifi wifi{clock};
+    platform::Platform platform{system,   dialogs, registry, files, processes,  shell,
+                                services, icmp,    adapters, http,  signatures, wifi};
 
     // Runs the event loop; it ends once the end of the program was requested.
     void runFor(int ms) {

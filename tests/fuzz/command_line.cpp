@@ -40,6 +40,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // follows them is split on its own just the same.
     std::vector<std::string> args =
         core::SplitCommandLine(std::string(reinterpret_cast<const char*>(data), size));
+    // Started again with administrator rights, the run gets the same arguments.
+    FUZZ_REQUIRE(core::SplitCommandLine("x " + core::JoinArguments(args, 0)) ==
+                 [&] {
+                     std::vector<std::string> again{"x"};
+                     for (const std::string& arg : args)
+                         if (!arg.empty()) again.push_back(arg);
+                     return again;
+                 }());
     args.insert(args.begin(), "-noguiinst");
 
     ProgramRig install(args);

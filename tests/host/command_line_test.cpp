@@ -42,4 +42,17 @@ TEST(SplitCommandLine, EmptyQuotedArgumentsBetweenOthersAreSkipped) {
         << "inside an argument they vanish";
 }
 
+// A run started again with administrator rights must get its arguments unchanged.
+TEST(JoinArguments, SplittingTheJoinedLineGivesTheArgumentsBack) {
+    for (const std::string line :
+         {"x -noguiinst -ip 1.2.3.4;5.6.7.8 -path \"D:\\My Tools\\\" -lang german",
+          "x \"tab\tinside\" a\"b c\"d", "x caf\xE9 \"open to the end", "x \"\" -kill", "x"}) {
+        const Args args = core::SplitCommandLine(line);
+        EXPECT_EQ(core::SplitCommandLine("x " + core::JoinArguments(args, 1)), args) << line;
+    }
+    EXPECT_EQ(core::SplitCommandLine("x -kill \""), (Args{"x", "-kill", ""}));
+    EXPECT_EQ(core::JoinArguments({"x", "-kill", ""}, 1), "-kill") << "an empty one ends the list";
+    EXPECT_EQ(core::JoinArguments({"x", "-path", "C:\\A B\\"}, 1), "-path \"C:\\A B\\\"");
+}
+
 }  // namespace

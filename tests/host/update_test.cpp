@@ -316,6 +316,19 @@ TEST_F(PeriodicUpdate, EveryEighteenHundredthTickInstallsANewerBuildSilently) {
     EXPECT_TRUE(p.world.dialogs.shown.empty());
 }
 
+// On Windows with the prompt for administrator rights the hidden run has none:
+// it never prompts, so it leaves the update to the window.
+TEST_F(PeriodicUpdate, WithoutAdministratorRightsTheHiddenRunNeverChecks) {
+    p.world.system.limitedRights = true;
+    serve(announce(windowsProgram("7")));
+    p.start();
+    ticks(3601);
+    EXPECT_TRUE(p.world.http.requests.empty());
+    EXPECT_TRUE(p.world.shell.starts.empty());
+    EXPECT_TRUE(p.world.shell.elevatedStarts.empty());
+    EXPECT_TRUE(p.window.T_ping.enabled());
+}
+
 // With the option off the count waits one tick short of a check, so that
 // switching the option on checks at the very next tick.
 TEST_F(PeriodicUpdate, OffNoCheckEverRunsOnTheNextTickChecks) {

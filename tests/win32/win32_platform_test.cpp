@@ -28,6 +28,9 @@ TEST(Win32System, DescribesTheRunningProcessAndItsMachine) {
 
     EXPECT_EQ(lower(system.windowsDirectory()), "c:\\windows");
     EXPECT_FALSE(system.computerName().empty());
+    // Wine gives every program an elevated token, as Windows gives one to a
+    // program started with administrator rights.
+    EXPECT_FALSE(system.lacksAdministratorRights());
 
     // The tick count moves in coarse steps; enough to see that the call blocks.
     const DWORD start = GetTickCount();

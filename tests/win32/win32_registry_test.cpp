@@ -10,8 +10,12 @@
 #include <vector>
 
 #include "platform/win32/Win32Registry.h"
+#include "win32/TestFiles.h"
 
 namespace {
+
+using win32_tests::HandleUse;
+using win32_tests::handleUse;
 
 using platform::RegistryError;
 using platform::win32::RegKey;
@@ -170,22 +174,6 @@ TEST_F(Win32Registry, DeleteKeyRemovesTheKeyWithEverythingBelowIt) {
     accessor->closeKey();
     EXPECT_TRUE(accessor->deleteKey(std::string("\\") + kTestKey + "\\Kept"));
     EXPECT_FALSE(rawKeyExists("Kept"));
-}
-
-// Leaked handles show in the handle count where the system keeps one; Wine
-// answers none, but hands out the lowest free handle, so leaked ones push
-// the next new handle up.
-struct HandleUse {
-    DWORD count = 0;
-    std::uintptr_t nextHandle = 0;
-};
-HandleUse handleUse() {
-    HandleUse use;
-    GetProcessHandleCount(GetCurrentProcess(), &use.count);
-    HANDLE probe = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    use.nextHandle = reinterpret_cast<std::uintptr_t>(probe);
-    CloseHandle(probe);
-    return use;
 }
 
 TEST_F(Win32Registry, AccessorsLeaveNoHandleOpen) {

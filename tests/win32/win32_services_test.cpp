@@ -11,6 +11,7 @@
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32System.h"
 #include "service/ServiceManagers.h"
+#include "win32/TestFiles.h"
 
 namespace {
 
@@ -27,14 +28,7 @@ constexpr DWORD kSecondManagerGoneMs = 60000;
 // Later starts and stops of the stand-in take a fraction of a second.
 constexpr DWORD kStateChangeMs = 5000;
 
-std::string standInPath() {
-    char own[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, own, sizeof own);
-    std::string path(own, length);
-    path.resize(path.find_last_of('\\') + 1);
-    for (const char c : std::string(NOLVARA_WZC_STANDIN)) path += c == '/' ? '\\' : c;
-    return path;
-}
+std::string standInPath() { return win32_tests::builtFilePath(NOLVARA_WZC_STANDIN); }
 
 // Waits, bounded, for the service to report the state; false on a failed
 // query or when the time runs out.

@@ -241,6 +241,19 @@ bool Win32Shell::start(const std::string& file, const std::string& arguments) {
                                  SW_SHOWNORMAL));
 }
 
+bool Win32Shell::startElevated(const std::string& file, const std::string& arguments) {
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof info;
+    // The prompt may take the user a while; the call returns once it is answered.
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = liveOwner();
+    info.lpVerb = "runas";
+    info.lpFile = file.c_str();
+    info.lpParameters = arguments.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExA(&info) != FALSE;
+}
+
 bool Win32Shell::openHidden(const std::string& file) {
     return started(ShellExecuteA(liveOwner(), "open", file.c_str(), nullptr, nullptr, SW_HIDE));
 }

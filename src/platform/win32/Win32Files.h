@@ -78,6 +78,7 @@ public:
     HWND owner() const { return owner_; }
 
     bool start(const std::string& file, const std::string& arguments) override;
+    bool startElevated(const std::string& file, const std::string& arguments) override;
     bool openHidden(const std::string& file) override;
 
 private:

@@ -892,6 +892,11 @@ LRESULT Win32Form::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_QUERYENDSESSION:
             return form_.queryEndSession() ? TRUE : FALSE;
+        case WM_POWERBROADCAST:
+            // Automatic resume comes first; a resume a user caused follows it.
+            if ((wp == PBT_APMRESUMEAUTOMATIC || wp == PBT_APMRESUMESUSPEND) && form_.onResume)
+                form_.onResume();
+            return TRUE;
         case WM_DESTROY:
             // The bar and its submenus have owners of their own.
             SetMenu(hwnd_, nullptr);

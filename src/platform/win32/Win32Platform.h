@@ -9,6 +9,7 @@
 #include "platform/win32/Win32Files.h"
 #include "platform/win32/Win32Http.h"
 #include "platform/win32/Win32Icmp.h"
+#include "platform/win32/Win32NativeWifi.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Signature.h"
@@ -38,8 +39,9 @@ struct Win32Platform {
     Win32AdapterInfo adapters;
     Win32Http http;
     Win32SignatureCheck signatures;
-    platform::Platform platform{system,   dialogs, registry, files, processes, launcher,
-                                services, icmp,    adapters, http,  signatures};
+    Win32NativeWifi wifi;
+    platform::Platform platform{system,   dialogs, registry, files, processes,  launcher,
+                                services, icmp,    adapters, http,  signatures, wifi};
 };
 
 }  // namespace platform::win32

@@ -73,6 +73,18 @@ bool Win32System::claimedInSession(const std::string& name) {
     return static_cast<bool>(KernelHandle(OpenMutexA(SYNCHRONIZE, FALSE, ("Local\\" + name).c_str())));
 }
 
+bool Win32System::lacksAdministratorRights() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+    const KernelHandle token(raw);
+    TOKEN_ELEVATION elevation{};
+    DWORD length = 0;
+    // Windows XP knows no such class and refuses it: there, rights are the user's.
+    if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &length))
+        return false;
+    return elevation.TokenIsElevated == 0;
+}
+
 void Win32System::requestTerminate() {
     PostQuitMessage(0);
     terminateRequested_ = true;

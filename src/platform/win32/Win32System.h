@@ -23,6 +23,8 @@ public:
     // ends; the system lets go of it then, however the process ended.
     bool claimForSession(const std::string& name, int waitMs) override;
     bool claimedInSession(const std::string& name) override;
+    // The token's elevation, which Windows before Vista cannot report.
+    bool lacksAdministratorRights() override;
     // Posts the quit message: the message loop ends once the event being
     // handled returns and the queue has given up what was posted before.
     void requestTerminate() override;

@@ -85,6 +85,8 @@ const char* const kUsage =
     "                                 check that both stay so for ms; on the first change\n"
     "                                 print \"<ms> <start> <state>\" and exit 1\n"
     "  handles                        handle count of the main window's process\n"
+    "  wlan-reconnect                 drop and restore the link of the stand-in wlanapi.dll\n"
+    "                                 (sets its event; exit 1 when no stand-in waits for it)\n"
     "--escaped prints CR, LF, TAB, backslash and bytes outside 0x20..0x7e as \\r \\n \\t \\\\ \\xHH.\n";
 
 int usage() {
@@ -1115,6 +1117,20 @@ int run(std::vector<std::string> args) {
         }
         std::printf("%ld\n", count);
         return 0;
+    }
+
+    if (cmd == "wlan-reconnect") {
+        if (!args.empty()) return usage();
+        // The stand-in makes the event when a client registers for notifications.
+        const HANDLE reconnect =
+            OpenEventA(EVENT_MODIFY_STATE, FALSE, "NolvaraWlanStandIn.Reconnect");
+        if (!reconnect) {
+            std::fprintf(stderr, "nolvara_driver: wlan-reconnect: no stand-in has made the event\n");
+            return 1;
+        }
+        const BOOL set = SetEvent(reconnect);
+        CloseHandle(reconnect);
+        return set ? 0 : 1;
     }
 
     return usage();

@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# Windows without WZCSVC (Vista and later): the hidden run takes the lag off
+# the link through the Native Wifi interface. The prefix has no WZCSVC; its
+# wlanapi.dll is the tests' stand-in (Wine's own lists no interface), which
+# reports one connected wireless interface and logs every call with the time
+# it came. The router is the scenario's own.
+#   1. The router answers: the delay (3 s) after its first answer the
+#      background scan is off and media streaming on.
+#   2. The link goes: the scan is back on within 1.2 s.
+#   3. The link comes back: off again within 1.1 s of the router's answer.
+#   4. The link drops and reconnects (the stand-in drops the settings as
+#      Windows does and reports the connection): off again.
+#   5. The status bar says so in German once German is the language.
+#   6. The session ends: scan on, streaming off, the handle closed.
+# The WLAN service is never touched: no service of that name is in play.
+set -euo pipefail
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_begin --router
+
+DELAY=3
+HIDDEN="$E2E_PROGRAM_PATTERN -hide\$"
+LOG=$E2E_DIR/wlan.log
+
+[ -f "$NOLVARA_TOOLS/wlanapi.dll" ] || e2e_fail "stand-in not built: $NOLVARA_TOOLS/wlanapi.dll"
+cp "$NOLVARA_TOOLS/wlanapi.dll" "$WINEPREFIX/drive_c/windows/system32/wlanapi.dll"
+export WINEDLLOVERRIDES="mscoree,mshtml=;wlanapi=n" NOLVARA_WLAN_LOG="Z:$LOG"
+
+reg_add() {
+    e2e_wine reg add "HKLM\\$1" /v "$2" /t "$3" /d "$4" /f >/dev/null 2>&1 ||
+        e2e_fail "cannot store HKLM\\$1 \"$2\""
+}
+
+now_ms() { echo $((${EPOCHREALTIME/[,.]/} / 1000)); }
+
+# wlan_wait TEXT SINCE_MS LIMIT_MS: prints the ms from SINCE_MS to the first
+# logged call TEXT at or after SINCE_MS; fails when none came within LIMIT_MS.
+wlan_wait() {
+    local deadline=$(($(now_ms) + $3 + 500)) at
+    while :; do
+        at=$(awk -v since="$2" -v text="$1" \
+            '$1 >= since && substr($0, index($0, $3)) == text { print $1; exit }' "$LOG" 2>/dev/null)
+        if [ -n "$at" ]; then
+            echo $((at - $2))
+            [ $((at - $2)) -le "$3" ]
+            return
+        fi
+        [ "$(now_ms)" -lt "$deadline" ] || return 1
+        sleep 0.05
+    done
+}
+
+# expect_wlan TEXT SINCE_MS LIMIT_MS WHAT
+expect_wlan() {
+    local ms
+    ms=$(wlan_wait "$1" "$2" "$3") ||
+        e2e_fail "no \"$1\" within $3 ms of $4 (${ms:+came after $ms ms; }log: $(tail -n 8 "$LOG" 2>/dev/null | tr '\n' '|'))"
+    e2e_ok "\"$1\" $ms ms after $4"
+}
+
+# expect_off SINCE_MS LIMIT_MS WHAT: both settings of "off".
+expect_off() {
+    expect_wlan "set background_scan_enabled=0 result=0" "$@"
+    expect_wlan "set media_streaming_mode=1 result=0" "$@"
+}
+
+wait_status() {
+    local deadline=$(($(now_ms) + 3000)) text
+    while :; do
+        text=$(e2e_driver status --escaped 0) || e2e_fail "cannot read the status bar"
+        [ "$text" = "$1" ] && break
+        [ "$(now_ms)" -lt "$deadline" ] || e2e_fail "status bar: \"$text\", not \"$1\" within 3 s"
+        sleep 0.2
+    done
+    e2e_ok "status bar: \"$1\""
+}
+
+e2e_step "the prefix has no WZCSVC"
+if e2e_wine reg query 'HKLM\SYSTEM\CurrentControlSet\Services\WZCSVC' >/dev/null 2>&1; then
+    e2e_fail "the prefix has a WZCSVC key; this scenario needs a Windows without it"
+fi
+e2e_ok "no WZCSVC key"
+
+reg_add 'SOFTWARE\Nolvara\IPList' ip1 REG_SZ "$E2E_ROUTER_IP"
+reg_add 'SOFTWARE\Nolvara' shutdowndelay REG_DWORD "$DELAY"
+reg_add 'SOFTWARE\Nolvara' version REG_DWORD 6
+
+start=$(now_ms)
+e2e_start -hide
+e2e_driver wait-window 20000 >/dev/null || e2e_fail "no window of class TF_nolvara within 20 s"
+
+# ---------------------------------------------------------------------------
+e2e_step "1. the router answers: $DELAY s after its first answer the scan is off"
+expect_wlan "open version=2 result=0" "$start" 20000 "the start"
+expect_wlan "register source=0x8 result=0" "$start" 20000 "the start"
+off=$(wlan_wait "set background_scan_enabled=0 result=0" "$start" 30000) ||
+    e2e_fail "the scan was not switched off within 30 s of the start"
+[ "$off" -ge $((DELAY * 1000)) ] ||
+    e2e_fail "the scan went off $off ms after the start, before the $DELAY s delay could pass"
+expect_off "$start" 30000 "the start"
+wait_status ' Background scan: off'
+e2e_expect_status 1 'Static'
+
+# ---------------------------------------------------------------------------
+e2e_step "2. the link goes: the scan is on again within 1.2 s"
+e2e_link_down
+down=$(now_ms)
+expect_wlan "set background_scan_enabled=1 result=0" "$down" 1200 "the link went down"
+expect_wlan "set media_streaming_mode=0 result=0" "$down" 1200 "the link went down"
+wait_status ' Background scan: on'
+
+# ---------------------------------------------------------------------------
+e2e_step "3. the link comes back: off again within 1.1 s"
+e2e_link_up
+up=$(now_ms)
+expect_off "$up" 1100 "the link came back"
+
+# ---------------------------------------------------------------------------
+e2e_step "4. a reconnection drops the settings: the run makes them again"
+sleep 0.5
+again=$(now_ms)
+e2e_driver wlan-reconnect >/dev/null || e2e_fail "the stand-in has no reconnection to signal"
+expect_wlan "link dropped" "$again" 2000 "the reconnection"
+expect_wlan "notify connection_complete" "$again" 2000 "the reconnection"
+expect_off "$again" 1000 "the reconnection"
+
+# ---------------------------------------------------------------------------
+e2e_step "5. in German"
+reg_add 'SOFTWARE\Nolvara' language REG_SZ german
+wait_status ' Hintergrundsuche: aus'
+
+# ---------------------------------------------------------------------------
+e2e_step "6. the session ends: both set back and the handle closed"
+end=$(now_ms)
+answer=$(e2e_driver send-queryendsession logoff) ||
+    e2e_fail "the hidden window does not answer WM_QUERYENDSESSION"
+e2e_expect "answer to WM_QUERYENDSESSION" "$answer" 1
+expect_wlan "set background_scan_enabled=1 result=0" "$end" 2000 "the session end"
+expect_wlan "set media_streaming_mode=0 result=0" "$end" 2000 "the session end"
+expect_wlan "close result=0" "$end" 2000 "the session end"
+e2e_wait_program_gone 10 "$HIDDEN" || e2e_fail "P_nolvara.exe -hide still runs 10 s after the session ended"
+e2e_ok "P_nolvara.exe -hide has ended"

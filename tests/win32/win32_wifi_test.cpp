@@ -1,0 +1,341 @@
+// The Native Wifi facility against the tests' stand-in wlanapi.dll, put in
+// the prefix's system folder where the program looks for the library.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32NativeWifi.h"
+#include "win32/TestFiles.h"
+#include "wlan/EpochMs.h"
+
+namespace {
+
+using win32_tests::HandleUse;
+using win32_tests::handleUse;
+
+using platform::NativeWifiError;
+using platform::NativeWifiSession;
+using platform::WifiInterfaceId;
+using platform::WifiSetting;
+using platform::win32::KernelHandle;
+using platform::win32::Win32NativeWifi;
+
+// {6e6f6c76-6172-6120-7465-737420776c61} as it lies in memory.
+constexpr WifiInterfaceId kStandInInterface = {0x76, 0x6c, 0x6f, 0x6e, 0x72, 0x61, 0x20, 0x61,
+                                               0x74, 0x65, 0x73, 0x74, 0x20, 0x77, 0x6c, 0x61};
+constexpr char kReconnectEvent[] = "NolvaraWlanStandIn.Reconnect";
+constexpr char kEventsClass[] = "NolvaraWifiEvents";
+// A notification takes a few ms; the bound only keeps a broken run from hanging.
+constexpr DWORD kNotificationMs = 5000;
+
+std::string standInPath() { return win32_tests::builtFilePath(NOLVARA_WLAN_STANDIN); }
+
+std::string systemFile(const char* name) {
+    char folder[MAX_PATH] = {};
+    GetSystemDirectoryA(folder, sizeof folder);
+    return std::string(folder) + "\\" + name;
+}
+
+void setEnvironment(const char* name, const char* value) { SetEnvironmentVariableA(name, value); }
+
+struct LogLine {
+    unsigned long long epochMs = 0;
+    unsigned long processId = 0;
+    std::string text;
+};
+
+// The stand-in's log, line by line: "<unix epoch ms> <process id> <text>".
+std::vector<LogLine> readLog(const std::string& path) {
+    std::vector<LogLine> lines;
+    const KernelHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return lines;
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
+        bytes.append(buffer, read);
+    std::istringstream in(bytes);
+    std::string line;
+    while (std::getline(in, line)) {
+        LogLine entry;
+        std::istringstream fields(line);
+        fields >> entry.epochMs >> entry.processId;
+        fields.get();
+        std::getline(fields, entry.text);
+        lines.push_back(entry);
+    }
+    return lines;
+}
+
+int countLines(const std::vector<LogLine>& lines, const std::string& text) {
+    int count = 0;
+    for (const LogLine& line : lines) count += line.text == text ? 1 : 0;
+    return count;
+}
+
+// The message loop of the test's thread, until done() holds or time is up.
+bool pumpUntil(const std::function<bool()>& done, DWORD withinMs) {
+    const DWORD startedAt = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (done()) return true;
+        const DWORD elapsed = GetTickCount() - startedAt;
+        if (elapsed >= withinMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(withinMs - elapsed, 50),
+                                  QS_ALLINPUT);
+    }
+}
+
+// Waits without running the message loop.
+bool waitFor(const std::function<bool()>& done, DWORD withinMs) {
+    for (DWORD waitedMs = 0; waitedMs < withinMs; waitedMs += 20) {
+        if (done()) return true;
+        Sleep(20);
+    }
+    return done();
+}
+
+class Win32NativeWifiTest : public testing::Test {
+protected:
+    // Wine's own library stands where the program looks; the stand-in takes
+    // its place for these tests, and the other tests of the run find the
+    // prefix as it was.
+    static void SetUpTestSuite() {
+        if (!CopyFileA(systemFile("wlanapi.dll").c_str(), savedPath().c_str(), FALSE) ||
+            !CopyFileA(standInPath().c_str(), systemFile("wlanapi.dll").c_str(), FALSE))
+            copyError_ = GetLastError();
+    }
+    static void TearDownTestSuite() {
+        CopyFileA(savedPath().c_str(), systemFile("wlanapi.dll").c_str(), FALSE);
+        DeleteFileA(savedPath().c_str());
+    }
+    static std::string savedPath() { return systemFile("wlanapi.dll.saved"); }
+
+    void SetUp() override {
+        ASSERT_EQ(copyError_, 0u) << "the stand-in cannot be put in the system folder";
+        char folder[MAX_PATH] = {};
+        GetTempPathA(sizeof folder, folder);
+        logPath_ = std::string(folder) + "nolvara-wlan-" +
+                   testing::UnitTest::GetInstance()->current_test_info()->name() + ".log";
+        DeleteFileA(logPath_.c_str());
+        setEnvironment("NOLVARA_WLAN_LOG", logPath_.c_str());
+        setEnvironment("NOLVARA_WLAN_FAIL", nullptr);
+        setEnvironment("NOLVARA_WLAN_STATE", nullptr);
+    }
+    void TearDown() override {
+        setEnvironment("NOLVARA_WLAN_LOG", nullptr);
+        setEnvironment("NOLVARA_WLAN_FAIL", nullptr);
+        setEnvironment("NOLVARA_WLAN_STATE", nullptr);
+        DeleteFileA(logPath_.c_str());
+    }
+
+    std::vector<LogLine> log() const { return readLog(logPath_); }
+
+    // The library of the system folder, as the program finds it.
+    Win32NativeWifi wifi;
+    std::string logPath_;
+    static DWORD copyError_;
+};
+
+DWORD Win32NativeWifiTest::copyError_ = 0;
+
+TEST_F(Win32NativeWifiTest, OpensAHandleAndListsTheInterface) {
+    const unsigned long long startedMs = UnixEpochMs();
+    ASSERT_TRUE(wifi.available());
+    auto session = wifi.open(nullptr);
+    ASSERT_NE(session, nullptr);
+
+    auto interfaces = session->interfaces();
+    ASSERT_EQ(interfaces.size(), 1u);
+    EXPECT_EQ(interfaces[0].id, kStandInInterface);
+    EXPECT_EQ(interfaces[0].description, "Nolvara test wireless adapter");
+    EXPECT_TRUE(interfaces[0].connected);
+
+    setEnvironment("NOLVARA_WLAN_STATE", "disconnected");
+    interfaces = session->interfaces();
+    ASSERT_EQ(interfaces.size(), 1u);
+    EXPECT_FALSE(interfaces[0].connected);
+
+    session.reset();
+    const auto lines = log();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].text, "open version=2 result=0");
+    EXPECT_EQ(lines[1].text, "enum count=1 result=0");
+    EXPECT_EQ(lines[3].text, "close result=0") << "without a handler, no registration";
+    for (const LogLine& line : lines) {
+        EXPECT_EQ(line.processId, GetCurrentProcessId());
+        // Wine's clock is the system's, a coarse step either way.
+        EXPECT_GE(line.epochMs + 50, startedMs);
+        EXPECT_LE(line.epochMs, UnixEpochMs() + 50);
+    }
+}
+
+TEST_F(Win32NativeWifiTest, SettingsHoldWhileTheirSessionIsOpenAndGoWithIt) {
+    auto session = wifi.open(nullptr);
+    EXPECT_TRUE(session->query(kStandInInterface, WifiSetting::BackgroundScan));
+    EXPECT_FALSE(session->query(kStandInInterface, WifiSetting::MediaStreaming));
+
+    for (const WifiSetting setting : {WifiSetting::BackgroundScan, WifiSetting::MediaStreaming})
+        for (const bool on : {true, false, true}) {
+            session->set(kStandInInterface, setting, on);
+            EXPECT_EQ(session->query(kStandInInterface, setting), on);
+        }
+    session->set(kStandInInterface, WifiSetting::BackgroundScan, false);
+    session->set(kStandInInterface, WifiSetting::MediaStreaming, true);
+    EXPECT_EQ(countLines(log(), "set background_scan_enabled=0 result=0"), 2);
+    EXPECT_EQ(countLines(log(), "query media_streaming_mode value=1 result=0"), 2);
+
+    // Another handle sees them while the one that set them is open.
+    auto other = wifi.open(nullptr);
+    EXPECT_FALSE(other->query(kStandInInterface, WifiSetting::BackgroundScan));
+    session.reset();
+    EXPECT_TRUE(other->query(kStandInInterface, WifiSetting::BackgroundScan));
+    EXPECT_FALSE(other->query(kStandInInterface, WifiSetting::MediaStreaming));
+    other.reset();
+    auto later = wifi.open(nullptr);
+    EXPECT_TRUE(later->query(kStandInInterface, WifiSetting::BackgroundScan));
+    EXPECT_FALSE(later->query(kStandInInterface, WifiSetting::MediaStreaming));
+}
+
+TEST_F(Win32NativeWifiTest, FailuresCarryTheSystemsCode) {
+    WifiInterfaceId unknown = kStandInInterface;
+    unknown[15] ^= 0xff;
+    struct Case {
+        const char* fail;
+        std::function<void()> call;
+        std::uint32_t code;
+    };
+    const std::vector<Case> cases = {
+        {"open=5", [&] { wifi.open(nullptr); }, 5},
+        {"register=5", [&] { wifi.open([] {}); }, 5},
+        {"enum=1062", [&] { wifi.open(nullptr)->interfaces(); }, 1062},
+        {"set=5",
+         [&] { wifi.open(nullptr)->set(kStandInInterface, WifiSetting::BackgroundScan, false); },
+         5},
+        {"query=2",
+         [&] { wifi.open(nullptr)->query(kStandInInterface, WifiSetting::MediaStreaming); }, 2},
+        {"", [&] { wifi.open(nullptr)->set(unknown, WifiSetting::MediaStreaming, true); }, 1168},
+    };
+    for (const Case& c : cases) {
+        setEnvironment("NOLVARA_WLAN_FAIL", c.fail);
+        try {
+            c.call();
+            ADD_FAILURE() << c.fail << ": no error";
+        } catch (const NativeWifiError& error) {
+            EXPECT_EQ(error.code, c.code) << c.fail << ": " << error.what();
+            EXPECT_NE(std::string(error.what()), "") << c.fail;
+        }
+    }
+    setEnvironment("NOLVARA_WLAN_FAIL", nullptr);
+    // A failed set changed nothing, and every handle that opened was closed,
+    // also the one whose registration failed.
+    auto session = wifi.open(nullptr);
+    EXPECT_TRUE(session->query(kStandInInterface, WifiSetting::BackgroundScan));
+    session.reset();
+    const auto lines = log();
+    EXPECT_EQ(countLines(lines, "open version=2 result=0"), 6);
+    EXPECT_EQ(countLines(lines, "close result=0"), 6);
+}
+
+TEST_F(Win32NativeWifiTest, ConnectionsArriveThroughTheMessageLoopWhileTheSessionLasts) {
+    int connections = 0;
+    DWORD handlerThread = 0;
+    auto session = wifi.open([&] {
+        ++connections;
+        handlerThread = GetCurrentThreadId();
+    });
+    const KernelHandle reconnect(
+        OpenEventA(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, kReconnectEvent));
+    ASSERT_TRUE(reconnect) << "the stand-in waits for reconnections once registered";
+    EXPECT_EQ(countLines(log(), "register source=0x8 result=0"), 1);
+    session->set(kStandInInterface, WifiSetting::BackgroundScan, false);
+
+    SetEvent(reconnect.get());
+    ASSERT_TRUE(pumpUntil([&] { return connections == 1; }, kNotificationMs));
+    EXPECT_EQ(handlerThread, GetCurrentThreadId()) << "on the thread that opened the session";
+    EXPECT_TRUE(session->query(kStandInInterface, WifiSetting::BackgroundScan))
+        << "the dropped link took the setting along";
+
+    // One that has been posted but not yet handled is dropped with the session.
+    SetEvent(reconnect.get());
+    ASSERT_TRUE(waitFor([&] { return countLines(log(), "notify connection_complete") == 2; },
+                        kNotificationMs));
+    session.reset();
+    EXPECT_FALSE(pumpUntil([&] { return connections > 1; }, 300));
+    EXPECT_EQ(FindWindowExA(HWND_MESSAGE, nullptr, kEventsClass, nullptr), nullptr);
+    const auto lines = log();
+    EXPECT_EQ(lines.back().text, "close result=0");
+    EXPECT_EQ(countLines(lines, "register source=0x0 result=0"), 1) << "unregistered first";
+    EXPECT_EQ(countLines(lines, "link dropped"), 2);
+    // Nobody waits any more: the event stays set.
+    SetEvent(reconnect.get());
+    EXPECT_EQ(WaitForSingleObject(reconnect.get(), 0), WAIT_OBJECT_0);
+
+    // A handler may let go of its own session.
+    std::unique_ptr<NativeWifiSession> ending;
+    bool ended = false;
+    ending = wifi.open([&] {
+        ending.reset();
+        ended = true;
+    });
+    SetEvent(reconnect.get());
+    ASSERT_TRUE(pumpUntil([&] { return ended; }, kNotificationMs));
+    EXPECT_EQ(ending, nullptr);
+    EXPECT_EQ(connections, 1);
+}
+
+TEST_F(Win32NativeWifiTest, RepeatedSessionsLeaveNoHandleOrWindowBehind) {
+    const auto cycle = [this] {
+        auto session = wifi.open([] {});
+        session->interfaces();
+        session->set(kStandInInterface, WifiSetting::MediaStreaming, true);
+        session->query(kStandInInterface, WifiSetting::MediaStreaming);
+    };
+    // The log is not what is measured.
+    setEnvironment("NOLVARA_WLAN_LOG", nullptr);
+    cycle();
+    const HandleUse before = handleUse();
+    for (int i = 0; i < 100; ++i) cycle();
+    const HandleUse after = handleUse();
+    EXPECT_LE(after.count, before.count);
+    EXPECT_LE(after.nextHandle, before.nextHandle + 64 * sizeof(std::uintptr_t));
+    EXPECT_EQ(FindWindowExA(HWND_MESSAGE, nullptr, kEventsClass, nullptr), nullptr);
+}
+
+TEST(Win32NativeWifi, WithoutTheLibraryOrItsFunctionsNothingIsAvailable) {
+    struct Case {
+        std::string path;
+        std::uint32_t code;
+    };
+    // A library that lacks the functions counts as none.
+    const Case cases[] = {{"C:\\nowhere\\wlanapi.dll", ERROR_MOD_NOT_FOUND},
+                          {systemFile("kernel32.dll"), ERROR_PROC_NOT_FOUND}};
+    for (const Case& c : cases) {
+        Win32NativeWifi wifi(c.path);
+        EXPECT_FALSE(wifi.available()) << c.path;
+        EXPECT_FALSE(wifi.available()) << c.path;
+        try {
+            wifi.open([] {});
+            ADD_FAILURE() << c.path << ": opened";
+        } catch (const NativeWifiError& error) {
+            EXPECT_EQ(error.code, c.code) << c.path << ": " << error.what();
+        }
+    }
+    EXPECT_EQ(platform::win32::SystemWlanLibraryPath(), systemFile("wlanapi.dll"));
+}
+
+}  // namespace
