@@ -19,17 +19,19 @@ configure_file(src/platform/win32/ReleaseKey.h.in ${CMAKE_BINARY_DIR}/generated/
 file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
 add_library(nolvara_win32 STATIC ${WIN32_SOURCES})
 target_include_directories(nolvara_win32 PRIVATE ${CMAKE_BINARY_DIR}/generated)
-target_link_libraries(nolvara_win32 PUBLIC nolvara_logic comctl32 shell32 ole32 advapi32 gdi32 user32 kernel32)
-# Signatures of updates: CryptoAPI's key decoding is crypt32's.
-target_link_libraries(nolvara_win32 PUBLIC crypt32)
+target_link_libraries(nolvara_win32 PUBLIC nolvara_logic comctl32 advapi32 gdi32 user32 kernel32)
 target_compile_options(nolvara_win32 PRIVATE ${WARNINGS})
 # Echo requests: XP's iphlpapi.dll has the Icmp* functions; inet_addr is ws2_32's.
 target_link_libraries(nolvara_win32 PUBLIC iphlpapi ws2_32)
-# Update check and download: WinINet, the system's own HTTP client.
-target_link_libraries(nolvara_win32 PUBLIC wininet)
+# Signatures of updates (CryptoAPI's key decoding is crypt32's), the update
+# check and download (WinINet, the system's own HTTP client), the folder
+# browser and starting programs (shell32, ole32): the program loads these at
+# their first use (cmake/DelayLoad.cmake); the tests and tools link them.
+include(cmake/DelayLoad.cmake)
 
 add_executable(P_nolvara WIN32 src/main_win32.cpp src/platform/win32/resources/nolvara.rc)
-target_link_libraries(P_nolvara PRIVATE nolvara_win32)
+add_dependencies(P_nolvara nolvara_delay_libraries)
+target_link_libraries(P_nolvara PRIVATE nolvara_win32 ${NOLVARA_DELAY_LIBRARIES} delayimp)
 target_compile_options(P_nolvara PRIVATE ${WARNINGS})
 set(NOLVARA_OUT ${CMAKE_SOURCE_DIR}/out/${CMAKE_SYSTEM_PROCESSOR})
 set_target_properties(P_nolvara PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${NOLVARA_OUT})
@@ -37,10 +39,15 @@ foreach(config DEBUG RELEASE RELWITHDEBINFO MINSIZEREL)
   set_target_properties(P_nolvara PROPERTIES RUNTIME_OUTPUT_DIRECTORY_${config} ${NOLVARA_OUT})
 endforeach()
 
-# Checks that hold for both builds: the imports of the shipped program.
+# Checks that hold for both builds: the imports of the shipped program, and
+# none of the DLLs it loads at first use among them.
 add_test(NAME xp_imports
   COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check-imports $<TARGET_FILE:P_nolvara>
           ${CMAKE_SOURCE_DIR}/tests/tools/xp-sp2-imports.txt ${CMAKE_OBJDUMP})
+list(JOIN NOLVARA_DELAYED_DLLS "|" delayed_pattern)
+add_test(NAME delayed_dlls_not_imported
+  COMMAND bash -c "! ${CMAKE_OBJDUMP} -p \"$1\" | grep -iE 'DLL Name: (${delayed_pattern})\\.dll'"
+          _ $<TARGET_FILE:P_nolvara>)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   add_test(NAME check_imports_selftest COMMAND bash ${CMAKE_SOURCE_DIR}/tests/tools/check-imports-selftest.sh)
@@ -64,7 +71,7 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)
   if(WIN32_TEST_SOURCES)
     add_executable(win32_tests ${WIN32_TEST_SOURCES})
-    target_link_libraries(win32_tests PRIVATE nolvara_win32 nolvara_fakes gtest_main)
+    target_link_libraries(win32_tests PRIVATE nolvara_win32 ${NOLVARA_DELAYED_DLLS} nolvara_fakes gtest_main)
     target_compile_options(win32_tests PRIVATE ${WARNINGS})
     # The service tests register the stand-in from this path below their own folder.
     add_dependencies(win32_tests wzc_standin wlanapi_standin)
@@ -88,9 +95,13 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     add_executable(${tool} ${tool_source})
     target_compile_options(${tool} PRIVATE ${WARNINGS})
     target_link_libraries(${tool} PRIVATE user32 kernel32 advapi32)
+    # The footprint benchmark's yardstick is a windowed program, as the program is.
+    if(tool STREQUAL "nolvara_idle")
+      set_target_properties(${tool} PROPERTIES WIN32_EXECUTABLE TRUE)
+    endif()
     # The adapter tool prints the program's own adapter list.
     if(tool STREQUAL "nolvara_adapters")
-      target_link_libraries(${tool} PRIVATE nolvara_win32)
+      target_link_libraries(${tool} PRIVATE nolvara_win32 ${NOLVARA_DELAYED_DLLS})
     endif()
     target_include_directories(${tool} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
     set_target_properties(${tool} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e-tools)

@@ -3,7 +3,11 @@
 #include <windows.h>
 
 #include <exception>
+#include <optional>
+#include <string>
+#include <vector>
 
+#include "core/CommandLine.h"
 #include "core/ProgramState.h"
 #include "core/Startup.h"
 #include "platform/win32/Win32Form.h"
@@ -12,8 +16,11 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // The shell's dialogs and the files it opens may run on COM; the one
-    // thread joins an apartment for the program's whole life.
-    const platform::win32::ComApartment com;
+    // thread joins an apartment for the program's whole life. The hidden run
+    // shows no dialog, and its shell joins one only when it starts a program.
+    std::optional<platform::win32::ComApartment> com;
+    const std::vector<std::string> args = core::SplitCommandLine(GetCommandLineA());
+    if (args.size() < 2 || args[1] != "-hide") com.emplace();
     try {
         platform::win32::Win32Platform win32;
 

@@ -3,9 +3,15 @@
 // send failures drive the wireless service.
 #include <exception>
 
+#include "settings/Store.h"
 #include "shell/TF_nolvara.h"
 
 namespace shell {
+
+namespace {
+// At least this often the adapter list is walked again in DHCP mode.
+constexpr std::int32_t kAdapterWalkTicks = 60;
+}  // namespace
 
 void TF_nolvara::StartConnectionLossHandling() {
     state.connectionLost = true;
@@ -14,12 +20,35 @@ void TF_nolvara::StartConnectionLossHandling() {
 }
 
 void TF_nolvara::T_pingTimer() {
-    UpdateStatus();
-    LoadSettings();
+    // The registry is read again only when it changed: settings saved by the
+    // window or edited by hand, a start mode set from outside.
+    if (!settingsWatch) settingsWatch = platform.registry.watch(settings::kSettingsKey + 1);
+    if (!serviceWatch) serviceWatch = platform.registry.watch(core::kServiceKey + 1);
+    const bool settingsChanged = settingsWatch->changed();
+    if (settingsChanged) {
+        LoadSettings();
+        state.gatewayStale = true;
+    }
+    // Without the service its key tells nothing; the Native Wifi way updates
+    // the status line itself whenever its state changes, and looks for the
+    // interface again at each tick while it cannot reach it.
+    const bool serviceChanged = controlWay == ControlWay::Service && serviceWatch->changed();
+    const bool wirelessUnreached = controlWay == ControlWay::NativeWifi && !wireless.session;
+    if (settingsChanged || serviceChanged || wirelessUnreached) UpdateStatus();
 
     std::string gateway;
     if (chk_dhcp.checked()) {
-        gateway = AdapterQuery("getadaptergateway", state.adapterName);
+        // The adapter list is walked again only when it may hold news: the
+        // system reported a changed address, the gateway did not answer, the
+        // settings changed; and once a minute, for systems that report no
+        // changes.
+        if (state.gatewayStale || platform.adapters.addressesChanged() ||
+            ++state.ticksSinceAdapterWalk >= kAdapterWalkTicks) {
+            state.currentGateway = AdapterQuery("getadaptergateway", state.adapterName);
+            state.gatewayStale = state.currentGateway.empty();
+            state.ticksSinceAdapterWalk = 0;
+        }
+        gateway = state.currentGateway;
         if (gateway.empty())
             gateway = state.lastGateway;
         else
@@ -58,12 +87,15 @@ void TF_nolvara::ProbeHost() {
         ICMP.ping(platform.icmp);
     } catch (const std::exception&) {
         // Whatever failed, sending or handling the reply, counts as no link.
+        state.gatewayStale = true;
         if (state.startMode != core::kStartModeAutomatic && !state.connectionLost)
             StartConnectionLossHandling();
     }
 }
 
 void TF_nolvara::ICMPReply(const core::EchoResult& reply) {
+    // A gateway that stops answering may have been replaced by another.
+    if (!ICMP.answeredInTime(reply)) state.gatewayStale = true;
     if (state.startMode == core::kStartModeDisabled) return;
     if (ICMP.answeredInTime(reply)) {
         if (state.startMode == core::kStartModeUnreadable) return;

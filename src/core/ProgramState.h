@@ -14,6 +14,8 @@ inline constexpr std::int32_t kProgramVersion = 6;
 inline constexpr const char* kExeName = "P_nolvara.exe";
 inline constexpr const char* kApplicationTitle = "Nolvara";
 inline constexpr const char* kServiceName = "WZCSVC";
+// Its key in the machine-wide registry, which holds its start mode ("Start").
+inline constexpr const char* kServiceKey = "\\SYSTEM\\CurrentControlSet\\Services\\WZCSVC";
 // The uninstall's temporary copy of the program and its clean-up batch file:
 // always on drive C, whatever drive holds Windows.
 inline constexpr const char* kRemoverPath = "C:\\nolvararemove.exe";
@@ -54,6 +56,11 @@ struct ProgramState {
     std::string adapterName;
     std::int32_t updateCheckTicks = 0;
     std::string lastGateway;
+    // DHCP mode: the gateway of the last walk over the adapter list, and
+    // whether the list must be walked again at the next tick.
+    std::string currentGateway;
+    bool gatewayStale = true;
+    std::int32_t ticksSinceAdapterWalk = 0;
 };
 
 }  // namespace core

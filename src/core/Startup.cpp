@@ -73,6 +73,9 @@ void TF_nolvara::FormCreate() {
     if (first == "-hide") {
         runKind = core::RunKind::AutoControl;
         showMainForm = false;
+        // A window that never shows needs no fade-in: no timer faster than
+        // the probe loop's second runs in a hidden run.
+        T_fadein.setEnabled(false);
         // Two hidden runs would switch the service against each other. A run
         // that was just ended for this one (update, new install folder) has
         // let go within moments; one that still runs keeps the claim.

@@ -19,6 +19,10 @@ public:
     // list cannot be read. Texts are read up to their end and trimmed of
     // blanks and control characters at both ends.
     virtual std::vector<AdapterRecord> adapters() = 0;
+    // True when an address of an adapter may have changed since the last
+    // call: at the first call, after the system reported a change, and at
+    // every call where the system cannot report changes.
+    virtual bool addressesChanged() = 0;
 };
 
 }  // namespace platform

@@ -47,11 +47,23 @@ public:
     virtual std::vector<std::string> valueNames() = 0;
 };
 
+// Tells whether a key, or anything below it, may have changed since the
+// last look, so that what was read from it need not be read again before.
+class RegistryWatch {
+public:
+    virtual ~RegistryWatch() = default;
+    // True at the first look, after any change, and at every look while the
+    // key cannot be watched (it does not exist, say).
+    virtual bool changed() = 0;
+};
+
 class Registry {
 public:
     virtual ~Registry() = default;
     // A fresh accessor with no key open.
     virtual std::unique_ptr<RegistryAccessor> open() = 0;
+    // Watches the key below HKEY_LOCAL_MACHINE with everything below it.
+    virtual std::unique_ptr<RegistryWatch> watch(const std::string& key) = 0;
 };
 
 }  // namespace platform

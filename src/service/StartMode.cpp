@@ -4,9 +4,7 @@
 
 namespace shell {
 
-namespace {
-constexpr const char* kServiceKey = "\\SYSTEM\\CurrentControlSet\\Services\\WZCSVC";
-}
+using core::kServiceKey;
 
 std::int32_t TF_nolvara::ReadStartMode() {
     if (controlWay != ControlWay::Service) return WirelessStartMode();

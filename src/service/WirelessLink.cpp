@@ -7,14 +7,11 @@
 
 namespace shell {
 
-namespace {
-constexpr const char* kServiceKey = "\\SYSTEM\\CurrentControlSet\\Services\\WZCSVC";
-}
 
 void TF_nolvara::ChooseControlWay() {
     bool serviceExists = false;
     try {
-        serviceExists = platform.registry.open()->openKey(kServiceKey, false);
+        serviceExists = platform.registry.open()->openKey(core::kServiceKey, false);
     } catch (const platform::RegistryError&) {
     }
     if (serviceExists)

@@ -266,6 +266,10 @@ public:
     // abandons the transfer.
     std::unique_ptr<platform::HttpTransfer> updateTransfer;
 
+    // The probe loop's watches of the settings key and the service's key.
+    std::unique_ptr<platform::RegistryWatch> settingsWatch;
+    std::unique_ptr<platform::RegistryWatch> serviceWatch;
+
 private:
     void ApplyStartModeOnce(std::int32_t mode, bool mayRetry);
     // Asks the update server; then gets the outcome through the message loop.

@@ -87,8 +87,16 @@ public:
         ++walks;
         return list;
     }
+    bool addressesChanged() override {
+        const bool changed = addressChangeReported;
+        addressChangeReported = false;
+        return changed;
+    }
     std::vector<platform::AdapterRecord> list;
     int walks = 0;
+    // What the system has reported since the last look; a test that changes
+    // an address sets it, as the system would (a first look reads anyway).
+    bool addressChangeReported = true;
 };
 
 }  // namespace fakes

@@ -90,7 +90,9 @@ public:
     }
     bool deleteValue(const std::string& name) override {
         FakeRegistry::Key* k = openOne();
-        return k != nullptr && k->values.erase(lower(name)) > 0;
+        if (k == nullptr || k->values.erase(lower(name)) == 0) return false;
+        registry_.touch(join(current_));
+        return true;
     }
     std::vector<std::string> valueNames() override {
         std::vector<std::string> names;
@@ -121,6 +123,7 @@ private:
             throw platform::RegistryError("Failed to set data for '" + name + "'");
         ++registry_.writes;
         k->values[lower(name)] = std::move(v);
+        registry_.touch(join(current_));
     }
 
     FakeRegistry& registry_;
@@ -128,10 +131,51 @@ private:
     bool open_ = false;
 };
 
+class FakeWatch : public platform::RegistryWatch {
+public:
+    FakeWatch(FakeRegistry& registry, std::string key) : registry_(registry), key_(std::move(key)) {
+        ++registry_.watches;
+    }
+    ~FakeWatch() override { ++registry_.watchesGone; }
+    bool changed() override {
+        // A key that is not there cannot be watched: every look reads.
+        if (registry_.find(key_) == nullptr) return true;
+        const int now = registry_.changesBelow(key_);
+        const bool changed = !seen_ || now != last_;
+        seen_ = true;
+        last_ = now;
+        return changed;
+    }
+
+private:
+    FakeRegistry& registry_;
+    std::string key_;
+    bool seen_ = false;
+    int last_ = 0;
+};
+
 }  // namespace
 
 std::unique_ptr<platform::RegistryAccessor> FakeRegistry::open() {
     return std::make_unique<FakeAccessor>(*this);
+}
+
+std::unique_ptr<platform::RegistryWatch> FakeRegistry::watch(const std::string& key) {
+    return std::make_unique<FakeWatch>(*this, key);
+}
+
+int FakeRegistry::changesBelow(const std::string& key) const {
+    auto it = changes_.find(join(split(key)));
+    return it == changes_.end() ? 0 : it->second;
+}
+
+void FakeRegistry::touch(const std::string& key) {
+    std::vector<std::string> parts = split(key);
+    while (true) {
+        ++changes_[join(parts)];
+        if (parts.empty()) break;
+        parts.pop_back();
+    }
 }
 
 FakeRegistry::Key* FakeRegistry::find(const std::string& path) const {
@@ -146,9 +190,14 @@ FakeRegistry::Key* FakeRegistry::find(const std::string& path) const {
 
 FakeRegistry::Key* FakeRegistry::create(const std::string& path) {
     Key* k = &root_;
+    std::vector<std::string> made;
     for (const std::string& part : split(path)) {
+        made.push_back(part);
         auto& slot = k->subkeys[part];
-        if (!slot) slot = std::make_unique<Key>();
+        if (!slot) {
+            slot = std::make_unique<Key>();
+            touch(join(made));
+        }
         k = slot.get();
     }
     return k;
@@ -157,6 +206,7 @@ FakeRegistry::Key* FakeRegistry::create(const std::string& path) {
 void FakeRegistry::set(const std::string& key, const std::string& name, RegValue value) {
     Key* k = create(key);
     k->values[lower(name)] = std::move(value);
+    touch(key);
 }
 
 std::optional<RegValue> FakeRegistry::get(const std::string& key, const std::string& name) const {
@@ -180,6 +230,7 @@ void FakeRegistry::removeKey(const std::string& key) {
     const std::string leaf = parts.back();
     parts.pop_back();
     if (Key* parent = find(join(parts))) parent->subkeys.erase(leaf);
+    touch(key);
 }
 
 }  // namespace fakes

@@ -31,6 +31,10 @@ public:
     };
 
     std::unique_ptr<platform::RegistryAccessor> open() override;
+    std::unique_ptr<platform::RegistryWatch> watch(const std::string& key) override;
+    // How often the key or anything below it changed (values written or
+    // deleted, keys made or removed), through accessors and tests alike.
+    int changesBelow(const std::string& key) const;
 
     // Direct access for tests, paths below HKEY_LOCAL_MACHINE.
     void set(const std::string& key, const std::string& name, RegValue value);
@@ -57,9 +61,16 @@ public:
     // Keys (lower-case paths) that cannot be opened, as without the right to.
     std::vector<std::string> deniedKeys;
     int writes = 0;
+    // Watches made and gone.
+    int watches = 0;
+    int watchesGone = 0;
+
+    // Counts a change of the key, and so of every key above it.
+    void touch(const std::string& key);
 
 private:
     Key root_;
+    std::map<std::string, int> changes_;
 };
 
 }  // namespace fakes

@@ -139,6 +139,40 @@ TEST_F(Dhcp, ProbeLoopPingsTheStoredAdaptersGatewayAndKeepsTheLastOne) {
     EXPECT_FALSE(p.window.state.connectionLost);
 }
 
+TEST_F(Dhcp, TheListIsWalkedAgainWhenAnAddressChangedTheGatewayFellSilentOrAMinutePassed) {
+    auto& r = p.world.registry;
+    r.setInteger("SYSTEM\\CurrentControlSet\\Services\\WZCSVC", "Start", 2);
+    r.setInteger("SOFTWARE\\Nolvara", "use_dhcp", 1);
+    r.setText("SOFTWARE\\Nolvara", "adapter", "{A}");
+    p.world.system.args.push_back("-hide");
+    p.start();
+    p.world.runFor(3000);
+    const int walks = p.world.adapters.walks;
+    p.world.runFor(30'000);
+    EXPECT_EQ(p.world.adapters.walks, walks) << "nothing new was reported";
+
+    auto& gateway = p.world.adapters.list[0].gateway;
+    const auto probesAfter = [&](int ms) {
+        p.world.runFor(ms);
+        return p.world.icmp.requests.back().host;
+    };
+    gateway = "10.0.0.254";
+    p.world.icmp.answer(gateway, {platform::EchoStatus::EchoReply, 7});
+    p.world.adapters.addressChangeReported = true;
+    EXPECT_EQ(probesAfter(1000), "10.0.0.254") << "the system reported the change";
+
+    // Replaced without a report: the old gateway falls silent.
+    p.world.icmp.silence("10.0.0.254");
+    gateway = "10.0.0.1";
+    EXPECT_EQ(probesAfter(1000), "10.0.0.254");
+    EXPECT_EQ(probesAfter(1000), "10.0.0.1") << "the tick after the silence";
+
+    // Replaced without a report while the old one still answers.
+    gateway = "10.0.0.77";
+    p.world.icmp.answer(gateway, {platform::EchoStatus::EchoReply, 7});
+    EXPECT_EQ(probesAfter(60'000), "10.0.0.77") << "within a minute";
+}
+
 TEST_F(Dhcp, WithoutAnyGatewayTheListIsProbedAndTheLinkCountsAsLost) {
     auto& r = p.world.registry;
     r.setInteger("SYSTEM\\CurrentControlSet\\Services\\WZCSVC", "Start", 4);

@@ -220,8 +220,38 @@ TEST_F(ProbeLoop, HundredThousandTicksLeaveNothingOpen) {
     }
     EXPECT_GE(p.world.icmp.requests.size(), 90'000u);
     EXPECT_EQ(p.world.registry.opened, p.world.registry.released);
+    EXPECT_EQ(p.world.registry.watches, 2) << "the two watches are made once";
+    EXPECT_EQ(p.world.registry.watchesGone, 0);
     EXPECT_EQ(p.world.services.openConnections, 0);
     EXPECT_FALSE(p.world.system.terminateRequested());
+}
+
+TEST_F(ProbeLoop, ASteadyTickOnlySendsItsEchoAndAChangeShowsAtTheNextTick) {
+    icmp().answer(kRouter, {platform::EchoStatus::EchoReply, 5});
+    p.start();
+    p.world.runFor(5000);
+    ASSERT_EQ(startValue(), 4);
+    const int opened = p.world.registry.opened;
+    const size_t sent = icmp().requests.size();
+    const int queries = p.world.services.queries;
+    p.world.runFor(100'000);
+    EXPECT_EQ(p.world.registry.opened, opened) << "nothing is read while nothing changed";
+    EXPECT_EQ(p.world.services.queries, queries);
+    EXPECT_EQ(icmp().requests.size(), sent + 100);
+
+    // A router list saved by the window.
+    p.world.registry.setText(kIpList, "ip1", "192.168.7.1");
+    p.world.runFor(1000);
+    EXPECT_EQ(icmp().requests.back().host, "192.168.7.1");
+    // A language chosen by hand.
+    p.world.registry.setText(kKey, "language", "german");
+    p.world.runFor(1000);
+    EXPECT_EQ(p.window.Statusbar.panelText(0), " Wireless Zero ist deaktiviert");
+    // A start mode set from outside.
+    p.world.registry.setInteger(kService, "Start", 3);
+    p.world.runFor(1000);
+    EXPECT_EQ(p.window.state.startMode, 3);
+    EXPECT_EQ(p.window.Statusbar.panelText(0), " Wireless Zero startet manuell");
 }
 
 }  // namespace

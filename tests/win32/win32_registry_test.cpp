@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+#include <sddl.h>
+
+#include <cstdio>
+
 #include "platform/win32/Win32Registry.h"
 #include "win32/TestFiles.h"
 
@@ -199,6 +203,69 @@ TEST_F(Win32Registry, AccessorsLeaveNoHandleOpen) {
     EXPECT_LE(after.count, before.count);
     // Some room for a system that reuses freed handles last-out-first-in.
     EXPECT_LE(after.nextHandle, before.nextHandle + 64 * sizeof(std::uintptr_t));
+}
+
+// A change anywhere below the watched key shows at the next look, once; a key
+// that is not there cannot be watched, so every look reads it.
+TEST_F(Win32Registry, AWatchShowsEachChangeBelowItsKeyOnce) {
+    const auto changedWithin = [](platform::RegistryWatch& watch) {
+        // The system sets the event as the change is made; the bound only
+        // keeps a broken watch from hanging the test.
+        for (int waited = 0; waited < 2000; waited += 20) {
+            if (watch.changed()) return true;
+            Sleep(20);
+        }
+        return false;
+    };
+    const std::string missing = std::string(kTestKey) + "\\NotYet";
+    auto later = registry.watch(missing);
+    EXPECT_TRUE(later->changed());
+    EXPECT_TRUE(later->changed()) << "a missing key reads at every look";
+
+    auto watch = registry.watch(kTestKey);
+    EXPECT_TRUE(watch->changed()) << "the first look reads";
+    EXPECT_FALSE(watch->changed());
+    accessor->writeText("language", "german");
+    EXPECT_TRUE(changedWithin(*watch));
+    EXPECT_FALSE(watch->changed()) << "once per change";
+    ASSERT_TRUE(accessor->openKey("IPList", true));
+    accessor->writeText("ip1", "10.0.0.1");
+    EXPECT_TRUE(changedWithin(*watch)) << "below the key too";
+    EXPECT_FALSE(watch->changed());
+
+    ASSERT_TRUE(accessor->openKey(std::string("\\") + missing, true));
+    EXPECT_TRUE(later->changed());
+    EXPECT_FALSE(later->changed()) << "watched once it exists";
+    // (Windows also reports the key's deletion; Wine does not, so that is
+    // left unchecked here.)
+}
+
+// Without administrator rights a machine-wide key opens for reading only.
+TEST_F(Win32Registry, AKeyThatMayOnlyBeReadIsReadAndRefusesWrites) {
+    plant("language", REG_SZ, "german", 7);
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", SDDL_REVISION_1,
+                                                                     &readOnly, nullptr));
+    ASSERT_EQ(RegSetKeySecurity(raw.get(), DACL_SECURITY_INFORMATION, readOnly), ERROR_SUCCESS);
+    LocalFree(readOnly);
+    HKEY probe = nullptr;
+    const bool enforced =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_ALL_ACCESS, &probe) == ERROR_ACCESS_DENIED;
+    if (probe != nullptr) RegCloseKey(probe);
+
+    auto reader = registry.open();
+    EXPECT_TRUE(reader->openKey(std::string("\\") + kTestKey, true));
+    EXPECT_EQ(reader->readText("language"), "german");
+    if (enforced)
+        EXPECT_THROW(reader->writeText("language", "english"), RegistryError);
+    else
+        std::printf("this system grants the key in full despite its list: writes unchecked\n");
+    reader.reset();
+
+    PSECURITY_DESCRIPTOR open = nullptr;
+    ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;KA;;;WD)", SDDL_REVISION_1, &open, nullptr);
+    RegSetKeySecurity(raw.get(), DACL_SECURITY_INFORMATION, open);
+    LocalFree(open);
 }
 
 }  // namespace

@@ -71,4 +71,54 @@ std::vector<platform::AdapterRecord> Win32AdapterInfo::adapters() {
     return records;
 }
 
+struct Win32AdapterInfo::AddressWatch {
+    OVERLAPPED request{};
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    bool armed = false;
+};
+
+bool Win32AdapterInfo::armAddressWatch() {
+    AddressWatch& watch = *addressWatch_;
+    if (watch.event == nullptr) return false;
+    ResetEvent(watch.event);
+    watch.request = OVERLAPPED{};
+    watch.request.hEvent = watch.event;
+    HANDLE unused = nullptr;
+    watch.armed = NotifyAddrChange(&unused, &watch.request) == ERROR_IO_PENDING;
+    return watch.armed;
+}
+
+bool Win32AdapterInfo::addressesChanged() {
+    if (addressWatch_ == nullptr) {
+        addressWatch_ = new AddressWatch;
+        armAddressWatch();
+        return true;
+    }
+    if (addressWatch_->armed && WaitForSingleObject(addressWatch_->event, 0) == WAIT_TIMEOUT)
+        return false;
+    // Armed again before the caller reads the list: a change meanwhile is
+    // the next look's.
+    armAddressWatch();
+    return true;
+}
+
+Win32AdapterInfo::~Win32AdapterInfo() {
+    if (addressWatch_ == nullptr) return;
+    if (addressWatch_->armed) {
+        // The system writes into a pending request when it completes. Vista
+        // and later can cancel it; XP cannot, and there the small request
+        // stays for the life of the process rather than be written after it
+        // was freed.
+        using Cancel = BOOL(WINAPI*)(LPOVERLAPPED);
+        HMODULE iphlpapi = GetModuleHandleA("iphlpapi.dll");
+        const auto cancel = reinterpret_cast<Cancel>(reinterpret_cast<void*>(
+            iphlpapi != nullptr ? GetProcAddress(iphlpapi, "CancelIPChangeNotify") : nullptr));
+        if (cancel == nullptr || !cancel(&addressWatch_->request) ||
+            WaitForSingleObject(addressWatch_->event, 1000) != WAIT_OBJECT_0)
+            return;
+    }
+    if (addressWatch_->event != nullptr) CloseHandle(addressWatch_->event);
+    delete addressWatch_;
+}
+
 }  // namespace platform::win32

@@ -42,15 +42,26 @@ public:
 
     Win32AdapterInfo() = default;
     explicit Win32AdapterInfo(QueryFunction query) : query_(query) {}
+    ~Win32AdapterInfo() override;
+    Win32AdapterInfo(const Win32AdapterInfo&) = delete;
+    Win32AdapterInfo& operator=(const Win32AdapterInfo&) = delete;
 
     // Asks once for the size the list needs, then reads it into a buffer of
     // exactly that size. Any answer but "buffer too small" to the first call
     // (ERROR_NO_DATA when there are no adapters) and any failure of the
     // second give the empty list.
     std::vector<platform::AdapterRecord> adapters() override;
+    // The IP Helper's NotifyAddrChange with an event: the system sets it at
+    // the next change of an address after each arming.
+    bool addressesChanged() override;
 
 private:
+    struct AddressWatch;
+    bool armAddressWatch();
+
     QueryFunction query_ = &::GetAdaptersInfo;
+    // The request the system may still write into; see the destructor.
+    AddressWatch* addressWatch_ = nullptr;
 };
 
 }  // namespace platform::win32

@@ -237,11 +237,13 @@ std::string Win32Processes::toLower(const std::string& text) {
 }
 
 bool Win32Shell::start(const std::string& file, const std::string& arguments) {
+    joinApartment();
     return started(ShellExecuteA(liveOwner(), nullptr, file.c_str(), arguments.c_str(), nullptr,
                                  SW_SHOWNORMAL));
 }
 
 bool Win32Shell::startElevated(const std::string& file, const std::string& arguments) {
+    joinApartment();
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof info;
     // The prompt may take the user a while; the call returns once it is answered.
@@ -255,6 +257,7 @@ bool Win32Shell::startElevated(const std::string& file, const std::string& argum
 }
 
 bool Win32Shell::openHidden(const std::string& file) {
+    joinApartment();
     return started(ShellExecuteA(liveOwner(), "open", file.c_str(), nullptr, nullptr, SW_HIDE));
 }
 

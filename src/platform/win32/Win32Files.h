@@ -14,6 +14,7 @@
 #include "platform/Processes.h"
 #include "platform/Shell.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32Dialogs.h"
 
 namespace platform::win32 {
 
@@ -84,8 +85,15 @@ public:
 private:
     // A window that is gone could not own anything.
     HWND liveOwner() const { return owner_ != nullptr && IsWindow(owner_) ? owner_ : nullptr; }
+    // The shell may hand a start to an extension that runs on COM. The
+    // hidden run joins no apartment before it starts something: COM's share
+    // of memory is not worth carrying all day for the rare update.
+    void joinApartment() {
+        if (!com_) com_ = std::make_unique<ComApartment>();
+    }
 
     HWND owner_ = nullptr;
+    std::unique_ptr<ComApartment> com_;
 };
 
 }  // namespace platform::win32

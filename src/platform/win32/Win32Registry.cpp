@@ -43,16 +43,23 @@ bool deleteTree(HKEY parent, const std::string& name) {
 
 RegKey RegKey::open(HKEY parent, const std::string& subKey) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(parent, subKey.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return RegKey();
+    LONG result = RegOpenKeyExA(parent, subKey.c_str(), 0, KEY_ALL_ACCESS, &key);
+    // Without administrator rights a machine-wide key opens for reading only:
+    // the hidden run still reads its settings, and a write fails as on any
+    // key it may not change.
+    if (result == ERROR_ACCESS_DENIED)
+        result = RegOpenKeyExA(parent, subKey.c_str(), 0, KEY_READ, &key);
+    if (result != ERROR_SUCCESS) return RegKey();
     return RegKey(key);
 }
 
 RegKey RegKey::create(HKEY parent, const std::string& subKey) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(parent, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return RegKey();
+    const LONG result = RegCreateKeyExA(parent, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    // An existing key may still be ours to read.
+    if (result == ERROR_ACCESS_DENIED) return open(parent, subKey);
+    if (result != ERROR_SUCCESS) return RegKey();
     return RegKey(key);
 }
 
@@ -173,6 +180,35 @@ std::vector<std::string> Win32RegistryAccessor::valueNames() {
 
 std::unique_ptr<platform::RegistryAccessor> Win32Registry::open() {
     return std::make_unique<Win32RegistryAccessor>();
+}
+
+std::unique_ptr<platform::RegistryWatch> Win32Registry::watch(const std::string& key) {
+    return std::make_unique<Win32RegistryWatch>(key);
+}
+
+bool Win32RegistryWatch::arm() {
+    if (!event_) event_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    if (!opened_) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_NOTIFY, &key) == ERROR_SUCCESS)
+            opened_.reset(key);
+    }
+    armed_ = event_ && opened_ &&
+             RegNotifyChangeKeyValue(opened_.get(), TRUE,
+                                     REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                     event_.get(), TRUE) == ERROR_SUCCESS;
+    // A key deleted under the watch cannot be armed again; it is opened anew
+    // once it is back.
+    if (!armed_) opened_.reset();
+    return armed_;
+}
+
+bool Win32RegistryWatch::changed() {
+    if (armed_ && WaitForSingleObject(event_.get(), 0) == WAIT_TIMEOUT) return false;
+    // Armed again before the caller reads: a change while it reads is the
+    // next look's.
+    arm();
+    return true;
 }
 
 }  // namespace platform::win32

@@ -58,9 +58,27 @@ private:
     bool openFailed_ = false;
 };
 
+// A change notification of the registry (RegNotifyChangeKeyValue, which
+// XP has): an event the system sets at the first change below the key after
+// each arming.
+class Win32RegistryWatch : public platform::RegistryWatch {
+public:
+    explicit Win32RegistryWatch(std::string key) : key_(std::move(key)) {}
+    bool changed() override;
+
+private:
+    bool arm();
+
+    std::string key_;
+    RegKey opened_;
+    KernelHandle event_;
+    bool armed_ = false;
+};
+
 class Win32Registry : public platform::Registry {
 public:
     std::unique_ptr<platform::RegistryAccessor> open() override;
+    std::unique_ptr<platform::RegistryWatch> watch(const std::string& key) override;
 };
 
 }  // namespace platform::win32

@@ -84,7 +84,8 @@ const char* const kUsage =
     "  hold-wireless <start> <state> <ms>\n"
     "                                 check that both stay so for ms; on the first change\n"
     "                                 print \"<ms> <start> <state>\" and exit 1\n"
-    "  handles                        handle count of the main window's process\n"
+    "  handles [<class>]              handle count of the process of the main window (or\n"
+    "                                 of the first top-level window of that class)\n"
     "  wlan-reconnect                 drop and restore the link of the stand-in wlanapi.dll\n"
     "                                 (sets its event; exit 1 when no stand-in waits for it)\n"
     "--escaped prints CR, LF, TAB, backslash and bytes outside 0x20..0x7e as \\r \\n \\t \\\\ \\xHH.\n";
@@ -1105,8 +1106,8 @@ int run(std::vector<std::string> args) {
     }
 
     if (cmd == "handles") {
-        if (!args.empty()) return usage();
-        HWND main = requireMain();
+        if (args.size() > 1) return usage();
+        HWND main = args.empty() ? requireMain() : FindWindowA(args[0].c_str(), nullptr);
         if (!main) return 1;
         DWORD pid = 0;
         GetWindowThreadProcessId(main, &pid);
