@@ -13,6 +13,7 @@
 #   5. The status bar says so in German once German is the language.
 #   6. The session ends: scan on, streaming off, the handle closed.
 # The WLAN service is never touched: no service of that name is in play.
+# First of all, the program starts where wlanapi.dll is missing altogether.
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 . "$(dirname "$0")/lib.sh"
@@ -21,6 +22,13 @@ e2e_begin --router
 DELAY=3
 HIDDEN="$E2E_PROGRAM_PATTERN -hide\$"
 LOG=$E2E_DIR/wlan.log
+
+e2e_step "0. without wlanapi.dll (as on XP) the window still opens, and says what is missing"
+WINEDLLOVERRIDES="mscoree,mshtml=;wlanapi=" e2e_start
+e2e_driver wait-visible 20000 >/dev/null || e2e_fail "no visible window without wlanapi.dll"
+e2e_expect_status 0 ' Wireless Zero is not available'
+e2e_driver close >/dev/null || e2e_fail "cannot post WM_CLOSE"
+e2e_wait_program_gone 10 || e2e_fail "the window run does not end"
 
 [ -f "$NOLVARA_TOOLS/wlanapi.dll" ] || e2e_fail "stand-in not built: $NOLVARA_TOOLS/wlanapi.dll"
 cp "$NOLVARA_TOOLS/wlanapi.dll" "$WINEPREFIX/drive_c/windows/system32/wlanapi.dll"
