@@ -122,6 +122,17 @@ TEST_F(NativeWifiLoop, AReconnectionOrAResumeWhileOffSetsBothAgain) {
     wifi().interfaces[0].backgroundScan = true;
     p.window.onResume();
     EXPECT_FALSE(scan());
+
+    // A hundred thousand ticks of lost and found links later: still the one handle.
+    for (int i = 0; i < 100; ++i) {
+        p.world.icmp.linkDown = !p.world.icmp.linkDown;
+        wifi().reconnect();
+        p.world.runFor(1000 * 1000);
+    }
+    EXPECT_EQ(wifi().opens, 1);
+    EXPECT_EQ(wifi().openSessions, 1);
+    EXPECT_EQ(p.world.registry.opened, p.world.registry.released);
+    EXPECT_FALSE(scan());
 }
 
 TEST_F(NativeWifiLoop, SessionEndAndProgramEndSetBothBackAndCloseTheHandle) {

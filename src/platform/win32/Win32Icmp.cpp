@@ -9,7 +9,6 @@
 // clang-format on
 
 #include <algorithm>
-#include <array>
 #include <vector>
 
 #include "core/IcmpStatus.h"
@@ -41,21 +40,23 @@ platform::EchoResult Win32IcmpEcho::echo(const std::string& host, int ttl, int t
                                           std::to_string(GetLastError()) + ").");
     }
 
-    std::array<char, kPayloadBytes> payload;
-    for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>('a' + i % 23);
+    if (payload_.empty()) {
+        payload_.resize(kPayloadBytes);
+        for (size_t i = 0; i < payload_.size(); ++i) payload_[i] = static_cast<char>('a' + i % 23);
+        replies_.resize(kReplyBufferBytes);
+    }
     IP_OPTION_INFORMATION options{};
     options.Ttl = static_cast<UCHAR>(std::clamp(ttl, 1, 255));
-    std::vector<unsigned char> replies(kReplyBufferBytes);
     const DWORD waitMs = static_cast<DWORD>(std::max(timeoutMs, 0));
 
     const DWORD sentAt = GetTickCount();
     const DWORD count =
-        IcmpSendEcho(handle_.get(), address, payload.data(), static_cast<WORD>(payload.size()),
-                     &options, replies.data(), static_cast<DWORD>(replies.size()), waitMs);
+        IcmpSendEcho(handle_.get(), address, payload_.data(), static_cast<WORD>(payload_.size()),
+                     &options, replies_.data(), static_cast<DWORD>(replies_.size()), waitMs);
     // Without a counted reply the status is only in the last error, and the
     // buffer's round trip is not to be trusted.
     const bool replied = count > 0;
-    const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(replies.data());
+    const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(replies_.data());
     const DWORD status = replied ? reply->Status : GetLastError();
     const DWORD elapsedMs = replied ? reply->RoundTripTime : GetTickCount() - sentAt;
     if (const auto result = core::EchoResultOfIcmpStatus(replied, status, elapsedMs))

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/IcmpEcho.h"
 #include "platform/win32/UniqueHandle.h"
@@ -37,6 +38,10 @@ public:
 
 private:
     IcmpHandle handle_;
+    // The request's data and the reply's room, made once: the probe loop
+    // sends one request a second all day.
+    std::vector<char> payload_;
+    std::vector<unsigned char> replies_;
 };
 
 }  // namespace platform::win32
