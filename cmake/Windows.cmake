@@ -21,8 +21,8 @@ add_library(nolvara_win32 STATIC ${WIN32_SOURCES})
 target_include_directories(nolvara_win32 PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(nolvara_win32 PUBLIC nolvara_logic comctl32 advapi32 gdi32 user32 kernel32)
 target_compile_options(nolvara_win32 PRIVATE ${WARNINGS})
-# Echo requests: XP's iphlpapi.dll has the Icmp* functions; inet_addr is ws2_32's.
-target_link_libraries(nolvara_win32 PUBLIC iphlpapi ws2_32)
+# Echo requests: XP's iphlpapi.dll has the Icmp* functions.
+target_link_libraries(nolvara_win32 PUBLIC iphlpapi)
 # Signatures of updates (CryptoAPI's key decoding is crypt32's), the update
 # check and download (WinINet, the system's own HTTP client), the folder
 # browser and starting programs (shell32, ole32): the program loads these at
@@ -71,7 +71,8 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)
   if(WIN32_TEST_SOURCES)
     add_executable(win32_tests ${WIN32_TEST_SOURCES})
-    target_link_libraries(win32_tests PRIVATE nolvara_win32 ${NOLVARA_DELAYED_DLLS} nolvara_fakes gtest_main)
+    # The HTTP tests serve from a loopback socket of their own.
+    target_link_libraries(win32_tests PRIVATE nolvara_win32 ${NOLVARA_DELAYED_DLLS} ws2_32 nolvara_fakes gtest_main)
     target_compile_options(win32_tests PRIVATE ${WARNINGS})
     # The service tests register the stand-in from this path below their own folder.
     add_dependencies(win32_tests wzc_standin wlanapi_standin)

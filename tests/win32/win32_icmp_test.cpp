@@ -24,7 +24,8 @@ TEST(Win32IcmpEcho, LoopbackAnswersQuicklyAtTheTimesToLiveInUse) {
 
 TEST(Win32IcmpEcho, TextThatIsNoAddressCannotBeSent) {
     platform::win32::Win32IcmpEcho icmp;
-    for (const char* host : {"", "300.1.1.1", "1.2.3.4.5", "127.0.0.1x", "router.invalid"})
+    for (const char* host : {"", "300.1.1.1", "1.2.3.4.5", "127.0.0.1x", "router.invalid", "1.2.3",
+                             "1..2.3", "1.2.3.", " 1.2.3.4", "1.2.3.0004", "255.255.255.255"})
         EXPECT_THROW(icmp.echo(host, 64, 100), platform::IcmpSendError) << '"' << host << '"';
     // None of that spoils the client for the next request.
     EXPECT_EQ(icmp.echo("127.0.0.1", 64, 1000).status, EchoStatus::EchoReply);

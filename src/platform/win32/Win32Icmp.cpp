@@ -9,6 +9,7 @@
 // clang-format on
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "core/IcmpStatus.h"
@@ -22,14 +23,34 @@ namespace {
 constexpr DWORD kReplyBufferBytes =
     sizeof(ICMP_ECHO_REPLY) + Win32IcmpEcho::kPayloadBytes + 8 + 2 * sizeof(void*);
 
+// The address of dotted decimal text "a.b.c.d", each part 0 to 255, in
+// network order as IcmpSendEcho takes it; INADDR_NONE for any other text and
+// for the broadcast address. Read here rather than by ws2_32's inet_addr,
+// which would load that whole library into a process that runs all day.
+IPAddr dottedAddress(const std::string& host) {
+    std::uint32_t address = 0;
+    int parts = 0;
+    size_t pos = 0;
+    while (parts < 4) {
+        size_t digits = 0;
+        unsigned value = 0;
+        while (pos < host.size() && host[pos] >= '0' && host[pos] <= '9' && digits < 3) {
+            value = value * 10 + static_cast<unsigned>(host[pos++] - '0');
+            ++digits;
+        }
+        if (digits == 0 || value > 255) return INADDR_NONE;
+        address |= value << (8 * parts++);
+        if (parts < 4 && (pos >= host.size() || host[pos++] != '.')) return INADDR_NONE;
+    }
+    return pos == host.size() ? address : INADDR_NONE;
+}
+
 }  // namespace
 
 void CloseIcmpHandle::operator()(HANDLE handle) const { IcmpCloseHandle(handle); }
 
 platform::EchoResult Win32IcmpEcho::echo(const std::string& host, int ttl, int timeoutMs) {
-    // XP's inet_addr reads an empty text as 0.0.0.0, and INADDR_NONE is also
-    // what it answers for text that is no address.
-    const IPAddr address = host.empty() ? INADDR_NONE : inet_addr(host.c_str());
+    const IPAddr address = dottedAddress(host);
     if (address == INADDR_NONE)
         throw platform::IcmpSendError("Not an IPv4 address: \"" + host + "\".");
 

@@ -26,9 +26,8 @@ public:
     // Bytes of the echo request's data; their content is never looked at.
     static constexpr int kPayloadBytes = 32;
 
-    // The host is an IPv4 address in dotted text; anything else cannot be
-    // sent (IcmpSendError), and neither can 255.255.255.255, which inet_addr
-    // cannot tell from an error. The time-to-live is kept within 1..255, the
+    // The host is an IPv4 address in dotted decimal text; anything else
+    // cannot be sent (IcmpSendError), and neither can 255.255.255.255. The time-to-live is kept within 1..255, the
     // timeout at 0 or more. A result without a counted reply carries the time
     // waited; a status that is no result (core::EchoResultOfIcmpStatus)
     // raises IcmpSendError. The ICMP service is opened on the first request
