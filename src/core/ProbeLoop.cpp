@@ -11,6 +11,8 @@ namespace shell {
 namespace {
 // At least this often the adapter list is walked again in DHCP mode.
 constexpr std::int32_t kAdapterWalkTicks = 60;
+// This often an interface that cannot be opened is tried again.
+constexpr std::int32_t kWirelessRetryTicks = 60;
 }  // namespace
 
 void TF_nolvara::StartConnectionLossHandling() {
@@ -30,11 +32,17 @@ void TF_nolvara::T_pingTimer() {
         state.gatewayStale = true;
     }
     // Without the service its key tells nothing; the Native Wifi way updates
-    // the status line itself whenever its state changes, and looks for the
-    // interface again at each tick while it cannot reach it.
+    // the status line itself whenever its state changes, and tries once a
+    // minute to reach an interface it could not open (a WLAN service that
+    // does not run yet, say).
     const bool serviceChanged = controlWay == ControlWay::Service && serviceWatch->changed();
-    const bool wirelessUnreached = controlWay == ControlWay::NativeWifi && !wireless.session;
-    if (settingsChanged || serviceChanged || wirelessUnreached) UpdateStatus();
+    bool wirelessRetry = false;
+    if (controlWay == ControlWay::NativeWifi && !wireless.session &&
+        ++wireless.ticksUnreached >= kWirelessRetryTicks) {
+        wireless.ticksUnreached = 0;
+        wirelessRetry = true;
+    }
+    if (settingsChanged || serviceChanged || wirelessRetry) UpdateStatus();
 
     std::string gateway;
     if (chk_dhcp.checked()) {

@@ -197,6 +197,8 @@ public:
         // Set back for good: the session has ended, or the program.
         bool released = false;
         std::size_t interfaces = 0;
+        // Ticks since the last try to open an interface that could not be.
+        std::int32_t ticksUnreached = 0;
     };
     WirelessLink wireless;
     void ChooseControlWay();
