@@ -20,7 +20,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // shows no dialog, and its shell joins one only when it starts a program.
     std::optional<platform::win32::ComApartment> com;
     const std::vector<std::string> args = core::SplitCommandLine(GetCommandLineA());
-    if (args.size() < 2 || args[1] != "-hide") com.emplace();
+    if (args.size() < 2 || args[1] != core::kHiddenRunSwitch) com.emplace();
     try {
         platform::win32::Win32Platform win32;
 

@@ -41,7 +41,7 @@ void TF_nolvara::Menu_autocontrolClick() {
     SaveSettings(true, chk_restartservice.checked(), state.language);
     platform.dialogs.messageBox(LookupText("enable_automatic"), core::kApplicationTitle,
                                 platform::MessageIcon::None);
-    platform.shell.start(state.installPath + state.exeName, "-hide");
+    platform.shell.start(state.installPath + state.exeName, core::kHiddenRunSwitch);
     platform.system.sleepMs(100);
     close();
     state.autoControl = true;

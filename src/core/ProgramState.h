@@ -12,6 +12,8 @@ enum class RunKind { Interactive, AutoControl, Updater, Uninstall, UnattendedIns
 inline constexpr const char* kVersionText = " Version 1.23";
 inline constexpr std::int32_t kProgramVersion = 6;
 inline constexpr const char* kExeName = "P_nolvara.exe";
+// The switch of the hidden automatic-control run, which shows no window.
+inline constexpr const char* kHiddenRunSwitch = "-hide";
 inline constexpr const char* kApplicationTitle = "Nolvara";
 inline constexpr const char* kServiceName = "WZCSVC";
 // Its key in the machine-wide registry, which holds its start mode ("Start").

@@ -23,7 +23,7 @@ bool TF_nolvara::RestartedWithAdministratorRights() {
     const std::string first = argumentAt(args, 1);
     // The hidden run needs no such rights, and neither it nor the silent
     // updater it starts may ever put a prompt in front of the user.
-    if (first == "-hide" || (first == "-update" && argumentAt(args, 2) == "silent")) return false;
+    if (first == core::kHiddenRunSwitch || (first == "-update" && argumentAt(args, 2) == "silent")) return false;
     if (!platform.system.lacksAdministratorRights()) return false;
     // Refused, the run goes on with the user's rights: it can show the state
     // but not change it.
@@ -70,7 +70,7 @@ void TF_nolvara::FormCreate() {
 
     // Switches are exact and case-sensitive; anything else leaves an interactive run.
     bool handled = false;
-    if (first == "-hide") {
+    if (first == core::kHiddenRunSwitch) {
         runKind = core::RunKind::AutoControl;
         showMainForm = false;
         // A window that never shows needs no fade-in: no timer faster than

@@ -68,7 +68,7 @@ void TF_nolvara::ParseCommandLine() {
         SaveIPList(RouterTransferText());
         b_apply.click();
         platform.system.sleepMs(200);
-        platform.shell.start(state.installPath + state.exeName, "-hide");
+        platform.shell.start(state.installPath + state.exeName, core::kHiddenRunSwitch);
     }
     platform.system.requestTerminate();
 }

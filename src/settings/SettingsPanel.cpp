@@ -31,7 +31,7 @@ std::string TF_nolvara::RunEntryText() const {
     } else {
         entry = program;
     }
-    return entry + " -hide";
+    return entry + " " + core::kHiddenRunSwitch;
 }
 
 void TF_nolvara::SetAutostart(int mode) {
@@ -57,7 +57,7 @@ void TF_nolvara::SetAutostart(int mode) {
     }
     if (endedRunningCopy) {
         platform.system.sleepMs(100);
-        platform.shell.start(state.installPath + state.exeName, "-hide");
+        platform.shell.start(state.installPath + state.exeName, core::kHiddenRunSwitch);
     }
     auto reg = platform.registry.open();
     settings::Guarded([&] {

@@ -1,5 +1,6 @@
 #include "platform/win32/Win32Http.h"
 
+#include "platform/win32/MessageWindow.h"
 #include "platform/win32/Win32Files.h"
 
 #include <algorithm>
@@ -380,14 +381,7 @@ Win32Http::~Win32Http() {
 }
 
 HWND Win32Http::events() {
-    if (events_ != nullptr) return events_;
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = &Win32Http::eventProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = kEventsClass;
-    RegisterClassA(&windowClass);  // fails harmlessly when another instance registered it
-    events_ = CreateWindowExA(0, kEventsClass, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              windowClass.hInstance, nullptr);
+    if (events_ == nullptr) events_ = CreateMessageWindow(kEventsClass, &Win32Http::eventProc);
     return events_;
 }
 

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/win32/MessageWindow.h"
 #include "platform/win32/UniqueHandle.h"
 
 namespace platform::win32 {
@@ -171,15 +172,6 @@ using EventWindow = UniqueHandle<HWND, DestroyEventWindow>;
 
 LRESULT CALLBACK eventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-HWND createEventWindow() {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = &eventProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = kEventsClass;
-    RegisterClassA(&windowClass);  // fails harmlessly when an earlier session registered it
-    return CreateWindowExA(0, kEventsClass, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                           windowClass.hInstance, nullptr);
-}
 
 // Runs on a thread of the system's: it may only hand the news on.
 void CALLBACK onNotification(PWLAN_NOTIFICATION_DATA data, PVOID context) {
@@ -193,7 +185,7 @@ public:
     Win32WifiSession(std::shared_ptr<const Api> api, std::function<void()> onConnected)
         : api_(std::move(api)), onConnected_(std::move(onConnected)), client_(*api_) {
         if (onConnected_) {
-            events_.reset(createEventWindow());
+            events_.reset(CreateMessageWindow(kEventsClass, &eventProc));
             if (!events_) fail("CreateWindowExA", "window for the notifications", GetLastError());
             SetWindowLongPtrA(events_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         }
