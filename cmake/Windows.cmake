@@ -21,14 +21,24 @@ add_library(nolvara_win32 STATIC ${WIN32_SOURCES})
 target_include_directories(nolvara_win32 PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(nolvara_win32 PUBLIC nolvara_logic comctl32 advapi32 gdi32 user32 kernel32)
 target_compile_options(nolvara_win32 PRIVATE ${WARNINGS})
-# Echo requests: XP's iphlpapi.dll has the Icmp* functions.
-target_link_libraries(nolvara_win32 PUBLIC iphlpapi)
 # Signatures of updates (CryptoAPI's key decoding is crypt32's), the update
 # check and download (WinINet, the system's own HTTP client), the folder
-# browser and starting programs (shell32, ole32): the program loads these at
+# browser and starting programs (shell32, ole32), echo requests and adapters
+# (iphlpapi, whose Icmp* functions XP has there): the program loads these at
 # their first use (cmake/DelayLoad.cmake); the tests and tools link them.
 include(cmake/DelayLoad.cmake)
 
+# The build number goes into the version resource, from the one place the
+# program takes it from.
+file(STRINGS ${CMAKE_SOURCE_DIR}/src/core/ProgramState.h NOLVARA_BUILD_LINE
+     REGEX "kProgramVersion = [0-9]+")
+string(REGEX REPLACE ".*kProgramVersion = ([0-9]+).*" "\\1" NOLVARA_PROGRAM_BUILD "${NOLVARA_BUILD_LINE}")
+if(NOT NOLVARA_PROGRAM_BUILD MATCHES "^[0-9]+$")
+  message(FATAL_ERROR "no single kProgramVersion in src/core/ProgramState.h")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/core/ProgramState.h)
+set_source_files_properties(src/platform/win32/resources/nolvara.rc PROPERTIES
+  COMPILE_DEFINITIONS NOLVARA_PROGRAM_BUILD=${NOLVARA_PROGRAM_BUILD})
 add_executable(P_nolvara WIN32 src/main_win32.cpp src/platform/win32/resources/nolvara.rc)
 add_dependencies(P_nolvara nolvara_delay_libraries)
 target_link_libraries(P_nolvara PRIVATE nolvara_win32 ${NOLVARA_DELAY_LIBRARIES} delayimp)
@@ -64,6 +74,15 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   target_compile_options(wlanapi_standin PRIVATE ${WARNINGS})
   target_link_libraries(wlanapi_standin PRIVATE kernel32)
   set_target_properties(wlanapi_standin PROPERTIES OUTPUT_NAME wlanapi PREFIX ""
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e-tools
+    ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e-tools/lib)
+
+  # A DLL that the planting scenario leaves beside the program under system
+  # DLLs' names; never shipped.
+  add_library(nolvara_planted SHARED tests/e2e/planted/planted_dll.cpp)
+  target_compile_options(nolvara_planted PRIVATE ${WARNINGS})
+  target_link_libraries(nolvara_planted PRIVATE kernel32)
+  set_target_properties(nolvara_planted PROPERTIES PREFIX ""
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e-tools
     ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e-tools/lib)
 

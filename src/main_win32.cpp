@@ -10,11 +10,15 @@
 #include "core/CommandLine.h"
 #include "core/ProgramState.h"
 #include "core/Startup.h"
+#include "platform/win32/Win32DllSearch.h"
 #include "platform/win32/Win32Form.h"
 #include "platform/win32/Win32Platform.h"
 #include "shell/TF_nolvara.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // Before anything can load a DLL: the run may have administrator rights
+    // and lie in a folder where anyone could have left one.
+    platform::win32::RestrictDllSearch();
     // The shell's dialogs and the files it opens may run on COM; the one
     // thread joins an apartment for the program's whole life. The hidden run
     // shows no dialog, and its shell joins one only when it starts a program.

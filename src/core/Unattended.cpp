@@ -61,14 +61,18 @@ void TF_nolvara::ParseCommandLine() {
         }
     }
 
-    if (added && folderValid) {
+    // A folder that others may change counts as a bad path: nothing is saved
+    // and nothing installed.
+    if (added && folderValid && CreateInstallFolder(installFolder)) {
         // Apply reloads the router list from the registry before it saves
         // it, which would drop the addresses just added; they are stored first,
         // as the list's own Save button would.
         SaveIPList(RouterTransferText());
         b_apply.click();
         platform.system.sleepMs(200);
-        platform.shell.start(state.installPath + state.exeName, core::kHiddenRunSwitch);
+        // Only a copy that Apply made just now is started.
+        if (installedCopyPlaced)
+            StartHeld(state.installPath + state.exeName, core::kHiddenRunSwitch);
     }
     platform.system.requestTerminate();
 }

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -18,6 +21,28 @@ public:
     // False when the file was longer than the limit it was held with, or could
     // not be read to its end; bytes() is then incomplete.
     virtual bool complete() const = 0;
+};
+
+// Whom an owner or an entry of an access list names, as far as trusting a
+// folder goes: the system's own accounts, the user running the program, or
+// anyone else.
+enum class Trustee { Administrators, System, CurrentUser, Other };
+
+struct AccessEntry {
+    bool allow = true;  // false: the entry denies the rights
+    Trustee who = Trustee::Other;
+    // The specific rights of files and folders (generic rights mapped onto
+    // them), as the system numbers them.
+    std::uint32_t rights = 0;
+    // Passed on to what is made inside, without applying to the folder itself.
+    bool inheritOnly = false;
+};
+
+struct FolderSecurity {
+    Trustee owner = Trustee::Other;
+    // A folder without an access list grants everyone everything.
+    bool hasAccessList = false;
+    std::vector<AccessEntry> entries;
 };
 
 class FileSystem {
@@ -42,6 +67,9 @@ public:
     virtual bool createProtectedFile(const std::string& path, const std::string& bytes) = 0;
     // One level: the folder above must exist.
     virtual bool createProtectedFolder(const std::string& path) = 0;
+    // The owner and access list of an existing folder; none when they
+    // cannot be read.
+    virtual std::optional<FolderSecurity> folderSecurity(const std::string& path) = 0;
     // Only an empty folder can be removed.
     virtual bool removeFolder(const std::string& path) = 0;
     // Opens the file for reading, denying other processes to write, rename or

@@ -44,7 +44,7 @@ void TF_nolvara::SetAutostart(int mode) {
         // folder that cannot be made, or a copy that fails, leaves the
         // installation and its automatic control where they are.
         const std::string successor = chosen + state.exeName;
-        CreateInstallFolder(chosen);
+        if (!CreateInstallFolder(chosen)) return;
         DeleteFileForced(successor);
         if (CopyFileNoOverwrite(platform.system.programPath(), successor)) {
             endedRunningCopy = TerminateByName(state.exeName);
@@ -57,7 +57,7 @@ void TF_nolvara::SetAutostart(int mode) {
     }
     if (endedRunningCopy) {
         platform.system.sleepMs(100);
-        platform.shell.start(state.installPath + state.exeName, core::kHiddenRunSwitch);
+        StartHeld(state.installPath + state.exeName, core::kHiddenRunSwitch);
     }
     auto reg = platform.registry.open();
     settings::Guarded([&] {
@@ -75,6 +75,14 @@ void TF_nolvara::chk_dhcpClick() {
 }
 
 void TF_nolvara::B_applyClick() {
+    const bool routerTarget = list_ip.count() > 0 || (chk_dhcp.checked() && !state.adapterName.empty());
+    // A folder that others may change is not used, and nothing of the
+    // settings changes: the user chooses another folder and applies again.
+    if (routerTarget && Chk_autostart.checked() && !CreateInstallFolder(speed_installpath.text())) {
+        ShowPanel("main");
+        L_Text.setText(LookupTextNaming("installfolder_untrusted", speed_installpath.text()));
+        return;
+    }
     state.checkForUpdate = Chk_update.checked();
     if (radio_lang_english.checked())
         state.language = "english";
@@ -86,7 +94,6 @@ void TF_nolvara::B_applyClick() {
         if (c >= '0' && c <= '9') delay += c;
     E_shutdowndelay.setText(delay.empty() ? std::string(1, '0') : delay);
 
-    const bool routerTarget = list_ip.count() > 0 || (chk_dhcp.checked() && !state.adapterName.empty());
     if (routerTarget) {
         SetAutostart(Chk_autostart.checked() ? 1 : 0);
         SaveSettings(Chk_autostart.checked(), chk_restartservice.checked(), state.language);

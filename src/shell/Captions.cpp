@@ -8,6 +8,13 @@ std::string TF_nolvara::LookupText(const std::string& key) const {
     return text::LookupText(state.language, key);
 }
 
+std::string TF_nolvara::LookupTextNaming(const std::string& key, const std::string& path) const {
+    std::string text = LookupText(key);
+    const size_t at = text.find("%s");
+    if (at != std::string::npos) text.replace(at, 2, path);
+    return text;
+}
+
 void TF_nolvara::ApplyCaptions() {
     // The address edit gets its prompt whatever the language, replacing an
     // address typed but not yet added.

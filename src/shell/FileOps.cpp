@@ -1,6 +1,6 @@
 // File and process operations shared by installation, settings and update.
-// None reports a failure: the sequences that use them go on regardless.
 #include "core/Paths.h"
+#include "shell/FolderTrust.h"
 #include "shell/TF_nolvara.h"
 
 namespace shell {
@@ -31,17 +31,34 @@ bool TF_nolvara::CopyFileNoOverwrite(const std::string& source, const std::strin
     return platform.files.createProtectedCopy(source, target);
 }
 
-void TF_nolvara::CreateInstallFolder(const std::string& path) {
+bool TF_nolvara::StartHeld(const std::string& path, const std::string& arguments) {
+    // Held against writers from before the start until the system has the
+    // program, so that what runs is the file just made. Reading it is not the
+    // point: one byte is enough.
+    const std::unique_ptr<platform::HeldFile> held = platform.files.holdFile(path, 0);
+    return held && platform.shell.start(path, arguments);
+}
+
+bool TF_nolvara::CreateInstallFolder(const std::string& path) {
     std::string folder = path;
-    if (!core::NormalizeFolderPath(folder)) return;
+    if (!core::NormalizeFolderPath(folder)) return false;
     std::string built = folder.substr(0, 3);
     std::string rest = folder.substr(3);
+    bool createdHere = false;
     while (!rest.empty()) {
         const size_t end = rest.find('\\');
         built += rest.substr(0, end + 1);
         rest.erase(0, end + 1);
-        if (!platform.files.folderExists(built)) platform.files.createProtectedFolder(built);
+        createdHere = false;
+        if (platform.files.folderExists(built)) continue;
+        if (!platform.files.createProtectedFolder(built)) return false;
+        createdHere = true;
     }
+    // A folder that someone else made before the program did may let him
+    // swap the copy or put a DLL beside it, which would then run with
+    // administrator rights. Its access list is never changed: it may be the
+    // user's own choice.
+    return createdHere || FolderIsTrusted(platform.files.folderSecurity(folder));
 }
 
 void TF_nolvara::RemoveFolder(const std::string& path) {
@@ -56,16 +73,20 @@ namespace shell {
 // The installed copy is renewed from the running file whenever start with
 // Windows is on. While a process runs the installed copy its file cannot be
 // deleted, so the copy fails too and nothing changes.
-void TF_nolvara::RefreshInstalledCopy() {
-    if (state.autostart) {
-        const std::string installed = state.installPath + state.exeName;
-        CreateInstallFolder(state.installPath);
-        DeleteFileForced(installed);
-        CopyFileNoOverwrite(platform.system.programPath(), installed);
-        SetAutostart(1);
-    } else {
+// A folder that is not fit is not used at all: no copy, and the start entry
+// stays as it was.
+bool TF_nolvara::RefreshInstalledCopy() {
+    installedCopyPlaced = false;
+    if (!state.autostart) {
         SetAutostart(0);
+        return false;
     }
+    if (!CreateInstallFolder(state.installPath)) return false;
+    const std::string installed = state.installPath + state.exeName;
+    DeleteFileForced(installed);
+    installedCopyPlaced = CopyFileNoOverwrite(platform.system.programPath(), installed);
+    SetAutostart(1);
+    return installedCopyPlaced;
 }
 
 }  // namespace shell

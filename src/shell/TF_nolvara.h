@@ -126,6 +126,8 @@ public:
 
     // ---- Texts (shell/Captions.cpp) ----
     std::string LookupText(const std::string& key) const;
+    // The text with its "%s" replaced by a path.
+    std::string LookupTextNaming(const std::string& key, const std::string& path) const;
     void ApplyCaptions();
     // Sets the caption of the control or menu item of that name; false when
     // the window has none of that name.
@@ -166,7 +168,13 @@ public:
     bool TerminateByName(const std::string& fileName);
     void DeleteFileForced(const std::string& path);
     bool CopyFileNoOverwrite(const std::string& source, const std::string& target);
-    void CreateInstallFolder(const std::string& path);
+    // Makes the missing levels of the install folder, protected; true when
+    // the folder may take the program's copy: made just now, or found owned
+    // and writable by the system's accounts and the running user alone.
+    bool CreateInstallFolder(const std::string& path);
+    // Starts a program file that the run has just made, holding it meanwhile;
+    // false when it could not be held or started.
+    bool StartHeld(const std::string& path, const std::string& arguments);
     void RemoveFolder(const std::string& path);
 
     // ---- Service start mode and control (service/) ----
@@ -233,7 +241,9 @@ public:
     void B_dhcpsaveClick();
 
     // ---- Installation and uninstall (shell/FileOps.cpp, shell/Uninstall.cpp) ----
-    void RefreshInstalledCopy();
+    // True when the installed copy was made anew; installedCopyPlaced keeps it.
+    bool RefreshInstalledCopy();
+    bool installedCopyPlaced = false;
     void Menu_uninstallClick();
     // Stage 1 when the running file is not the remover copy, else stage 2.
     void RunUninstallStage();

@@ -28,6 +28,14 @@ constexpr int kBatchWaitSec = 60;
 }  // namespace
 
 void TF_nolvara::Menu_uninstallClick() {
+    // A folder under the name of the remover copy or of the batch file would
+    // make the uninstall fail after its wait, without saying why.
+    for (const char* path : {core::kRemoverPath, core::kRemoveBatchPath}) {
+        if (!platform.files.folderExists(path)) continue;
+        UpdateStatus();
+        L_Text.setText(LookupTextNaming("name_taken", path));
+        return;
+    }
     const std::string installed = state.installPath + state.exeName;
     platform.shell.start(installed, "-kill");
     // Should the copy never disappear, the window comes back to life anyway;
@@ -70,7 +78,7 @@ void TF_nolvara::StartRemover() {
     }
     if (removerIsThisProgram) {
         platform.system.sleepMs(100);
-        platform.shell.start(core::kRemoverPath, "-kill");
+        StartHeld(core::kRemoverPath, "-kill");
     }
     close();
 }
@@ -111,8 +119,16 @@ void TF_nolvara::RemoveRegistryEntries() {
 }
 
 std::string TF_nolvara::RemoveBatchText() {
-    const std::string remover = platform.system.programPath();
-    const std::string installed = state.installPath + state.exeName;
+    // A "%" in a batch file starts a variable, even within quotes; doubled,
+    // cmd reads it as itself.
+    const auto batchPath = [](const std::string& path) {
+        std::string text;
+        for (char c : path) text += c == '%' ? std::string("%%") : std::string(1, c);
+        return text;
+    };
+    const std::string remover = batchPath(platform.system.programPath());
+    const std::string installed = batchPath(state.installPath + state.exeName);
+    const std::string batch = batchPath(core::kRemoveBatchPath);
     std::string text;
     const auto line = [&text](std::initializer_list<std::string> parts) {
         for (const std::string& part : parts) text += part;
@@ -140,15 +156,17 @@ std::string TF_nolvara::RemoveBatchText() {
     line({":removeprog"});
     boundedWait("waitprog", "", installed, "done");
     line({":done"});
-    line({"del /f /q \"", core::kRemoveBatchPath, "\""});
+    line({"del /f /q \"", batch, "\""});
     return text;
 }
 
 void TF_nolvara::WriteRemoveBatch() {
     // Made anew, never written through a file someone else left there.
     DeleteFileForced(core::kRemoveBatchPath);
-    platform.files.createProtectedFile(core::kRemoveBatchPath, RemoveBatchText());
-    platform.shell.openHidden(core::kRemoveBatchPath);
+    // Started only when made here: a file of that name that would not go
+    // may be someone else's, held open for the moment it runs.
+    if (platform.files.createProtectedFile(core::kRemoveBatchPath, RemoveBatchText()))
+        platform.shell.openHidden(core::kRemoveBatchPath);
     platform.system.requestTerminate();
 }
 

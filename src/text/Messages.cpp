@@ -154,6 +154,21 @@ constexpr Message kMessages[] = {
      "Wireless Zero wurde nicht verändert.",
      "Nolvara could not be uninstalled: the installed copy is still there. Wireless Zero was "
      "left as it was."},
+    // "%s" is replaced by the folder's path.
+    {"installfolder_untrusted",
+     "Der Ordner %s kann von anderen Benutzern dieses Computers verändert werden. Nolvara "
+     "installiert sich dort nicht, denn was sie hineinlegen, liefe mit Administratorrechten. "
+     "Wählen Sie einen anderen Ordner oder einen, den Nolvara selbst anlegt. Die Einstellungen "
+     "wurden nicht geändert.",
+     "The folder %s can be changed by other users of this computer. Nolvara does not install "
+     "itself there, as what they put into it would run with administrator rights. Choose another "
+     "folder, or one that Nolvara makes itself. The settings were not changed."},
+    // "%s" is replaced by the path of the file that could not be made.
+    {"name_taken",
+     "%s kann nicht angelegt werden: Ein Ordner dieses Namens ist im Weg. Entfernen Sie ihn "
+     "oder benennen Sie ihn um, dann versuchen Sie es erneut.",
+     "%s cannot be made: a folder of that name is in the way. Remove or rename that folder, "
+     "then try again."},
     {"uninstall",
      "Aufgrund der Deinstallation wurde der Startmodus von Wireless Zero auf automatisch gestellt.",
      "Because of uninstall, Wireless Zero was set to start automatically!"},

@@ -72,7 +72,7 @@ void TF_nolvara::ShowUpdateAnswer(const platform::HttpOutcome& outcome) {
     text += "\r\n\r\n";
     text += LookupText("update_version");
     text += ' ';
-    text += response.versionText;
+    text += update::ShownVersionText(response.versionText);
     text += "\r\n";
     text += LookupText(response.mark == "urgent" ? "update_important" : "update_notimportant");
     L_Text.setText(text);
@@ -80,6 +80,9 @@ void TF_nolvara::ShowUpdateAnswer(const platform::HttpOutcome& outcome) {
 }
 
 std::unique_ptr<platform::HeldFile> TF_nolvara::HoldVerifiedUpdate(const std::string& fileName) {
+    // The signed message is the build, a line feed and the file: a build
+    // with a line feed of its own would move that boundary.
+    if (!update::IsSignableBuild(state.updateBuild)) return nullptr;
     std::unique_ptr<platform::HeldFile> held =
         platform.files.holdFile(fileName, kDownloadBounds.maxBytes);
     std::string signature;
@@ -131,6 +134,12 @@ TF_nolvara::UpdaterStart TF_nolvara::StartDownloadedUpdater(const platform::Http
 
 void TF_nolvara::B_updateClick() {
     if (updateTransfer) return;
+    // A folder of the updater file's name would make every download fail.
+    if (platform.files.folderExists(UpdaterFilePath())) {
+        ShowPanel("main");
+        L_Text.setText(LookupTextNaming("name_taken", UpdaterFilePath()));
+        return;
+    }
     std::string arguments = "-update ";
     arguments += update::EncodePathArgument(platform.system.programPath());
     const std::string announced = L_Text.text();
@@ -184,15 +193,17 @@ void TF_nolvara::RunUpdater() {
             DeleteFileForced(path);
             freed = !platform.files.fileExists(path);
         }
+        const std::string restart = isInstalledCopy ? "-hide -clearupdaterest" : "-clearupdaterest";
         // A file that would not go is restarted as it is; its next check
-        // offers the update again.
-        if (freed) {
-            if (isInstalledCopy)
-                CopyFileNoOverwrite(platform.system.programPath(), path);
-            else
-                platform.files.copyFile(platform.system.programPath(), path);
-        }
-        platform.shell.start(path, isInstalledCopy ? "-hide -clearupdaterest" : "-clearupdaterest");
+        // offers the update again. Once it has gone, only a copy made anew
+        // here is started: whatever else took the name is not ours. A copy
+        // that is not the installed one is started as any program is; it
+        // asks for administrator rights itself when it needs them.
+        if (!freed)
+            platform.shell.start(path, restart);
+        else if ((!isInstalledCopy || CreateInstallFolder(state.installPath)) &&
+                 CopyFileNoOverwrite(platform.system.programPath(), path))
+            StartHeld(path, restart);
     }
     platform.system.requestTerminate();
 }
@@ -209,12 +220,16 @@ void TF_nolvara::ReplaceInstalledCopy() {
     }
     // A copy that will not go stays as it is and is not recorded as replaced;
     // it is started again all the same, as automatic control was ended above.
-    if (!platform.files.fileExists(installed)) {
-        CopyFileNoOverwrite(platform.system.programPath(), installed);
-        SaveSettings(state.autostart, chk_restartservice.checked(), state.language);
-    }
+    // Once it has gone, only a copy made anew here is started.
+    const bool oldCopyStays = platform.files.fileExists(installed);
+    const bool placed = !oldCopyStays && CreateInstallFolder(state.installPath) &&
+                        CopyFileNoOverwrite(platform.system.programPath(), installed);
+    if (placed) SaveSettings(state.autostart, chk_restartservice.checked(), state.language);
     platform.system.sleepMs(100);
-    platform.shell.start(installed, "-hide -clearupdaterest");
+    if (oldCopyStays)
+        platform.shell.start(installed, "-hide -clearupdaterest");
+    else if (placed)
+        StartHeld(installed, "-hide -clearupdaterest");
 }
 
 void TF_nolvara::ClearUpdateRest() {

@@ -52,6 +52,30 @@ bool IsNewerBuild(const std::string& build, std::int32_t programVersion) {
     return build > running;
 }
 
+namespace {
+bool IsControlCharacter(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7f;
+}
+// What fits on the page's line behind "Update-Version:".
+constexpr std::size_t kShownVersionChars = 40;
+}  // namespace
+
+bool IsSignableBuild(const std::string& build) {
+    for (char c : build)
+        if (IsControlCharacter(c)) return false;
+    return true;
+}
+
+std::string ShownVersionText(const std::string& versionText) {
+    std::string shown;
+    for (char c : versionText) {
+        if (shown.size() == kShownVersionChars) break;
+        if (!IsControlCharacter(c)) shown += c;
+    }
+    return shown;
+}
+
 bool DecodeHex(const std::string& hex, std::string& bytes) {
     if (hex.empty() || hex.size() % 2 != 0) return false;
     const auto nibble = [](char c) -> int {

@@ -31,6 +31,14 @@ UpdateResponse ReadResponse(std::string body);
 // servers have always been read: "6.5" is newer than "6"; " 7" and "" are not.
 bool IsNewerBuild(const std::string& build, std::int32_t programVersion);
 
+// A build that may be signed: one that holds no control character, so that
+// the line feed after it in the signed message is the only one.
+bool IsSignableBuild(const std::string& build);
+
+// The version text as the window shows it: without control characters, and
+// no longer than one line of the page.
+std::string ShownVersionText(const std::string& versionText);
+
 // The bytes of a hex text, upper or lower case; false for an odd length, any
 // other character or an empty text.
 bool DecodeHex(const std::string& hex, std::string& bytes);

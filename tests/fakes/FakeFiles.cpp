@@ -76,6 +76,18 @@ bool FakeFileSystem::createProtectedFolder(const std::string& path) {
     return true;
 }
 
+std::optional<platform::FolderSecurity> FakeFileSystem::folderSecurity(const std::string& path) {
+    const std::string k = folderKey(path);
+    if (folders_.count(k) == 0) return std::nullopt;
+    if (auto it = securities_.find(k); it != securities_.end()) return it->second;
+    using platform::Trustee;
+    return platform::FolderSecurity{Trustee::Administrators,
+                                    true,
+                                    {{true, Trustee::Administrators, 0x1f01ff, false},
+                                     {true, Trustee::System, 0x1f01ff, false},
+                                     {true, Trustee::Other, 0x1200a9, false}}};
+}
+
 namespace {
 class FakeHeldFile : public platform::HeldFile {
 public:

@@ -38,6 +38,9 @@ public:
     bool createProtectedFile(const std::string& path, const std::string& bytes) override;
     bool createProtectedFolder(const std::string& path) override;
     bool removeFolder(const std::string& path) override;
+    // An existing folder reports what setFolderSecurity gave it, else the
+    // protected access list with the Administrators as owner.
+    std::optional<platform::FolderSecurity> folderSecurity(const std::string& path) override;
     std::string readFile(const std::string& path, std::size_t maxBytes) override;
     std::unique_ptr<platform::HeldFile> holdFile(const std::string& path,
                                                  std::size_t maxBytes) override;
@@ -49,6 +52,9 @@ public:
     void addFile(const std::string& path, const std::string& bytes, bool readOnly = false);
     void addFolder(const std::string& path) { folders_.insert(folderKey(path)); }
     const File* file(const std::string& path) const;
+    void setFolderSecurity(const std::string& path, platform::FolderSecurity security) {
+        securities_[folderKey(path)] = std::move(security);
+    }
     bool folderIsProtected(const std::string& path) const {
         return protectedFolders_.count(folderKey(path)) > 0;
     }
@@ -64,6 +70,7 @@ private:
     std::map<std::string, File> files_;
     std::set<std::string> folders_;
     std::set<std::string> protectedFolders_;
+    std::map<std::string, platform::FolderSecurity> securities_;
 };
 
 class FakeProcesses : public platform::Processes {

@@ -239,4 +239,44 @@ TEST_F(UninstallStageTwo, WithNothingInstalledOnlyTheRemoverCleansUpAfterItself)
     EXPECT_TRUE(p.world.system.terminateRequested());
 }
 
+TEST_F(UninstallStageTwo, ABatchThatCouldNotBeMadeIsNeverStartedAndPercentSignsStayPlain) {
+    // A batch file held open elsewhere under that name is not ours to run.
+    p.world.files.addFile(kBatch, "start evil.exe\r\n");
+    p.world.files.lock(kBatch);
+    p.start();
+    EXPECT_EQ(p.world.files.file(kBatch)->bytes, "start evil.exe\r\n");
+    EXPECT_TRUE(p.world.shell.starts.empty());
+    EXPECT_TRUE(p.world.system.terminateRequested());
+
+    // cmd would read %PATH% as a variable, even between quotes.
+    ProgramRig percent{{"-kill"}};
+    percent.world.system.args[0] = kRemover;
+    install(percent.world);
+    percent.world.registry.setText(kKey, "installpath", "C:\\100%PATH%\\");
+    percent.start();
+    const std::string batch = percent.world.files.file(kBatch)->bytes;
+    EXPECT_NE(batch.find("if not exist \"C:\\100%%PATH%%\\P_nolvara.exe\" goto done"),
+              std::string::npos)
+        << batch;
+}
+
+TEST(UninstallMenu, AFolderUnderTheRemoversOrTheBatchsNameIsNamedAtOnce) {
+    for (const char* taken : {kRemover, kBatch}) {
+        ProgramRig p;
+        install(p.world);
+        p.world.files.addFile(kSelf, "program");
+        p.world.files.addFolder(taken);
+        p.start();
+        ASSERT_TRUE(p.window.Menu_uninstall.enabled());
+        p.window.Menu_uninstall.click();
+        EXPECT_EQ(p.window.L_Text.text(),
+                  std::string(taken) +
+                      " cannot be made: a folder of that name is in the way. Remove or rename "
+                      "that folder, then try again.");
+        EXPECT_TRUE(p.world.shell.starts.empty()) << taken;
+        EXPECT_EQ(p.world.clock.nowMs(), 0) << "no wait for an uninstall that cannot run";
+        EXPECT_EQ(p.world.registry.get(kService, "Start")->number, 4);
+    }
+}
+
 }  // namespace

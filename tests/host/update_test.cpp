@@ -410,8 +410,8 @@ TEST_F(Update, OnDemandUpdaterReplacesTheOldFileAndRestartsIt) {
         p.start();
 
         EXPECT_EQ(p.world.files.file(target)->bytes, windowsProgram("7")) << target;
-        EXPECT_EQ(p.world.files.file(target)->isProtected, arguments.starts_with("-hide"))
-            << target << ": the installed copy runs with administrator rights";
+        // The updater runs with administrator rights and starts what it made.
+        EXPECT_TRUE(p.world.files.file(target)->isProtected) << target;
         ASSERT_EQ(p.world.shell.starts.size(), 1u);
         EXPECT_EQ(p.world.shell.starts[0].file, target);
         EXPECT_EQ(p.world.shell.starts[0].arguments, arguments) << target;
@@ -544,6 +544,68 @@ TEST(ManualUpdate, YesReplacesTheOlderInstalledCopyAndLiftsTheRestrictions) {
     ASSERT_EQ(p.world.shell.starts.size(), 1u);
     EXPECT_EQ(p.world.shell.starts[0].arguments, "-hide -clearupdaterest");
     EXPECT_FALSE(p.world.system.terminateRequested()) << "the window stays open";
+}
+
+TEST(UpdateResponse, ABuildWithAControlCharacterIsNeverVerifiedAndShownTextIsOneClearLine) {
+    for (const char* refused : {"7\n", "7\nMZ", "\r7", "7\t", "\x7f", "\x01"})
+        EXPECT_FALSE(update::IsSignableBuild(refused)) << refused;
+    for (const char* signable : {"7", "", "6.5 beta", "\xE9"})
+        EXPECT_TRUE(update::IsSignableBuild(signable)) << signable;
+    EXPECT_EQ(update::ShownVersionText("2.0\r\n\x1b[31mfake\x7f"), "2.0[31mfake");
+    EXPECT_EQ(update::ShownVersionText(std::string(500, 'v')), std::string(40, 'v'));
+}
+
+TEST_F(Update, ABuildHoldingALineFeedIsRefusedBeforeTheSignatureIsChecked) {
+    // A published file with a line feed in it, signed as build 7: announced
+    // as build "7", a line feed and its first part, the signature would hold
+    // for its last part alone.
+    const std::string published = windowsProgram("7") + "\n" + windowsProgram("evil");
+    serve("#x#2.0#" + std::string(kNewFile) + "#7\n" + windowsProgram("7") + "#" +
+          signatureOf("7", published) + "#");
+    p.world.http.answers[kNewFile] = {windowsProgram("evil")};
+    p.start();
+    p.window.Menu_checkforupdate.click();
+    p.world.runFor(0);
+    p.window.B_update.click();
+    p.world.runFor(0);
+    EXPECT_TRUE(p.world.signatures.checked.empty());
+    EXPECT_TRUE(p.world.shell.starts.empty());
+    EXPECT_FALSE(p.world.files.fileExists(kUpdater));
+}
+
+TEST_F(Update, AFolderUnderTheUpdaterFilesNameIsNamedInsteadOfFailingSilently) {
+    p.world.files.addFolder(kUpdater);
+    serve(announce(windowsProgram("7")));
+    p.start();
+    p.window.Menu_checkforupdate.click();
+    p.world.runFor(0);
+    p.window.B_update.click();
+    EXPECT_EQ(p.window.L_Text.text(),
+              "C:\\nolvaraupdate.exe cannot be made: a folder of that name is in the way. Remove or "
+              "rename that folder, then try again.");
+    EXPECT_EQ(p.world.http.requests.size(), 1u) << "no download";
+}
+
+TEST(Updaters, NoCopyThatCouldNotBeMadeIsEverStarted) {
+    // The old file is gone, and the running updater's own file is not there
+    // to copy from: whatever turns up at the path then is not ours.
+    const std::pair<std::vector<std::string>, std::string> runs[] = {
+        {{"-update", "silent"}, kInstalled},
+        {{"-update", "C:\\Nolvara\\P_nolvara.exe"}, kInstalled},
+        {{"-update", "C:\\Users\\Ann\\P_nolvara.exe"}, "C:\\Users\\Ann\\P_nolvara.exe"},
+    };
+    for (const auto& [args, target] : runs) {
+        ProgramRig p(args);
+        p.world.system.args[0] = kUpdater;
+        p.world.files.addFile(target, windowsProgram("6"));
+        p.world.registry.setInteger(kKey, "autostart", 1);
+        p.world.registry.setInteger(kKey, "version", 6);
+        p.world.registry.setText(kKey, "routerip", "10.0.0.1");
+        p.start();
+        EXPECT_FALSE(p.world.files.fileExists(target)) << args[1];
+        EXPECT_TRUE(p.world.shell.starts.empty()) << args[1];
+        EXPECT_TRUE(p.world.system.terminateRequested()) << args[1];
+    }
 }
 
 }  // namespace

@@ -73,6 +73,12 @@ PY
     { cat runtime-$arch.txt; echo "sample.dll named $own"; echo "sample.dll #17"; } >own-arch-$arch.txt
     expect 0 "all on the list" -- plain-$arch.exe own-arch-$arch.txt "$dump"
     expect 1 "delay-loaded" -- delay-$arch.exe all-$arch.txt "$dump"
+    # Once the list names DLLs that may be imported at start, any other fails.
+    runtime_dlls=$(cut -d' ' -f1 runtime-$arch.txt | sort -u | sed 's/^/static /')
+    { cat all-$arch.txt; echo "$runtime_dlls"; } >static-runtime-$arch.txt
+    expect 1 "sample.dll at start" -- plain-$arch.exe static-runtime-$arch.txt "$dump"
+    { cat static-runtime-$arch.txt; echo "static sample.dll"; } >static-all-$arch.txt
+    expect 0 "all on the list" -- plain-$arch.exe static-all-$arch.txt "$dump"
 done
 # The checked-in list must not let a function that Vista added slip through.
 cat >vista.c <<'C'

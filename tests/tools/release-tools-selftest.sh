@@ -73,4 +73,29 @@ for args in "key.pem 4#2 release.exe" "key.pem 42 missing.exe" "missing.pem 42 r
 done
 if "$sign" key.pem $'4\n2' release.exe >/dev/null 2>err; then fail "sign-update: a build with a line feed accepted"; fi
 ok "sign-update: a build with a line feed refused"
+if "$sign" key.pem $'4\t2' release.exe >/dev/null 2>err; then fail "sign-update: a build with a tab accepted"; fi
+ok "sign-update: a build with another control character refused"
+
+# program-build reads the build from a version resource's fixed part; make-dist
+# refuses to sign a binary that carries another build than the source's.
+build=$repo/tools/program-build
+versioned() { python3 -c 'import struct, sys
+fixed = struct.pack("<IIII", 0xFEEF04BD, 0x10000, (1 << 16) | 23, int(sys.argv[1]) << 16)
+sys.stdout.buffer.write(b"MZ" + bytes(300) + fixed + bytes(100))' "$1"; }
+versioned 5 >five.exe
+[ "$("$build" five.exe)" = 5 ] || fail "program-build does not read build 5"
+"$build" five.exe 5 || fail "program-build refuses the build the binary carries"
+if "$build" five.exe 6 2>err; then fail "program-build: a binary of build 5 passed as build 6"; fi
+ok "program-build: a binary of build 5 refused as build 6 ($(cat err))"
+cat five.exe five.exe >twice-versioned.exe
+for bad in release.exe twice-versioned.exe; do
+    if "$build" $bad 5 2>err; then fail "program-build $bad: accepted"; fi
+    ok "program-build $bad: refused ($(cat err))"
+done
+source_build=$(sed -n 's/.*kProgramVersion = \([0-9][0-9]*\);.*/\1/p' "$repo/src/core/ProgramState.h")
+for exe in "$repo"/out/*/P_nolvara.exe; do
+    [ -f "$exe" ] || continue
+    "$build" "$exe" "$source_build" || fail "$exe does not carry the source's build $source_build"
+    ok "$exe carries build $source_build"
+done
 echo "release tools: all self-checks passed"

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/win32/Win32Files.h"
+#include "shell/FolderTrust.h"
 #include "win32/TestFiles.h"
 
 namespace {
@@ -275,6 +276,31 @@ TEST_F(Win32Files, ProtectedFoldersAreMadeOneLevelAtATimeAndRemovedOnlyEmpty) {
     EXPECT_FALSE(files.fileExists(at("Nolvara\\P_nolvara.exe")));
     EXPECT_TRUE(files.removeFolder(at("Nolvara")));
     EXPECT_FALSE(files.folderExists(at("Nolvara")));
+}
+
+TEST_F(Win32Files, AFoldersOwnerAndAccessListAreReadAsTheFolderCheckJudgesThem) {
+    EXPECT_FALSE(files.folderSecurity(at("missing")).has_value());
+    ASSERT_TRUE(files.createProtectedFolder(at("Ours")));
+    const auto ours = files.folderSecurity(at("Ours"));
+    ASSERT_TRUE(ours.has_value());
+    EXPECT_TRUE(ours->hasAccessList);
+    EXPECT_NE(ours->owner, platform::Trustee::Other);
+    EXPECT_TRUE(shell::FolderIsTrusted(ours));
+    // Everyone may write: only a system that keeps access lists can say so.
+    PSECURITY_DESCRIPTOR open = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        "D:P(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;WD)", SDDL_REVISION_1, &open, nullptr));
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, open, FALSE};
+    ASSERT_TRUE(CreateDirectoryA(at("Theirs").c_str(), &attributes));
+    LocalFree(open);
+    const auto theirs = files.folderSecurity(at("Theirs"));
+    ASSERT_TRUE(theirs.has_value());
+    if (systemKeepsAccessLists(at("probe")))
+        EXPECT_FALSE(shell::FolderIsTrusted(theirs));
+    else  // Wine reports the same list for every folder: the user's, read for everyone
+        EXPECT_TRUE(shell::FolderIsTrusted(theirs));
+    RemoveDirectoryA(at("Ours").c_str());
+    RemoveDirectoryA(at("Theirs").c_str());
 }
 
 TEST_F(Win32Files, AProtectedFileIsWrittenWholeAndOnlyWhereNothingIs) {

@@ -178,7 +178,9 @@ TEST(Win32Http, BodyComesBackByteForByteAndTheRequestSaysWhoAsks) {
     EXPECT_EQ(head.find("Accept:"), head.rfind("Accept:")) << "one Accept header\n" << head;
 }
 
-TEST(Win32Http, RedirectIsFollowedWithTheCookieItSet) {
+// Cookies would go to and come from whatever host an answer names: neither
+// the one a server sets nor any of the user's are ever sent.
+TEST(Win32Http, RedirectIsFollowedWithoutTheCookieItSet) {
     LoopbackServer server;
     std::string moved = "Location: ";
     moved += server.url("/final");
@@ -188,7 +190,7 @@ TEST(Win32Http, RedirectIsFollowedWithTheCookieItSet) {
     const std::vector<std::string>& requests = server.requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_TRUE(requests[1].starts_with("GET /final HTTP/1.1\r\n")) << requests[1];
-    EXPECT_TRUE(contains(requests[1], "\r\nCookie: visit=42\r\n")) << requests[1];
+    EXPECT_FALSE(contains(requests[1], "Cookie:")) << requests[1];
 }
 
 TEST(Win32Http, AddressesOtherThanHttpAreErrors) {

@@ -1,6 +1,7 @@
 #include "platform/win32/Win32Files.h"
 
 // All need the types of windows.h, which Win32Files.h brings.
+#include <aclapi.h>
 #include <sddl.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
@@ -175,6 +176,85 @@ bool Win32FileSystem::createProtectedFile(const std::string& path, const std::st
 bool Win32FileSystem::createProtectedFolder(const std::string& path) {
     ProtectedSecurity security(ProtectedSecurity::Kind::Folder);
     return security.get() != nullptr && CreateDirectoryA(path.c_str(), security.get()) != 0;
+}
+
+namespace {
+
+std::string sidText(PSID sid) {
+    char* text = nullptr;
+    if (sid == nullptr || !ConvertSidToStringSidA(sid, &text)) return std::string();
+    std::string result = text;
+    LocalFree(text);
+    return result;
+}
+
+std::string currentUserSidText() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return std::string();
+    const KernelHandle token(raw);
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    if (size == 0) return std::string();
+    std::vector<unsigned char> buffer(size);
+    if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size))
+        return std::string();
+    return sidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
+}
+
+platform::Trustee trusteeOf(PSID sid, const std::string& currentUser) {
+    const std::string text = sidText(sid);
+    // TrustedInstaller owns the system's own folders on Vista and later and
+    // is above the administrators; it counts as the system.
+    if (text == "S-1-5-18" ||
+        text == "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464")
+        return platform::Trustee::System;
+    if (text == "S-1-5-32-544") return platform::Trustee::Administrators;
+    if (!text.empty() && text == currentUser) return platform::Trustee::CurrentUser;
+    return platform::Trustee::Other;
+}
+
+}  // namespace
+
+std::optional<platform::FolderSecurity> Win32FileSystem::folderSecurity(const std::string& path) {
+    if (!folderExists(path)) return std::nullopt;
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return std::nullopt;
+    const std::unique_ptr<void, decltype(&LocalFree)> freeDescriptor(descriptor, &LocalFree);
+    const std::string currentUser = currentUserSidText();
+    platform::FolderSecurity security;
+    security.owner = trusteeOf(owner, currentUser);
+    security.hasAccessList = dacl != nullptr;
+    for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(dacl, i, &ace)) return std::nullopt;
+        const auto* header = static_cast<const ACE_HEADER*>(ace);
+        platform::AccessEntry entry;
+        entry.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
+        switch (header->AceType) {
+            case ACCESS_DENIED_ACE_TYPE:
+            case ACCESS_DENIED_CALLBACK_ACE_TYPE:
+            case ACCESS_DENIED_OBJECT_ACE_TYPE:
+            case ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE: entry.allow = false; break;
+            default: entry.allow = true; break;
+        }
+        // The plain and the callback entries keep the trustee at the same
+        // place; any other kind counts as granting its rights to anyone.
+        const auto* plain = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+        entry.rights = plain->Mask;
+        const bool plainLayout = header->AceType == ACCESS_ALLOWED_ACE_TYPE ||
+                                 header->AceType == ACCESS_DENIED_ACE_TYPE ||
+                                 header->AceType == ACCESS_ALLOWED_CALLBACK_ACE_TYPE ||
+                                 header->AceType == ACCESS_DENIED_CALLBACK_ACE_TYPE;
+        entry.who = plainLayout ? trusteeOf(const_cast<DWORD*>(&plain->SidStart), currentUser)
+                                : platform::Trustee::Other;
+        security.entries.push_back(entry);
+    }
+    return security;
 }
 
 bool Win32FileSystem::removeFolder(const std::string& path) {

@@ -34,6 +34,7 @@ public:
     bool createProtectedFile(const std::string& path, const std::string& bytes) override;
     bool createProtectedFolder(const std::string& path) override;
     bool removeFolder(const std::string& path) override;
+    std::optional<platform::FolderSecurity> folderSecurity(const std::string& path) override;
     std::string readFile(const std::string& path, std::size_t maxBytes) override;
     std::unique_ptr<platform::HeldFile> holdFile(const std::string& path,
                                                  std::size_t maxBytes) override;

@@ -18,9 +18,12 @@ namespace {
 // answer of now. No dialog of WinINet's own (certificate, credentials,
 // redirect to or from https) may stop the program; a server that wants
 // credentials gets none and its 401 is a failure like any other status.
+// No cookies either: the user's own would go to whatever host an answer
+// names, and that host's would be kept.
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                                 INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI |
-                                INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP |
+                                INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_COOKIES |
+                                INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP |
                                 INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
 
 constexpr DWORD kReadBufferBytes = 16 * 1024;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/win32/MessageWindow.h"
+#include "platform/win32/Win32DllSearch.h"
 #include "platform/win32/UniqueHandle.h"
 
 namespace platform::win32 {
@@ -293,14 +294,7 @@ LRESULT CALLBACK eventProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 }  // namespace
 
-std::string SystemWlanLibraryPath() {
-    char folder[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryA(folder, sizeof folder);
-    if (length == 0 || length >= sizeof folder) return std::string();
-    std::string path(folder, length);
-    path += "\\wlanapi.dll";
-    return path;
-}
+std::string SystemWlanLibraryPath() { return SystemFolderPath("wlanapi.dll"); }
 
 Win32NativeWifi::Win32NativeWifi(std::string libraryPath) : libraryPath_(std::move(libraryPath)) {}
 
@@ -316,7 +310,7 @@ const std::shared_ptr<const Win32NativeWifi::Api>& Win32NativeWifi::api() {
     // A library whose own dependencies are missing is no reason for a
     // message box at start-up.
     const UINT errorMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    LibraryHandle library(LoadLibraryA(libraryPath_.c_str()));
+    LibraryHandle library(LoadLibraryAt(libraryPath_));
     loadError_ = library ? ERROR_SUCCESS : GetLastError();
     SetErrorMode(errorMode);
     if (!library) return api_;

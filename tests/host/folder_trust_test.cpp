@@ -1,0 +1,110 @@
+// Whether an install folder that was there before may take the program's copy.
+#include <gtest/gtest.h>
+
+#include "ProgramRig.h"
+#include "shell/FolderTrust.h"
+
+namespace {
+
+using platform::AccessEntry;
+using platform::FolderSecurity;
+using platform::Trustee;
+
+constexpr std::uint32_t kFull = 0x1f01ff;
+constexpr std::uint32_t kReadExecute = 0x1200a9;
+
+FolderSecurity folder(Trustee owner, std::vector<AccessEntry> more = {}) {
+    FolderSecurity security{owner, true,
+                            {{true, Trustee::Administrators, kFull, false},
+                             {true, Trustee::System, kFull, false},
+                             {true, Trustee::Other, kReadExecute, false}}};
+    security.entries.insert(security.entries.end(), more.begin(), more.end());
+    return security;
+}
+
+TEST(FolderTrust, OwnerAndEveryChangingRightOfAnyoneElseDecide) {
+    for (const Trustee owner : {Trustee::Administrators, Trustee::System, Trustee::CurrentUser})
+        EXPECT_TRUE(shell::FolderIsTrusted(folder(owner))) << static_cast<int>(owner);
+    EXPECT_FALSE(shell::FolderIsTrusted(folder(Trustee::Other)));
+    EXPECT_FALSE(shell::FolderIsTrusted(std::nullopt)) << "unreadable";
+    FolderSecurity noList = folder(Trustee::Administrators);
+    noList.hasAccessList = false;
+    EXPECT_FALSE(shell::FolderIsTrusted(noList)) << "no list grants everyone everything";
+
+    // Write / add file, append / add subfolder, delete child, delete, change
+    // the list, take ownership, generic all, generic write.
+    for (const std::uint32_t right : {0x2u, 0x4u, 0x40u, 0x10000u, 0x40000u, 0x80000u,
+                                      0x10000000u, 0x40000000u}) {
+        EXPECT_FALSE(shell::FolderIsTrusted(
+            folder(Trustee::Administrators, {{true, Trustee::Other, right, false}})))
+            << std::hex << right;
+        EXPECT_TRUE(shell::FolderIsTrusted(
+            folder(Trustee::Administrators, {{true, Trustee::CurrentUser, right, false}})))
+            << "the running user's own " << std::hex << right;
+        EXPECT_TRUE(shell::FolderIsTrusted(
+            folder(Trustee::Administrators, {{false, Trustee::Other, right, false}})))
+            << "denied " << std::hex << right;
+        EXPECT_TRUE(shell::FolderIsTrusted(
+            folder(Trustee::Administrators, {{true, Trustee::Other, right, true}})))
+            << "only passed on to what is made inside " << std::hex << right;
+    }
+    // Reading, running, the attributes: nothing that changes what runs.
+    EXPECT_TRUE(shell::FolderIsTrusted(
+        folder(Trustee::Administrators, {{true, Trustee::Other, 0x1201bf & ~0x6u, false}})));
+}
+
+TEST(FolderTrust, ApplyAndTheUnattendedInstallUseNoFolderOthersMayChange) {
+    const std::string shared = "C:\\Shared\\Nolvara\\";
+    const FolderSecurity usersMayWrite =
+        folder(Trustee::Administrators, {{true, Trustee::Other, 0x1301bf, false}});
+    {
+        ProgramRig p;
+        p.world.files.addFile(kSelf, "program");
+        p.world.files.addFolder(shared);
+        p.world.files.setFolderSecurity(shared, usersMayWrite);
+        p.start();
+        auto& w = p.window;
+        w.Chk_autostart.click();
+        w.speed_installpath.setText(shared);
+        w.radio_lang_german.click();
+        w.E_routerip.type("192.168.0.1");
+        w.B_addip.click();
+        w.b_apply.click();
+        // Nothing of the panel is taken, its language neither.
+        EXPECT_EQ(w.L_Text.text(),
+                  "The folder C:\\Shared\\Nolvara\\ can be changed by other users of this "
+                  "computer. Nolvara does not install itself there, as what they put into it would "
+                  "run with administrator rights. Choose another folder, or one that Nolvara makes "
+                  "itself. The settings were not changed.");
+        EXPECT_FALSE(p.world.registry.get(kRun, "Nolvara").has_value());
+        EXPECT_FALSE(p.world.registry.get(kKey, "installpath").has_value());
+        EXPECT_FALSE(p.world.registry.get(kKey, "language").has_value());
+        EXPECT_FALSE(p.world.files.fileExists(shared + "P_nolvara.exe"));
+        EXPECT_EQ(p.world.files.folderSecurity(shared)->entries.size(), 4u) << "left as it was";
+
+        // A folder made in this step is the program's own, whatever the
+        // folder above it; one that was there is judged by its list.
+        p.world.files.setFolderSecurity("C:\\Shared\\Nolvara\\New\\", usersMayWrite);
+        EXPECT_TRUE(w.CreateInstallFolder("C:\\Shared\\Nolvara\\New\\"));
+        EXPECT_FALSE(w.CreateInstallFolder("C:\\Shared\\Nolvara\\New\\"));
+        w.speed_installpath.setText("C:\\Shared\\Nolvara\\Mine\\");
+        w.b_apply.click();
+        EXPECT_EQ(w.L_Text.text(), "Neue Einstellungen wurden \xFC"
+                                   "bernommen!");
+        EXPECT_TRUE(p.world.files.fileExists("C:\\Shared\\Nolvara\\Mine\\P_nolvara.exe"));
+    }
+    {
+        ProgramRig p({"-noguiinst", "-ip", "10.0.0.1", "-path", shared});
+        p.world.files.addFile(kSelf, "program");
+        p.world.files.addFolder(shared);
+        p.world.files.setFolderSecurity(shared, folder(Trustee::Other));
+        p.start();
+        EXPECT_TRUE(p.world.registry.valueNames(kKey).empty());
+        EXPECT_TRUE(p.world.registry.valueNames(kIpList).empty());
+        EXPECT_FALSE(p.world.registry.get(kRun, "Nolvara").has_value());
+        EXPECT_TRUE(p.world.shell.starts.empty());
+        EXPECT_TRUE(p.world.system.terminateRequested());
+    }
+}
+
+}  // namespace
