@@ -36,12 +36,23 @@ void TF_nolvara::Menu_autocontrolClick() {
         ShowPanel("settings");
         return;
     }
-    platform.files.createProtectedFolder(state.installPath);
-    CopyFileNoOverwrite(platform.system.programPath(), state.installPath + state.exeName);
+    // The window has administrator rights, and so has what it starts: the
+    // installed copy must lie where no one else may have changed it.
+    const std::string installed = state.installPath + state.exeName;
+    if (!CreateInstallFolder(state.installPath)) {
+        L_Text.setText(LookupTextNaming("installfolder_untrusted", state.installPath));
+        return;
+    }
+    const bool placed = CopyFileNoOverwrite(platform.system.programPath(), installed);
     SaveSettings(true, chk_restartservice.checked(), state.language);
     platform.dialogs.messageBox(LookupText("enable_automatic"), core::kApplicationTitle,
                                 platform::MessageIcon::None);
-    platform.shell.start(state.installPath + state.exeName, core::kHiddenRunSwitch);
+    // A copy already there (one that a hidden run holds, say) lies in that
+    // folder, which only administrators may change.
+    if (placed)
+        StartHeld(installed, core::kHiddenRunSwitch);
+    else
+        platform.shell.start(installed, core::kHiddenRunSwitch);
     platform.system.sleepMs(100);
     close();
     state.autoControl = true;

@@ -76,12 +76,19 @@ void TF_nolvara::chk_dhcpClick() {
 
 void TF_nolvara::B_applyClick() {
     const bool routerTarget = list_ip.count() > 0 || (chk_dhcp.checked() && !state.adapterName.empty());
-    // A folder that others may change is not used, and nothing of the
-    // settings changes: the user chooses another folder and applies again.
-    if (routerTarget && Chk_autostart.checked() && !CreateInstallFolder(speed_installpath.text())) {
-        ShowPanel("main");
-        L_Text.setText(LookupTextNaming("installfolder_untrusted", speed_installpath.text()));
-        return;
+    // A folder that others may change, or that cannot be made, is not used,
+    // and nothing of the settings changes: the user chooses another folder
+    // and applies again.
+    if (routerTarget && Chk_autostart.checked()) {
+        const FolderFitness fitness = PrepareInstallFolder(speed_installpath.text());
+        if (fitness != FolderFitness::Fit) {
+            ShowPanel("main");
+            L_Text.setText(LookupTextNaming(fitness == FolderFitness::Untrusted
+                                                ? "installfolder_untrusted"
+                                                : "installfolder_notmade",
+                                            speed_installpath.text()));
+            return;
+        }
     }
     state.checkForUpdate = Chk_update.checked();
     if (radio_lang_english.checked())

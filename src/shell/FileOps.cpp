@@ -33,32 +33,49 @@ bool TF_nolvara::CopyFileNoOverwrite(const std::string& source, const std::strin
 
 bool TF_nolvara::StartHeld(const std::string& path, const std::string& arguments) {
     // Held against writers from before the start until the system has the
-    // program, so that what runs is the file just made. Reading it is not the
-    // point: one byte is enough.
-    const std::unique_ptr<platform::HeldFile> held = platform.files.holdFile(path, 0);
-    return held && platform.shell.start(path, arguments);
+    // program. Between making the copy and holding it, whoever may delete in
+    // its folder could have put another file in its place: what is held must
+    // be this program, byte for byte.
+    const std::unique_ptr<platform::HeldFile> held = platform.files.holdFile(path, kMaxProgramBytes);
+    if (!held || !held->complete()) return false;
+    const std::string self = platform.files.readFile(platform.system.programPath(), kMaxProgramBytes + 1);
+    return held->bytes() == self && platform.shell.start(path, arguments);
 }
 
-bool TF_nolvara::CreateInstallFolder(const std::string& path) {
+TF_nolvara::FolderFitness TF_nolvara::PrepareInstallFolder(const std::string& path) {
     std::string folder = path;
-    if (!core::NormalizeFolderPath(folder)) return false;
+    if (!core::NormalizeFolderPath(folder)) return FolderFitness::NotMade;
+    // A folder that someone else made before the program did may let him
+    // swap the copy or put a DLL beside it, which would then run with
+    // administrator rights; one above it that he may change lets him move
+    // the whole path aside. Every level that was there is judged; the levels
+    // made here are the program's own. No access list is ever changed: the
+    // folder may be the user's own choice.
     std::string built = folder.substr(0, 3);
     std::string rest = folder.substr(3);
-    bool createdHere = false;
+    const auto judged = [&](FolderRole role) {
+        return FolderIsTrusted(platform.files.folderSecurity(built), role);
+    };
+    if (!judged(rest.empty() ? FolderRole::Install : FolderRole::DriveRoot))
+        return FolderFitness::Untrusted;
+    bool made = false;
     while (!rest.empty()) {
         const size_t end = rest.find('\\');
         built += rest.substr(0, end + 1);
         rest.erase(0, end + 1);
-        createdHere = false;
-        if (platform.files.folderExists(built)) continue;
-        if (!platform.files.createProtectedFolder(built)) return false;
-        createdHere = true;
+        if (!made && platform.files.folderExists(built)) {
+            if (!judged(rest.empty() ? FolderRole::Install : FolderRole::Above))
+                return FolderFitness::Untrusted;
+            continue;
+        }
+        if (!platform.files.createProtectedFolder(built)) return FolderFitness::NotMade;
+        made = true;
     }
-    // A folder that someone else made before the program did may let him
-    // swap the copy or put a DLL beside it, which would then run with
-    // administrator rights. Its access list is never changed: it may be the
-    // user's own choice.
-    return createdHere || FolderIsTrusted(platform.files.folderSecurity(folder));
+    return FolderFitness::Fit;
+}
+
+bool TF_nolvara::CreateInstallFolder(const std::string& path) {
+    return PrepareInstallFolder(path) == FolderFitness::Fit;
 }
 
 void TF_nolvara::RemoveFolder(const std::string& path) {
@@ -73,18 +90,19 @@ namespace shell {
 // The installed copy is renewed from the running file whenever start with
 // Windows is on. While a process runs the installed copy its file cannot be
 // deleted, so the copy fails too and nothing changes.
-// A folder that is not fit is not used at all: no copy, and the start entry
-// stays as it was.
+// A folder that is not fit gets no copy; the start entry keeps pointing
+// where it did.
 bool TF_nolvara::RefreshInstalledCopy() {
     installedCopyPlaced = false;
     if (!state.autostart) {
         SetAutostart(0);
         return false;
     }
-    if (!CreateInstallFolder(state.installPath)) return false;
-    const std::string installed = state.installPath + state.exeName;
-    DeleteFileForced(installed);
-    installedCopyPlaced = CopyFileNoOverwrite(platform.system.programPath(), installed);
+    if (CreateInstallFolder(state.installPath)) {
+        const std::string installed = state.installPath + state.exeName;
+        DeleteFileForced(installed);
+        installedCopyPlaced = CopyFileNoOverwrite(platform.system.programPath(), installed);
+    }
     SetAutostart(1);
     return installedCopyPlaced;
 }

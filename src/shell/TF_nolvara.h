@@ -168,13 +168,19 @@ public:
     bool TerminateByName(const std::string& fileName);
     void DeleteFileForced(const std::string& path);
     bool CopyFileNoOverwrite(const std::string& source, const std::string& target);
-    // Makes the missing levels of the install folder, protected; true when
+    // Makes the missing levels of the install folder, protected. Fit when
     // the folder may take the program's copy: made just now, or found owned
-    // and writable by the system's accounts and the running user alone.
+    // and changeable by the system's accounts and the running user alone,
+    // within folders above that no one else may move it out of.
+    enum class FolderFitness { Fit, Untrusted, NotMade };
+    FolderFitness PrepareInstallFolder(const std::string& path);
     bool CreateInstallFolder(const std::string& path);
-    // Starts a program file that the run has just made, holding it meanwhile;
-    // false when it could not be held or started.
+    // Starts a copy of this program that the run has just made, holding it
+    // meanwhile; false when what is there is not this program, or could not
+    // be held or started.
     bool StartHeld(const std::string& path, const std::string& arguments);
+    // A program file of this program comes nowhere near this size.
+    static constexpr std::size_t kMaxProgramBytes = 16u << 20;
     void RemoveFolder(const std::string& path);
 
     // ---- Service start mode and control (service/) ----
@@ -248,6 +254,8 @@ public:
     // Stage 1 when the running file is not the remover copy, else stage 2.
     void RunUninstallStage();
     void StartRemover();
+    // Copies this program to the remover path and starts it there.
+    void PlaceAndStartRemover();
     void RemoveInstallation();
     void RemoveRegistryEntries();
     std::string RemoveBatchText();

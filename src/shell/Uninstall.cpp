@@ -6,6 +6,7 @@
 // registry entries, and leaves a hidden batch file behind that deletes the
 // remover copy once it has ended.
 #include "settings/Store.h"
+#include "shell/FolderTrust.h"
 #include "shell/TF_nolvara.h"
 
 namespace shell {
@@ -37,7 +38,13 @@ void TF_nolvara::Menu_uninstallClick() {
         return;
     }
     const std::string installed = state.installPath + state.exeName;
-    platform.shell.start(installed, "-kill");
+    // The installed copy would run with this window's administrator rights:
+    // where others may have changed it, this program's own copy takes its
+    // place as the remover.
+    if (FolderIsTrusted(platform.files.folderSecurity(state.installPath)))
+        platform.shell.start(installed, "-kill");
+    else
+        PlaceAndStartRemover();
     // Should the copy never disappear, the window comes back to life anyway;
     // the menu item then stays enabled for another attempt.
     for (int waited = 0; platform.files.fileExists(installed) && waited < kUninstallWaitMs;
@@ -69,18 +76,22 @@ void TF_nolvara::RunUninstallStage() {
 void TF_nolvara::StartRemover() {
     auto& processes = platform.processes;
     const std::string program = platform.system.programPath();
-    // A remover copy left over from an earlier uninstall may be an older
-    // version: it is replaced, and when it cannot be replaced it is not started.
-    bool removerIsThisProgram = true;
-    if (processes.toLower(program) != processes.toLower(core::kRemoverPath)) {
-        DeleteFileForced(core::kRemoverPath);
-        removerIsThisProgram = CopyFileNoOverwrite(program, core::kRemoverPath);
-    }
-    if (removerIsThisProgram) {
+    if (processes.toLower(program) == processes.toLower(core::kRemoverPath)) {
         platform.system.sleepMs(100);
         StartHeld(core::kRemoverPath, "-kill");
+    } else {
+        PlaceAndStartRemover();
     }
     close();
+}
+
+void TF_nolvara::PlaceAndStartRemover() {
+    // A remover copy left over from an earlier uninstall may be an older
+    // version: it is replaced, and when it cannot be replaced it is not started.
+    DeleteFileForced(core::kRemoverPath);
+    if (!CopyFileNoOverwrite(platform.system.programPath(), core::kRemoverPath)) return;
+    platform.system.sleepMs(100);
+    StartHeld(core::kRemoverPath, "-kill");
 }
 
 void TF_nolvara::RemoveInstallation() {

@@ -163,6 +163,10 @@ constexpr Message kMessages[] = {
      "The folder %s can be changed by other users of this computer. Nolvara does not install "
      "itself there, as what they put into it would run with administrator rights. Choose another "
      "folder, or one that Nolvara makes itself. The settings were not changed."},
+    {"installfolder_notmade",
+     "Der Ordner %s konnte nicht angelegt werden. Wählen Sie einen anderen Ordner. Die "
+     "Einstellungen wurden nicht geändert.",
+     "The folder %s could not be made. Choose another folder. The settings were not changed."},
     // "%s" is replaced by the path of the file that could not be made.
     {"name_taken",
      "%s kann nicht angelegt werden: Ein Ordner dieses Namens ist im Weg. Entfernen Sie ihn "

@@ -16,7 +16,7 @@ namespace {
 // An answer is one short line; a program file of this program comes nowhere
 // near 16 MiB. Anything longer, or slower, is a failure.
 constexpr platform::HttpBounds kAnswerBounds{64u << 10, 15 * 1000};
-constexpr platform::HttpBounds kDownloadBounds{16u << 20, 5 * 60 * 1000};
+constexpr platform::HttpBounds kDownloadBounds{TF_nolvara::kMaxProgramBytes, 5 * 60 * 1000};
 // How long the updater waits for the old program file to be free: the old
 // process ends only after its window has faded out.
 constexpr int kReplaceWaitMs = 10000;
@@ -185,6 +185,12 @@ void TF_nolvara::RunUpdater() {
     } else {
         const std::string path = update::DecodePathArgument(second);
         const bool isInstalledCopy = path == state.installPath + state.exeName;
+        // An install folder that others may change is not used: the old copy
+        // stays, and is not started with administrator rights either.
+        if (isInstalledCopy && !CreateInstallFolder(state.installPath)) {
+            platform.system.requestTerminate();
+            return;
+        }
         // The old process ends only a moment after it started this one, and
         // holds its file until then.
         bool freed = false;
@@ -201,8 +207,7 @@ void TF_nolvara::RunUpdater() {
         // asks for administrator rights itself when it needs them.
         if (!freed)
             platform.shell.start(path, restart);
-        else if ((!isInstalledCopy || CreateInstallFolder(state.installPath)) &&
-                 CopyFileNoOverwrite(platform.system.programPath(), path))
+        else if (CopyFileNoOverwrite(platform.system.programPath(), path))
             StartHeld(path, restart);
     }
     platform.system.requestTerminate();
@@ -213,6 +218,9 @@ void TF_nolvara::ReplaceInstalledCopy() {
     LoadSettings();
     if (!state.autostart) return;
     const std::string installed = state.installPath + state.exeName;
+    // An install folder that others may change is not used: the old copy
+    // stays, and is not started with administrator rights either.
+    if (!CreateInstallFolder(state.installPath)) return;
     for (int pass = 0; platform.files.fileExists(installed) && pass < kReplacePasses; ++pass) {
         if (pass > 0) platform.system.sleepMs(100);
         TerminateByName(state.exeName);
@@ -222,8 +230,8 @@ void TF_nolvara::ReplaceInstalledCopy() {
     // it is started again all the same, as automatic control was ended above.
     // Once it has gone, only a copy made anew here is started.
     const bool oldCopyStays = platform.files.fileExists(installed);
-    const bool placed = !oldCopyStays && CreateInstallFolder(state.installPath) &&
-                        CopyFileNoOverwrite(platform.system.programPath(), installed);
+    const bool placed =
+        !oldCopyStays && CopyFileNoOverwrite(platform.system.programPath(), installed);
     if (placed) SaveSettings(state.autostart, chk_restartservice.checked(), state.language);
     platform.system.sleepMs(100);
     if (oldCopyStays)

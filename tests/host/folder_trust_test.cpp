@@ -51,6 +51,23 @@ TEST(FolderTrust, OwnerAndEveryChangingRightOfAnyoneElseDecide) {
     // Reading, running, the attributes: nothing that changes what runs.
     EXPECT_TRUE(shell::FolderIsTrusted(
         folder(Trustee::Administrators, {{true, Trustee::Other, 0x1201bf & ~0x6u, false}})));
+
+    // Above the install folder others may make folders of their own, but not
+    // delete or move what is there; the drive root cannot itself be moved.
+    using shell::FolderRole;
+    const struct {
+        std::uint32_t right;
+        bool above, root;
+    } roles[] = {{0x2, true, true},      {0x4, true, true},       {0x40, false, false},
+                 {0x10000, false, true}, {0x40000, false, false}, {0x80000, false, false},
+                 {0x10000000, false, false}};
+    for (const auto& [right, above, root] : roles) {
+        const FolderSecurity others =
+            folder(Trustee::Administrators, {{true, Trustee::Other, right, false}});
+        EXPECT_EQ(shell::FolderIsTrusted(others, FolderRole::Above), above) << std::hex << right;
+        EXPECT_EQ(shell::FolderIsTrusted(others, FolderRole::DriveRoot), root) << std::hex << right;
+    }
+    EXPECT_FALSE(shell::FolderIsTrusted(folder(Trustee::Other), FolderRole::DriveRoot));
 }
 
 TEST(FolderTrust, ApplyAndTheUnattendedInstallUseNoFolderOthersMayChange) {
@@ -60,6 +77,8 @@ TEST(FolderTrust, ApplyAndTheUnattendedInstallUseNoFolderOthersMayChange) {
     {
         ProgramRig p;
         p.world.files.addFile(kSelf, "program");
+        p.world.registry.setInteger(kService, "Start", 2);
+        p.world.files.addFolder("C:\\Shared\\");
         p.world.files.addFolder(shared);
         p.world.files.setFolderSecurity(shared, usersMayWrite);
         p.start();
@@ -69,6 +88,7 @@ TEST(FolderTrust, ApplyAndTheUnattendedInstallUseNoFolderOthersMayChange) {
         w.radio_lang_german.click();
         w.E_routerip.type("192.168.0.1");
         w.B_addip.click();
+        w.B_saveip.click();
         w.b_apply.click();
         // Nothing of the panel is taken, its language neither.
         EXPECT_EQ(w.L_Text.text(),
@@ -82,20 +102,30 @@ TEST(FolderTrust, ApplyAndTheUnattendedInstallUseNoFolderOthersMayChange) {
         EXPECT_FALSE(p.world.files.fileExists(shared + "P_nolvara.exe"));
         EXPECT_EQ(p.world.files.folderSecurity(shared)->entries.size(), 4u) << "left as it was";
 
-        // A folder made in this step is the program's own, whatever the
-        // folder above it; one that was there is judged by its list.
-        p.world.files.setFolderSecurity("C:\\Shared\\Nolvara\\New\\", usersMayWrite);
-        EXPECT_TRUE(w.CreateInstallFolder("C:\\Shared\\Nolvara\\New\\"));
-        EXPECT_FALSE(w.CreateInstallFolder("C:\\Shared\\Nolvara\\New\\"));
-        w.speed_installpath.setText("C:\\Shared\\Nolvara\\Mine\\");
+        // A folder made in this step is the program's own; one that was
+        // there is judged by its list, and so is every folder above it.
+        EXPECT_TRUE(w.CreateInstallFolder("C:\\Mine\\New\\"));
+        p.world.files.setFolderSecurity("C:\\Mine\\New\\", usersMayWrite);
+        EXPECT_FALSE(w.CreateInstallFolder("C:\\Mine\\New\\"));
+        EXPECT_FALSE(w.CreateInstallFolder("C:\\Mine\\New\\Deeper\\"));
+        EXPECT_FALSE(p.world.files.folderExists("C:\\Mine\\New\\Deeper\\"));
+        w.speed_installpath.setText("C:\\Mine\\Own\\");
         w.b_apply.click();
         EXPECT_EQ(w.L_Text.text(), "Neue Einstellungen wurden \xFC"
                                    "bernommen!");
-        EXPECT_TRUE(p.world.files.fileExists("C:\\Shared\\Nolvara\\Mine\\P_nolvara.exe"));
+        EXPECT_TRUE(p.world.files.fileExists("C:\\Mine\\Own\\P_nolvara.exe"));
+
+        // Automatic control started from the menu starts no copy there either.
+        p.world.shell.starts.clear();
+        w.state.installPath = shared;
+        w.Menu_autocontrol.click();
+        EXPECT_TRUE(p.world.shell.starts.empty());
+        EXPECT_TRUE(w.L_Text.text().starts_with("Der Ordner C:\\Shared\\Nolvara\\ kann")) << w.L_Text.text();
     }
     {
         ProgramRig p({"-noguiinst", "-ip", "10.0.0.1", "-path", shared});
         p.world.files.addFile(kSelf, "program");
+        p.world.files.addFolder("C:\\Shared\\");
         p.world.files.addFolder(shared);
         p.world.files.setFolderSecurity(shared, folder(Trustee::Other));
         p.start();
@@ -105,6 +135,35 @@ TEST(FolderTrust, ApplyAndTheUnattendedInstallUseNoFolderOthersMayChange) {
         EXPECT_TRUE(p.world.shell.starts.empty());
         EXPECT_TRUE(p.world.system.terminateRequested());
     }
+}
+
+TEST(FolderTrust, NoCopyInAFolderOthersMayChangeIsReplacedOrStartedWithAdministratorRights) {
+    for (const bool silent : {true, false}) {
+        ProgramRig p({"-update", silent ? "silent" : "C:\\Nolvara\\P_nolvara.exe"});
+        p.world.system.args[0] = "C:\\nolvaraupdate.exe";
+        p.world.files.addFile(p.world.system.args[0], "new");
+        p.world.files.addFile(kInstalled, "old");
+        p.world.files.setFolderSecurity("C:\\Nolvara\\", folder(Trustee::Other));
+        p.world.registry.setInteger(kKey, "autostart", 1);
+        p.world.registry.setInteger(kKey, "version", 6);
+        p.world.registry.setText(kKey, "routerip", "10.0.0.1");
+        p.start();
+        EXPECT_EQ(p.world.files.file(kInstalled)->bytes, "old") << silent;
+        EXPECT_TRUE(p.world.shell.starts.empty()) << silent;
+    }
+    // The uninstall then runs this program's own copy as the remover.
+    ProgramRig p;
+    p.world.files.addFile(kSelf, "program");
+    p.world.files.addFile(kInstalled, "old");
+    p.world.files.setFolderSecurity("C:\\Nolvara\\", folder(Trustee::Other));
+    p.world.registry.setInteger(kKey, "autostart", 1);
+    p.world.registry.setInteger(kKey, "version", 6);
+    p.start();
+    p.window.Menu_uninstall.click();
+    ASSERT_FALSE(p.world.shell.starts.empty());
+    EXPECT_EQ(p.world.shell.starts[0].file, "C:\\nolvararemove.exe");
+    EXPECT_EQ(p.world.shell.starts[0].arguments, "-kill");
+    EXPECT_EQ(p.world.files.file("C:\\nolvararemove.exe")->bytes, "program");
 }
 
 }  // namespace

@@ -5,7 +5,10 @@
 #include <cctype>
 #include <string>
 
+#include <delayimp.h>
+
 #include "platform/win32/Win32Dialogs.h"
+#include "platform/win32/Win32DllSearch.h"
 #include "platform/win32/Win32System.h"
 #include "win32/Win32Rig.h"
 
@@ -16,6 +19,28 @@ using win32_tests::MessageBoxCloser;
 std::string lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
+}
+
+// What the program's delay-load hook gives the helper for a DLL it is about
+// to load: the system folder's copy, or, for a DLL that is not there, the
+// program's own module, which has no function to offer; never nothing, which
+// would make the helper search by bare name.
+TEST(Win32DllSearch, TheDelayLoadHookTakesDllsFromTheSystemFolderOnly) {
+    const auto hook = [](const char* name) {
+        DelayLoadInfo info{};
+        info.cb = sizeof info;
+        info.szDll = name;
+        return reinterpret_cast<HMODULE>(__pfnDliNotifyHook2(dliNotePreLoadLibrary, &info));
+    };
+    const HMODULE msimg = hook("msimg32.dll");
+    ASSERT_NE(msimg, nullptr);
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(msimg, path, MAX_PATH);
+    EXPECT_EQ(lower(path), lower(platform::win32::SystemFolderPath("msimg32.dll")));
+    EXPECT_EQ(hook("no-such-library.dll"), GetModuleHandleA(nullptr));
+    DelayLoadInfo other{};
+    EXPECT_EQ(__pfnDliNotifyHook2(dliNotePreGetProcAddress, &other), nullptr)
+        << "only the load itself is the hook's business";
 }
 
 TEST(Win32System, DescribesTheRunningProcessAndItsMachine) {

@@ -188,19 +188,6 @@ std::string sidText(PSID sid) {
     return result;
 }
 
-std::string currentUserSidText() {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return std::string();
-    const KernelHandle token(raw);
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    if (size == 0) return std::string();
-    std::vector<unsigned char> buffer(size);
-    if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size))
-        return std::string();
-    return sidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
-}
-
 platform::Trustee trusteeOf(PSID sid, const std::string& currentUser) {
     const std::string text = sidText(sid);
     // TrustedInstaller owns the system's own folders on Vista and later and
@@ -215,23 +202,18 @@ platform::Trustee trusteeOf(PSID sid, const std::string& currentUser) {
 
 }  // namespace
 
-std::optional<platform::FolderSecurity> Win32FileSystem::folderSecurity(const std::string& path) {
-    if (!folderExists(path)) return std::nullopt;
-    PSID owner = nullptr;
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT,
-                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
-        return std::nullopt;
-    const std::unique_ptr<void, decltype(&LocalFree)> freeDescriptor(descriptor, &LocalFree);
-    const std::string currentUser = currentUserSidText();
+platform::FolderSecurity ReadFolderSecurity(PSID owner, const ACL* dacl,
+                                            const std::string& currentUser) {
     platform::FolderSecurity security;
     security.owner = trusteeOf(owner, currentUser);
     security.hasAccessList = dacl != nullptr;
     for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
         void* ace = nullptr;
-        if (!GetAce(dacl, i, &ace)) return std::nullopt;
+        // An entry that cannot be read may grant anything.
+        if (!GetAce(const_cast<ACL*>(dacl), i, &ace)) {
+            security.entries.push_back({true, platform::Trustee::Other, ~0u, false});
+            continue;
+        }
         const auto* header = static_cast<const ACE_HEADER*>(ace);
         platform::AccessEntry entry;
         entry.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
@@ -255,6 +237,32 @@ std::optional<platform::FolderSecurity> Win32FileSystem::folderSecurity(const st
         security.entries.push_back(entry);
     }
     return security;
+}
+
+std::string CurrentUserSidText() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return std::string();
+    const KernelHandle token(raw);
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    if (size == 0) return std::string();
+    std::vector<unsigned char> buffer(size);
+    if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size))
+        return std::string();
+    return sidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
+}
+
+std::optional<platform::FolderSecurity> Win32FileSystem::folderSecurity(const std::string& path) {
+    if (!folderExists(path)) return std::nullopt;
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return std::nullopt;
+    const std::unique_ptr<void, decltype(&LocalFree)> freeDescriptor(descriptor, &LocalFree);
+    return ReadFolderSecurity(owner, dacl, CurrentUserSidText());
 }
 
 bool Win32FileSystem::removeFolder(const std::string& path) {

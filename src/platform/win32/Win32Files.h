@@ -43,6 +43,12 @@ public:
 // The protected access list of FileSystem as security attributes for
 // CreateFileA and CreateDirectoryA; get() is null when the system could not
 // build it, and nothing may then be created.
+// An owner and access list as the folder check judges them; the running
+// user is named by the text of his SID.
+platform::FolderSecurity ReadFolderSecurity(PSID owner, const ACL* dacl,
+                                            const std::string& currentUser);
+std::string CurrentUserSidText();
+
 class ProtectedSecurity {
 public:
     enum class Kind { File, Folder };
