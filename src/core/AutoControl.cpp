@@ -59,20 +59,58 @@ void TF_nolvara::Menu_autocontrolClick() {
 }
 
 bool TF_nolvara::ShutdownQueryHandler() {
-    // Windows may end the process at any moment from here on: once the
-    // service is set back to automatic, no timer of the probe loop may set it
-    // to disabled again while the window fades out.
-    for (ui::Timer* timer : {&T_ping, &T_shutdowndelay, &T_servicestart}) timer->setEnabled(false);
-    // Nor may an update end or replace anything now: a transfer under way is
-    // abandoned, and a partial download deleted.
-    updateTransfer.reset();
-    ReleaseWirelessLink();
-    if (state.autoControl) {
-        if (controlWay == ControlWay::Service) WriteStartMode(core::kStartModeAutomatic);
-        UpdateStatus();
+    // The question is never refused, whatever fails below: the program never
+    // keeps a session from ending.
+    try {
+        // Windows may end the process at any moment from here on: once the
+        // service is set back to automatic, no timer of the probe loop may set
+        // it to disabled again.
+        state.sessionEnding = true;
+        for (ui::Timer* timer : {&T_ping, &T_shutdowndelay, &T_servicestart})
+            timer->setEnabled(false);
+        // Nor may an update end or replace anything now: a transfer under way
+        // is abandoned, and a partial download deleted.
+        updateTransfer.reset();
+        if (state.autoControl) {
+            if (controlWay == ControlWay::Service) WriteStartMode(core::kStartModeAutomatic);
+            if (wireless.session && wireless.changed && wireless.scanOff)
+                ApplyWirelessSettings(false);
+            UpdateStatus();
+        }
+    } catch (...) {
     }
-    close();
     return true;
+}
+
+void TF_nolvara::EndSessionHandler(bool ending) {
+    try {
+        if (ending) {
+            // An end that came without its question sets everything back too.
+            if (!state.sessionEnding) ShutdownQueryHandler();
+            ReleaseWirelessLink();
+            close();
+            return;
+        }
+        // Another program cancelled the end: control is taken up again as
+        // after the start, waiting for the router's first answer.
+        state.sessionEnding = false;
+        if (!state.autoControl) return;
+        state.awaitingFirstReply = true;
+        state.connectionLost = false;
+        state.serviceStartFailures = 0;
+        T_servicestart.setIntervalMs(kServiceStartDelayMs);
+        // The question set the mode back but may have left the service
+        // stopped; that is seen to from the service-start timer, not within
+        // the system's message.
+        if (controlWay == ControlWay::Service) {
+            state.takeOverDue = true;
+            T_servicestart.setEnabled(true);
+        } else {
+            T_ping.setEnabled(true);
+        }
+        UpdateStatus();
+    } catch (...) {
+    }
 }
 
 }  // namespace shell

@@ -13,9 +13,14 @@ namespace {
 constexpr std::int32_t kAdapterWalkTicks = 60;
 // This often an interface that cannot be opened is tried again.
 constexpr std::int32_t kWirelessRetryTicks = 60;
+// This often a decided state that did not take is made again.
+constexpr std::int32_t kWirelessReapplyTicks = 10;
 }  // namespace
 
 void TF_nolvara::StartConnectionLossHandling() {
+    // The session's end was asked for while a switch was under way: the
+    // timers stay off.
+    if (state.sessionEnding) return;
     state.connectionLost = true;
     T_ping.setEnabled(false);
     T_servicestart.setEnabled(true);
@@ -40,6 +45,14 @@ void TF_nolvara::T_pingTimer() {
     if (controlWay == ControlWay::NativeWifi && !wireless.session &&
         ++wireless.ticksUnreached >= kWirelessRetryTicks) {
         wireless.ticksUnreached = 0;
+        wirelessRetry = true;
+    }
+    // A set that failed (or found no connected interface) is tried again
+    // while the link stays up; the probe loop's decision waits for it.
+    if (controlWay == ControlWay::NativeWifi && wireless.session && wireless.changed &&
+        !wireless.applied && ++wireless.ticksUnapplied >= kWirelessReapplyTicks) {
+        wireless.ticksUnapplied = 0;
+        ApplyWirelessSettings(wireless.scanOff);
         wirelessRetry = true;
     }
     if (settingsChanged || serviceChanged || wirelessRetry) UpdateStatus();
@@ -80,6 +93,7 @@ void TF_nolvara::T_pingTimer() {
         }
     }
 
+    if (state.sessionEnding) return;
     if (state.updateCheckTicks < 1799) {
         ++state.updateCheckTicks;
     } else if (state.checkForUpdate) {
@@ -104,6 +118,16 @@ void TF_nolvara::ProbeHost() {
 void TF_nolvara::ICMPReply(const core::EchoResult& reply) {
     // A gateway that stops answering may have been replaced by another.
     if (!ICMP.answeredInTime(reply)) state.gatewayStale = true;
+    // The link came back while the service would not start (another
+    // program connected): no more tries, and the service stays off.
+    if (state.serviceStartFailures > 0 && ICMP.answeredInTime(reply)) {
+        state.serviceStartFailures = 0;
+        state.connectionLost = false;
+        T_servicestart.setEnabled(false);
+        T_servicestart.setIntervalMs(kServiceStartDelayMs);
+        UpdateStatus();
+        return;
+    }
     if (state.startMode == core::kStartModeDisabled) return;
     if (ICMP.answeredInTime(reply)) {
         if (state.startMode == core::kStartModeUnreadable) return;

@@ -63,6 +63,15 @@ struct ProgramState {
     std::string currentGateway;
     bool gatewayStale = true;
     std::int32_t ticksSinceAdapterWalk = 0;
+    // Starts of the wireless service that failed in a row while the link is
+    // lost; each is tried again after a longer pause.
+    std::int32_t serviceStartFailures = 0;
+    // From Windows' question before the session ends until its answer:
+    // nothing is switched off meanwhile.
+    bool sessionEnding = false;
+    // The service is to be taken over at the next service-start tick, as at
+    // a hidden run's start (after a cancelled end of the session).
+    bool takeOverDue = false;
 };
 
 }  // namespace core

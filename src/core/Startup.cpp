@@ -36,6 +36,10 @@ bool TF_nolvara::RestartedWithAdministratorRights() {
 
 void TF_nolvara::FormCreate() {
     if (RestartedWithAdministratorRights()) return;
+    // Known before anything reads the wireless state: a hidden run takes
+    // none it finds for its own.
+    if (argumentAt(platform.system.arguments(), 1) == core::kHiddenRunSwitch)
+        runKind = core::RunKind::AutoControl;
     ChooseControlWay();
     state.awaitingFirstReply = true;
     state.exeName = core::kExeName;
@@ -79,8 +83,16 @@ void TF_nolvara::FormCreate() {
         // Two hidden runs would switch the service against each other. A run
         // that was just ended for this one (update, new install folder) has
         // let go within moments; one that still runs keeps the claim.
-        if (platform.system.claimForSession(core::kAutoControlClaim, kClaimWaitMs)) {
+        // The wireless service is the machine's: two sessions' runs would
+        // switch it against each other. The Native Wifi settings are each
+        // handle's own.
+        const bool claimed =
+            controlWay == ControlWay::Service
+                ? platform.system.claimForMachine(core::kAutoControlClaim, kClaimWaitMs)
+                : platform.system.claimForSession(core::kAutoControlClaim, kClaimWaitMs);
+        if (claimed) {
             state.autoControl = true;
+            if (controlWay == ControlWay::Service) TakeOverService();
             T_ping.setEnabled(true);
         } else {
             handled = true;

@@ -23,11 +23,16 @@ public:
     virtual std::uint32_t tickCountMs() = 0;
     // Blocks the one thread; no event is handled meanwhile.
     virtual void sleepMs(int ms) = 0;
+    // Blocks the one thread too, but what the system asks the program's
+    // windows meanwhile (whether the session may end) is answered.
+    virtual void pauseAnsweringMs(int ms) = 0;
     // Makes this process the one holder of the named claim among the
     // processes of the user's session, until it ends. Another holder is
     // waited for up to waitMs (a process just ended may take a moment to go);
     // false when it still holds the claim then.
     virtual bool claimForSession(const std::string& name, int waitMs) = 0;
+    // The same among all processes of the machine, every session's.
+    virtual bool claimForMachine(const std::string& name, int waitMs) = 0;
     // True while some process of the session holds the named claim.
     virtual bool claimedInSession(const std::string& name) = 0;
     // True where the system separates a user's rights from an administrator's

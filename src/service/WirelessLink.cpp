@@ -29,8 +29,10 @@ bool TF_nolvara::OpenWirelessLink() {
         wireless.session = platform.wifi.open([this] { WirelessLinkRenewed(); });
         const std::vector<platform::WifiInterface> interfaces = wireless.session->interfaces();
         wireless.interfaces = interfaces.size();
-        // A run that set nothing shows what the hidden run holds.
-        if (!wireless.changed) {
+        // A window that set nothing shows what the hidden run holds. A hidden
+        // run never takes that state for its own: another handle may hold it,
+        // and Windows drops it when that handle closes. It sets what it decides.
+        if (!wireless.changed && runKind != core::RunKind::AutoControl) {
             for (const platform::WifiInterface& wifi : interfaces) {
                 if (!wifi.connected) continue;
                 wireless.scanOff =
@@ -76,6 +78,7 @@ void TF_nolvara::ApplyWirelessSettings(bool scanOff) {
         failed = true;
     }
     wireless.applied = !failed && connected > 0;
+    wireless.ticksUnapplied = 0;
 }
 
 void TF_nolvara::WirelessLinkRenewed() {
@@ -106,6 +109,7 @@ std::int32_t TF_nolvara::WirelessStartMode() {
 }
 
 std::string TF_nolvara::StatusTextKey(std::int32_t mode) const {
+    if (controlWay == ControlWay::Service && state.serviceStartFailures > 0) return "startfailed";
     // Without either way, the wireless service's own text says it is missing.
     if (controlWay != ControlWay::NativeWifi) return "status" + std::to_string(mode);
     if (mode == core::kStartModeUnreadable) return "nowireless";

@@ -87,6 +87,7 @@ void TF_nolvara::wireHandlers() {
     B_saveip.onClick = [this] { B_saveipClick(); };
 
     onQueryEndSession = [this] { return ShutdownQueryHandler(); };
+    onEndSession = [this](bool ending) { EndSessionHandler(ending); };
     onResume = [this] { WirelessLinkRenewed(); };
     Menu_autocontrol.onClick = [this] { Menu_autocontrolClick(); };
     ui::MenuItem* statusItems[] = {&Menu_status0, &Menu_status1, &Menu_status2, &Menu_status3,

@@ -97,7 +97,8 @@ public:
     // ---- Timers ----
     ui::Timer T_ping{"T_ping", 1000, false};
     ui::Timer T_shutdowndelay{"T_shutdowndelay", 60000, false};
-    ui::Timer T_servicestart{"T_servicestart", 100, false};
+    static constexpr std::int32_t kServiceStartDelayMs = 100;
+    ui::Timer T_servicestart{"T_servicestart", kServiceStartDelayMs, false};
     ui::Timer T_fadein{"T_fadein", 1, true};
     ui::Timer T_fadeout{"T_fadeout", 1, false};
 
@@ -188,7 +189,8 @@ public:
     void WriteStartMode(std::int32_t mode);
     bool StartWirelessService(const std::string& machine, const std::string& service);
     bool StopWirelessService(const std::string& machine, const std::string& service);
-    void ApplyStartMode(std::int32_t mode);
+    // False when a start of the wireless service that the mode asks for failed.
+    bool ApplyStartMode(std::int32_t mode);
     void T_shutdowndelayTimer();
     void T_servicestartTimer();
     void Menu_statusClick(std::int32_t mode);
@@ -213,6 +215,8 @@ public:
         std::size_t interfaces = 0;
         // Ticks since the last try to open an interface that could not be.
         std::int32_t ticksUnreached = 0;
+        // Ticks since the last try to make a decided state that did not take.
+        std::int32_t ticksUnapplied = 0;
     };
     WirelessLink wireless;
     void ChooseControlWay();
@@ -237,6 +241,14 @@ public:
     void UpdateStatus();
     void Menu_autocontrolClick();
     bool ShutdownQueryHandler();
+    void EndSessionHandler(bool ending);
+    // The hidden run of the service way, at its start: Windows must be able
+    // to connect whatever the last run left behind.
+    void TakeOverService();
+    bool WirelessServiceRunning();
+    // A start of the wireless service that failed while the link is lost is
+    // tried again after this pause.
+    static std::int32_t ServiceStartRetryMs(std::int32_t failures);
 
     // ---- DHCP mode (adapters/AdapterQuery.cpp) ----
     std::string AdapterQuery(const std::string& command, const std::string& argument);
@@ -291,7 +303,7 @@ public:
     std::unique_ptr<platform::RegistryWatch> serviceWatch;
 
 private:
-    void ApplyStartModeOnce(std::int32_t mode, bool mayRetry);
+    bool ApplyStartModeOnce(std::int32_t mode, bool mayRetry);
     // Asks the update server; then gets the outcome through the message loop.
     void AskUpdateServer(std::function<void(const platform::HttpOutcome&)> then);
     // Downloads the announced file to the updater file (created anew); then

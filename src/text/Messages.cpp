@@ -91,6 +91,9 @@ constexpr Message kMessages[] = {
     {"status2", " Wireless Zero startet automatisch", " Wireless Zero starts automatically"},
     {"status3", " Wireless Zero startet manuell", " Wireless Zero starts when it's needed"},
     {"status4", " Wireless Zero ist deaktiviert", " Wireless Zero is disabled"},
+    {"startfailed",
+     " Wireless Zero ließ sich nicht starten, neuer Versuch folgt",
+     " Wireless Zero could not be started, trying again"},
     {"status5", " Wireless Zero ist nicht vorhanden", " Wireless Zero is not available"},
     // Windows without Wireless Zero: the background scan of the wireless adapter.
     {"wifi2", " Hintergrundsuche: an", " Background scan: on"},

@@ -48,6 +48,10 @@ void Form::close() {
 
 bool Form::queryEndSession() { return onQueryEndSession ? onQueryEndSession() : true; }
 
+void Form::endSession(bool ending) {
+    if (onEndSession) onEndSession(ending);
+}
+
 Control* Form::findControl(const std::string& name) const {
     for (Control* c : controls_)
         if (c->name() == name) return c;

@@ -62,6 +62,10 @@ public:
     // the session may end. Without a handler the answer is yes.
     bool queryEndSession();
     std::function<bool()> onQueryEndSession;
+    // The answer that follows the query: true when the session ends now,
+    // false when something cancelled the end.
+    void endSession(bool ending);
+    std::function<void(bool)> onEndSession;
 
     // The system resumed from sleep or hibernation.
     std::function<void()> onResume;

@@ -575,9 +575,16 @@ e2e_cleanup() {
 # ---- Checks of a hidden automatic-control run against the stand-in service ----
 
 # e2e_expect_status PART TEXT: a part of the program window's status bar.
+# e2e_expect_status PART TEXT: the status bar's part shows TEXT, at once or
+# within 2 s: the program updates it once its switch of the service is done,
+# and it looks at a pending service at most once a second.
 e2e_expect_status() {
-    local text
-    text=$(e2e_driver status --escaped "$1") || e2e_fail "cannot read status bar part $1"
+    local text deadline=$((${EPOCHREALTIME/[,.]/} + 2000000))
+    while :; do
+        text=$(e2e_driver status --escaped "$1") || e2e_fail "cannot read status bar part $1"
+        [ "$text" != "$2" ] && [ "${EPOCHREALTIME/[,.]/}" -lt "$deadline" ] || break
+        sleep 0.1
+    done
     e2e_expect "status bar part $1" "$text" "$2"
 }
 

@@ -18,10 +18,13 @@ public:
         ++m_.starts;
         m_.state = platform::kServiceStartPending;
         checkpoint_ = 0;
+        startFails_ = m_.startFails || m_.failNextStarts > 0;
+        if (m_.failNextStarts > 0) --m_.failNextStarts;
         return true;
     }
     bool stop(platform::ServiceStatus& status) override {
         status.state = m_.state;
+        status.waitHintMs = m_.waitHintMs;
         status.checkpoint = 0;
         if (m_.state != platform::kServiceRunning) return false;
         ++m_.stops;
@@ -45,7 +48,7 @@ public:
             if (m_.state == platform::kServiceStopPending)
                 m_.state = platform::kServiceStopped;
             else
-                m_.state = m_.startFails ? platform::kServiceStopped : platform::kServiceRunning;
+                m_.state = startFails_ ? platform::kServiceStopped : platform::kServiceRunning;
         }
         status.state = m_.state;
         status.checkpoint =
@@ -58,6 +61,7 @@ public:
 private:
     FakeServiceManager& m_;
     std::uint32_t checkpoint_ = 0;
+    bool startFails_ = false;
 };
 
 }  // namespace

@@ -28,8 +28,12 @@ public:
     // The service as it stands; absent means it is not installed.
     bool installed = true;
     std::uint32_t state = platform::kServiceStopped;
-    // A start the manager accepts but after which the service stops again.
+    // A start the manager accepts but after which the service stops again:
+    // every one, or as many as failNextStarts counts down.
     bool startFails = false;
+    int failNextStarts = 0;
+    // The wait a pending service announces with each status.
+    std::uint32_t waitHintMs = 0;
     // A start that stays pending with a checkpoint that never goes back.
     bool startHangs = false;
     // Queries that a start or stop stays pending for, its checkpoint rising.

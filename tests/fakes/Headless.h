@@ -74,6 +74,13 @@ public:
         clock_.sleep(ms);
         if (onSleep) onSleep(ms);
     }
+    void pauseAnsweringMs(int ms) override {
+        ++answeringPauses;
+        sleepMs(ms);
+    }
+    bool claimForMachine(const std::string& name, int waitMs) override {
+        return claimForSession("Global\\" + name, waitMs);
+    }
     bool claimForSession(const std::string& name, int waitMs) override {
         claims.push_back(name);
         if (heldElsewhere.count(name) == 0) return true;
@@ -94,6 +101,7 @@ public:
     std::string windowsDir = "C:\\WINDOWS";
     std::string windowsDirectoryError;  // when set, asking for the directory fails
     std::vector<int> sleeps;
+    int answeringPauses = 0;
     // What other processes get done while this one pauses.
     std::function<void(int)> onSleep;
     bool terminate = false;

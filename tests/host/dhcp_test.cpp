@@ -175,12 +175,14 @@ TEST_F(Dhcp, TheListIsWalkedAgainWhenAnAddressChangedTheGatewayFellSilentOrAMinu
 
 TEST_F(Dhcp, WithoutAnyGatewayTheListIsProbedAndTheLinkCountsAsLost) {
     auto& r = p.world.registry;
-    r.setInteger("SYSTEM\\CurrentControlSet\\Services\\WZCSVC", "Start", 4);
+    r.setInteger("SYSTEM\\CurrentControlSet\\Services\\WZCSVC", "Start", 2);
     r.setInteger("SOFTWARE\\Nolvara", "use_dhcp", 1);
     r.setText("SOFTWARE\\Nolvara", "adapter", "{B}");
     r.setText("SOFTWARE\\Nolvara\\IPList", "ip1", "10.7.7.7");
     p.world.system.args.push_back("-hide");
     p.start();
+    // As this run had switched it off.
+    r.setInteger("SYSTEM\\CurrentControlSet\\Services\\WZCSVC", "Start", 4);
     p.world.runFor(1000);
     EXPECT_EQ(p.window.Statusbar.panelText(1), "Static");
     EXPECT_EQ(p.world.icmp.requests.back().host, "10.7.7.7");

@@ -29,10 +29,11 @@ struct FirstTick {
 
 FirstTick firstTick(std::int32_t startMode, const Case& c) {
     ProgramRig p({"-hide"});
-    p.world.registry.setInteger(kService, "Start", startMode);
+    // A run finds the service on; "disabled" is what it has switched it to.
+    p.world.registry.setInteger(kService, "Start", 2);
     p.world.registry.setText(kIpList, "ip1", kRouter);
     p.world.registry.setInteger(kKey, "version", 6);
-    p.world.services.state = startMode == 4 ? platform::kServiceStopped : platform::kServiceRunning;
+    p.world.services.state = platform::kServiceRunning;
     fakes::FakeIcmp::Answer answer;
     if (const auto result = core::EchoResultOfIcmpStatus(c.replied, c.status, c.elapsedMs)) {
         answer.status = result->status;
@@ -42,6 +43,8 @@ FirstTick firstTick(std::int32_t startMode, const Case& c) {
     }
     p.world.icmp.answer(kRouter, answer);
     p.start();
+    p.world.registry.setInteger(kService, "Start", startMode);
+    if (startMode == 4) p.world.services.state = platform::kServiceStopped;
     p.world.runFor(1000);
     return {p.window.T_shutdowndelay.enabled(), p.window.state.connectionLost};
 }

@@ -64,6 +64,8 @@ TEST_F(ProbeLoop, AnAnswerTakingTheWholeTimeoutIsNoAnswer) {
 }
 
 TEST_F(ProbeLoop, RepliesAreIgnoredWhileTheServiceIsDisabled) {
+    // Disabled by this run: one that finds it so at its start switches it on.
+    p.world.registry.setInteger(kKey, "restartservice", 0);
     p.world.registry.setInteger(kService, "Start", 4);
     p.world.services.state = platform::kServiceStopped;
     icmp().answer(kRouter, {platform::EchoStatus::EchoReply, 5});
@@ -180,8 +182,36 @@ TEST_F(ProbeLoop, SessionEndSetsAutomaticStartAndEndsTheRun) {
     EXPECT_EQ(startValue(), 2);
     EXPECT_EQ(p.world.services.state, platform::kServiceStopped) << "only the stored mode";
     p.world.runFor(1000);
+    EXPECT_FALSE(p.window.closed()) << "the question is not the end: it may be cancelled";
+    p.window.endSession(true);
+    p.world.runFor(1000);
     EXPECT_TRUE(p.window.closed());
     EXPECT_TRUE(p.world.system.terminateRequested());
+}
+
+TEST_F(ProbeLoop, ACancelledSessionEndTakesControlUpAgainAsAfterTheStart) {
+    for (const bool linkDown : {false, true}) {
+        ProgramRig q({"-hide"});
+        prepare(q);
+        q.world.icmp.answer(kRouter, {platform::EchoStatus::EchoReply, 5});
+        q.start();
+        q.world.runFor(5000);
+        ASSERT_EQ(startValue(q), 4);
+        EXPECT_TRUE(q.window.queryEndSession());
+        ASSERT_EQ(startValue(q), 2);
+        q.world.runFor(10000);
+        EXPECT_EQ(startValue(q), 2) << "nothing switches between the question and the answer";
+        q.world.icmp.linkDown = linkDown;
+        q.window.endSession(false);
+        q.world.runFor(500);
+        EXPECT_TRUE(q.window.T_ping.enabled()) << linkDown;
+        // The service that the question left stopped runs again.
+        EXPECT_EQ(q.world.services.state, platform::kServiceRunning) << linkDown;
+        q.world.runFor(1000 + 3000 + 1000);  // the first answer, the delay
+        EXPECT_EQ(startValue(q), linkDown ? 2 : 4) << linkDown;
+        EXPECT_FALSE(q.window.closed());
+        EXPECT_FALSE(q.world.system.terminateRequested());
+    }
 }
 
 TEST_F(ProbeLoop, NothingSwitchesTheServiceOffAfterTheSessionEnded) {

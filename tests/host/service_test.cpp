@@ -96,7 +96,7 @@ TEST_F(Service, AStartThatKeepsFailingIsReportedAndRetriedOnce) {
 // that rises for ever still ends it in time.
 TEST_F(Service, PendingServicePollsFollowTheCheckpoint) {
     p.start();
-    manager().pendingQueries = 10'000;  // about ten seconds
+    manager().pendingQueries = 100;  // about ten seconds, a tenth of a second between queries
     EXPECT_TRUE(p.window.StartWirelessService("TESTHOST", "WZCSVC"));
     EXPECT_TRUE(p.window.StopWirelessService("TESTHOST", "WZCSVC"));
 
@@ -121,7 +121,7 @@ TEST_F(Service, PendingServicePollsFollowTheCheckpoint) {
 TEST_F(Service, TheServiceIsStartedOnlyAfterItsStopCompleted) {
     manager().state = platform::kServiceRunning;
     p.start();
-    manager().pendingQueries = 500;
+    manager().pendingQueries = 50;
     p.window.ApplyStartMode(3);
     EXPECT_EQ(manager().stops, 1);
     EXPECT_EQ(manager().starts, 1) << "a start while the stop is pending is refused";

@@ -2,6 +2,11 @@
 // is registered as WZCSVC: a service that starts and stops on request through
 // the service manager and does nothing else. It is a tool of the tests and
 // never ships.
+//
+// Under its key's Parameters a test can make it slow or failing:
+//   StartMs     (DWORD) how long a start stays pending, with a checkpoint
+//               every half second;
+//   FailStarts  (DWORD) how many of the next starts fail, counted down.
 #include <windows.h>
 
 #include <cstdio>
@@ -55,10 +60,42 @@ DWORD WINAPI handleControl(DWORD control, DWORD, void*, void*) {
     }
 }
 
+constexpr const char* kParameters = "SYSTEM\\CurrentControlSet\\Services\\WZCSVC\\Parameters";
+
+DWORD parameter(const char* name) {
+    DWORD value = 0, size = sizeof value;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kParameters, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return 0;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
+        ERROR_SUCCESS)
+        value = 0;
+    RegCloseKey(key);
+    return value;
+}
+
+void setParameter(const char* name, DWORD value) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kParameters, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+}
+
 void WINAPI serviceMain(DWORD, char**) {
     statusHandle = RegisterServiceCtrlHandlerExA("WZCSVC", handleControl, nullptr);
     if (statusHandle == nullptr) return;
-    report(SERVICE_START_PENDING, 1, 2000);
+    const DWORD startMs = parameter("StartMs");
+    report(SERVICE_START_PENDING, 1, startMs > 0 ? startMs : 2000);
+    for (DWORD waited = 0, step = 2; waited < startMs; waited += 500, ++step) {
+        Sleep(500);
+        report(SERVICE_START_PENDING, step, startMs);
+    }
+    if (const DWORD failing = parameter("FailStarts"); failing > 0) {
+        setParameter("FailStarts", failing - 1);
+        report(SERVICE_STOPPED, 0, 0, ERROR_SERVICE_SPECIFIC_ERROR);
+        return;
+    }
     Event stop;
     if (stop.get() == nullptr) {
         report(SERVICE_STOPPED, 0, 0, GetLastError());

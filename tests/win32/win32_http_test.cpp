@@ -7,6 +7,7 @@
 #include <winsock2.h>
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -330,6 +331,26 @@ TEST(Win32HttpBeside, OutcomesArriveThroughTheMessageLoopWithinTheirBounds) {
     pumpUntil([&] { return outcomes.size() == 3; }, 10000);
     ASSERT_EQ(outcomes.size(), 3u);
     EXPECT_EQ(outcomes[2].result, platform::HttpOutcome::Result::Failed) << "longer than allowed";
+}
+
+TEST(Win32HttpBeside, AnOutcomeHandlerThatThrowsStaysInsideTheEventWindow) {
+    Win32Http http;
+    LoopbackServer server;
+    server.serve({ok("#x#"), ok("#y#")});
+    bool handled = false;
+    auto transfer = http.get(server.url("/update/"), {1000, 15000}, [&](const platform::HttpOutcome&) {
+        handled = true;
+        throw std::runtime_error("the program's handler failed");
+    });
+    pumpUntil([&] { return handled; }, 10000);
+    EXPECT_TRUE(handled);
+    // The loop goes on after it, and so does the next transfer.
+    std::vector<platform::HttpOutcome> outcomes;
+    auto next = http.get(server.url("/update/"), {1000, 15000},
+                         [&](const platform::HttpOutcome& o) { outcomes.push_back(o); });
+    pumpUntil([&] { return !outcomes.empty(); }, 10000);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].body, "#y#");
 }
 
 TEST_F(Win32HttpFile, AnAbandonedDownloadLeavesNoFileAndNoOutcome) {

@@ -69,12 +69,14 @@ struct ClaimHolder {
     static DWORD WINAPI run(void* param) {
         auto* self = static_cast<ClaimHolder*>(param);
         platform::win32::Win32System system;
-        self->claimed = system.claimForSession(self->name, 0);
+        self->claimed = self->machine ? system.claimForMachine(self->name, 0)
+                                      : system.claimForSession(self->name, 0);
         SetEvent(self->ready);
         WaitForSingleObject(self->release, 10000);
         return 0;
     }
     std::string name;
+    bool machine = false;
     bool claimed = false;
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -102,6 +104,73 @@ TEST(Win32System, ASessionClaimHasOneHolderAndIsFreeOnceItsHolderEnds) {
     CloseHandle(holder.release);
     EXPECT_TRUE(other.claimForSession(holder.name, 1000)) << "its holder has ended";
     EXPECT_TRUE(other.claimedInSession(holder.name));
+}
+
+TEST(Win32System, AMachineClaimIsApartFromTheSessionsAndHasOneHolder) {
+    ClaimHolder holder;
+    holder.machine = true;
+    holder.name = "NolvaraTest.MachineClaim." + std::to_string(GetCurrentProcessId());
+    HANDLE thread = CreateThread(nullptr, 0, &ClaimHolder::run, &holder, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(holder.ready, 10000), WAIT_OBJECT_0);
+    EXPECT_TRUE(holder.claimed);
+    platform::win32::Win32System other;
+    EXPECT_FALSE(other.claimForMachine(holder.name, 200)) << "held elsewhere";
+    EXPECT_FALSE(other.claimedInSession(holder.name)) << "not a claim of the session's";
+    SetEvent(holder.release);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    CloseHandle(holder.ready);
+    CloseHandle(holder.release);
+    EXPECT_TRUE(other.claimForMachine(holder.name, 1000)) << "its holder has ended";
+}
+
+// A message another thread sends (as the system sends its question before
+// the session ends) is handled within the pause; a posted one waits.
+TEST(Win32System, APauseAnswersSentMessagesAndLeavesPostedOnesForTheLoop) {
+    static bool answered = false;
+    answered = false;
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = [](HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (msg == WM_USER + 7) {
+            answered = true;
+            return 42;
+        }
+        return DefWindowProcA(hwnd, msg, wp, lp);
+    };
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "NolvaraPauseTest";
+    RegisterClassA(&wc);
+    HWND window = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                wc.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    PostMessageA(window, WM_USER + 8, 0, 0);
+    struct Sender {
+        HWND window;
+        LRESULT answer = 0;
+        static DWORD WINAPI run(void* param) {
+            auto* self = static_cast<Sender*>(param);
+            Sleep(100);
+            DWORD_PTR result = 0;
+            SendMessageTimeoutA(self->window, WM_USER + 7, 0, 0, SMTO_NORMAL, 5000, &result);
+            self->answer = static_cast<LRESULT>(result);
+            return 0;
+        }
+    } sender{window};
+    HANDLE thread = CreateThread(nullptr, 0, &Sender::run, &sender, 0, nullptr);
+    platform::win32::Win32System system;
+    const DWORD start = GetTickCount();
+    system.pauseAnsweringMs(600);
+    const DWORD tookMs = GetTickCount() - start;
+    EXPECT_TRUE(answered);
+    EXPECT_GE(tookMs, 550u);
+    EXPECT_LT(tookMs, 2000u);
+    ASSERT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    EXPECT_EQ(sender.answer, 42);
+    MSG msg{};
+    EXPECT_TRUE(PeekMessageA(&msg, window, WM_USER + 8, WM_USER + 8, PM_REMOVE)) << "still queued";
+    DestroyWindow(window);
 }
 
 TEST(Win32System, EndOfProgramIsAQuitMessageForTheLoop) {

@@ -892,6 +892,9 @@ LRESULT Win32Form::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_QUERYENDSESSION:
             return form_.queryEndSession() ? TRUE : FALSE;
+        case WM_ENDSESSION:
+            form_.endSession(wp != FALSE);
+            return 0;
         case WM_POWERBROADCAST:
             // Automatic resume comes first; a resume a user caused follows it.
             if ((wp == PBT_APMRESUMEAUTOMATIC || wp == PBT_APMRESUMESUSPEND) && form_.onResume)

@@ -389,9 +389,15 @@ HWND Win32Http::events() {
 }
 
 LRESULT CALLBACK Win32Http::eventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // What the program does with an outcome runs here, outside the window's
+    // procedure: nothing it throws may cross into the system. A hidden run
+    // shows no message for it; its next check tries again.
     if (message == kTransferEnded) {
         auto* job = reinterpret_cast<Job*>(lParam);
-        if (!job->closed) job->handOn(job->outcome);
+        try {
+            if (!job->closed) job->handOn(job->outcome);
+        } catch (...) {
+        }
         Job::release(job);
         return 0;
     }
@@ -399,7 +405,10 @@ LRESULT CALLBACK Win32Http::eventProc(HWND window, UINT message, WPARAM wParam, 
         auto& jobs = Job::live();
         const auto found = std::find(jobs.begin(), jobs.end(), reinterpret_cast<Job*>(wParam));
         // Time is up: a failure, whatever the worker still waits for.
-        if (found != jobs.end()) (*found)->handOn({platform::HttpOutcome::Result::Failed, ""});
+        try {
+            if (found != jobs.end()) (*found)->handOn({platform::HttpOutcome::Result::Failed, ""});
+        } catch (...) {
+        }
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

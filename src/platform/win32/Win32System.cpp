@@ -59,8 +59,33 @@ std::uint32_t Win32System::tickCountMs() { return GetTickCount(); }
 
 void Win32System::sleepMs(int ms) { Sleep(ms > 0 ? static_cast<DWORD>(ms) : 0); }
 
+void Win32System::pauseAnsweringMs(int ms) {
+    // Messages sent from other threads and processes, such as the system's
+    // question before the session ends, are handled within PeekMessage; what
+    // was posted waits for the message loop, so no timer or click runs here.
+    const DWORD startedMs = GetTickCount();
+    const DWORD totalMs = ms > 0 ? static_cast<DWORD>(ms) : 0;
+    for (;;) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        const DWORD waitedMs = GetTickCount() - startedMs;
+        if (waitedMs >= totalMs) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, totalMs - waitedMs, QS_SENDMESSAGE);
+    }
+}
+
 bool Win32System::claimForSession(const std::string& name, int waitMs) {
-    KernelHandle mutex(CreateMutexA(nullptr, FALSE, ("Local\\" + name).c_str()));
+    return claim("Local\\" + name, waitMs);
+}
+
+bool Win32System::claimForMachine(const std::string& name, int waitMs) {
+    // A holder in another session, of another user, keeps others from even
+    // opening the mutex: refused access means it is held.
+    return claim("Global\\" + name, waitMs);
+}
+
+bool Win32System::claim(const std::string& fullName, int waitMs) {
+    KernelHandle mutex(CreateMutexA(nullptr, FALSE, fullName.c_str()));
     if (!mutex) return false;
     // An abandoned mutex is one whose holder ended without letting go: free.
     const DWORD result = WaitForSingleObject(mutex.get(), waitMs > 0 ? static_cast<DWORD>(waitMs) : 0);

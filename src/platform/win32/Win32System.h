@@ -19,6 +19,8 @@ public:
     std::string computerName() override;
     std::uint32_t tickCountMs() override;
     void sleepMs(int ms) override;
+    void pauseAnsweringMs(int ms) override;
+    bool claimForMachine(const std::string& name, int waitMs) override;
     // A named mutex of the session's own namespace, held until the process
     // ends; the system lets go of it then, however the process ended.
     bool claimForSession(const std::string& name, int waitMs) override;
@@ -31,6 +33,8 @@ public:
     bool terminateRequested() const override { return terminateRequested_; }
 
 private:
+    // The mutex of that full name ("Local\\..." or "Global\\..."), held.
+    bool claim(const std::string& fullName, int waitMs);
     bool terminateRequested_ = false;
     std::vector<KernelHandle> claims_;
 };

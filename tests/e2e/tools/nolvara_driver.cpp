@@ -55,7 +55,9 @@ const char* const kUsage =
     "  close                          post WM_CLOSE to the main window\n"
     "  tick <timer> <count>           deliver count ticks of the window's timer number\n"
     "                                 <timer> one after the other, print how many it took\n"
-    "  send-queryendsession [logoff]  WM_QUERYENDSESSION then WM_ENDSESSION, print the answer\n"
+    "  send-queryendsession [logoff] [cancelled] [timed]\n"
+    "                                 WM_QUERYENDSESSION then WM_ENDSESSION (FALSE when\n"
+    "                                 cancelled), print the answer (and the ms it took)\n"
     "  responds <ms> [<id>]           print answers/no answer: does the main window (or\n"
     "                                 control) take a message within ms (exit 1 when not)\n"
     "  focus                          ID of the control with the keyboard focus (0: the main\n"
@@ -836,24 +838,38 @@ int run(std::vector<std::string> args) {
 
     if (cmd == "send-queryendsession") {
         LPARAM reason = 0;  // a shutdown
-        if (args.size() == 1 && args[0] == "logoff")
-            reason = static_cast<LPARAM>(ENDSESSION_LOGOFF);
-        else if (!args.empty())
-            return usage();
+        bool cancelled = false, timed = false;
+        for (const std::string& word : args) {
+            if (word == "logoff")
+                reason = static_cast<LPARAM>(ENDSESSION_LOGOFF);
+            else if (word == "cancelled")
+                cancelled = true;
+            else if (word == "timed")
+                timed = true;
+            else
+                return usage();
+        }
         HWND main = requireMain();
         if (!main) return 1;
         DWORD_PTR answer = 0;
+        const DWORD askedAt = GetTickCount();
         if (!SendMessageTimeoutA(main, WM_QUERYENDSESSION, 0, reason, SMTO_ABORTIFHUNG,
                                  kSendTimeoutMs, &answer)) {
             std::fprintf(stderr, "nolvara_driver: WM_QUERYENDSESSION: no answer\n");
             return 1;
         }
+        const DWORD tookMs = GetTickCount() - askedAt;
         DWORD_PTR ignored = 0;
         // Windows follows the query with WM_ENDSESSION, saying whether the
-        // session really ends: here it does exactly when the program agreed.
-        SendMessageTimeoutA(main, WM_ENDSESSION, answer ? TRUE : FALSE, reason, SMTO_ABORTIFHUNG,
-                            kSendTimeoutMs, &ignored);
-        std::printf("%lu\n", static_cast<unsigned long>(answer));
+        // session really ends: here it does when the program agreed, unless
+        // another program is to have cancelled it.
+        SendMessageTimeoutA(main, WM_ENDSESSION, answer && !cancelled ? TRUE : FALSE, reason,
+                            SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
+        if (timed)
+            std::printf("%lu %lu\n", static_cast<unsigned long>(answer),
+                        static_cast<unsigned long>(tookMs));
+        else
+            std::printf("%lu\n", static_cast<unsigned long>(answer));
         return 0;
     }
 
