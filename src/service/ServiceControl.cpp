@@ -152,6 +152,9 @@ void TF_nolvara::T_servicestartTimer() {
         state.serviceStartFailures = 0;
         T_servicestart.setIntervalMs(kServiceStartDelayMs);
     } else if (ApplyStartMode(core::kStartModeAutomatic)) {
+        // A start that the run's take-over had to try again: the router has
+        // not answered yet, and its first answer arms the delay as ever.
+        if (state.serviceStartFailures > 0 && state.awaitingFirstReply) state.connectionLost = false;
         state.serviceStartFailures = 0;
         T_servicestart.setIntervalMs(kServiceStartDelayMs);
     } else {

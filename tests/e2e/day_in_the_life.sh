@@ -24,11 +24,6 @@ e2e_service_install 2
 DELAY=3
 HIDDEN="$E2E_PROGRAM_PATTERN -hide\$"
 
-reg_add() {
-    e2e_wine reg add "HKLM\\$1" /v "$2" /t "$3" /d "$4" /f >/dev/null 2>&1 ||
-        e2e_fail "cannot store HKLM\\$1 \"$2\""
-}
-
 expect_running() {
     [ -n "$(e2e_program_pids "$HIDDEN")" ] || e2e_fail "P_nolvara.exe -hide is no longer running"
     e2e_ok "P_nolvara.exe -hide runs"
@@ -36,9 +31,7 @@ expect_running() {
 
 # The program's settings: one router, the short delay, and the version of
 # the program that saved them, as the settings panel would leave them.
-reg_add 'SOFTWARE\Nolvara\IPList' ip1 REG_SZ "$E2E_ROUTER_IP"
-reg_add 'SOFTWARE\Nolvara' shutdowndelay REG_DWORD "$DELAY"
-reg_add 'SOFTWARE\Nolvara' version REG_DWORD 6
+e2e_store_router "$DELAY"
 
 # A failure of the test network must not pass for one of the program.
 e2e_step "the test network: an echo request from Wine reaches the router"

@@ -506,6 +506,20 @@ e2e_announce_update() {
     e2e_update_answer "#recommended#2.0#$3#$1#$signature#"
 }
 
+# e2e_reg_add KEY NAME TYPE DATA: a value under HKLM\KEY of the prefix.
+e2e_reg_add() {
+    e2e_wine reg add "HKLM\\$1" /v "$2" /t "$3" /d "$4" /f >/dev/null 2>&1 ||
+        e2e_fail "cannot store HKLM\\$1 \"$2\""
+}
+
+# e2e_store_router DELAY: the settings the panel leaves for the scenario's
+# router, a delay of DELAY s after its first answer, and the program's version.
+e2e_store_router() {
+    e2e_reg_add 'SOFTWARE\Nolvara\IPList' ip1 REG_SZ "$E2E_ROUTER_IP"
+    e2e_reg_add 'SOFTWARE\Nolvara' shutdowndelay REG_DWORD "$1"
+    e2e_reg_add 'SOFTWARE\Nolvara' version REG_DWORD 6
+}
+
 # ---- The wireless service -------------------------------------------------
 
 # e2e_service COMMAND...: the tests' service tool inside the scenario's

@@ -34,11 +34,6 @@ e2e_wait_program_gone 10 || e2e_fail "the window run does not end"
 cp "$NOLVARA_TOOLS/wlanapi.dll" "$WINEPREFIX/drive_c/windows/system32/wlanapi.dll"
 export WINEDLLOVERRIDES="mscoree,mshtml=;wlanapi=n" NOLVARA_WLAN_LOG="Z:$LOG"
 
-reg_add() {
-    e2e_wine reg add "HKLM\\$1" /v "$2" /t "$3" /d "$4" /f >/dev/null 2>&1 ||
-        e2e_fail "cannot store HKLM\\$1 \"$2\""
-}
-
 now_ms() { echo $((${EPOCHREALTIME/[,.]/} / 1000)); }
 
 # wlan_wait TEXT SINCE_MS LIMIT_MS: prints the ms from SINCE_MS to the first
@@ -89,9 +84,7 @@ if e2e_wine reg query 'HKLM\SYSTEM\CurrentControlSet\Services\WZCSVC' >/dev/null
 fi
 e2e_ok "no WZCSVC key"
 
-reg_add 'SOFTWARE\Nolvara\IPList' ip1 REG_SZ "$E2E_ROUTER_IP"
-reg_add 'SOFTWARE\Nolvara' shutdowndelay REG_DWORD "$DELAY"
-reg_add 'SOFTWARE\Nolvara' version REG_DWORD 6
+e2e_store_router "$DELAY"
 
 start=$(now_ms)
 e2e_start -hide
@@ -134,7 +127,7 @@ expect_off "$again" 1000 "the reconnection"
 
 # ---------------------------------------------------------------------------
 e2e_step "5. in German"
-reg_add 'SOFTWARE\Nolvara' language REG_SZ german
+e2e_reg_add 'SOFTWARE\Nolvara' language REG_SZ german
 wait_status ' Hintergrundsuche: aus'
 
 # ---------------------------------------------------------------------------

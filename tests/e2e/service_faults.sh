@@ -11,13 +11,7 @@ e2e_service_install 2
 
 DELAY=3
 HIDDEN="$E2E_PROGRAM_PATTERN -hide\$"
-reg_add() {
-    e2e_wine reg add "HKLM\\$1" /v "$2" /t "$3" /d "$4" /f >/dev/null 2>&1 ||
-        e2e_fail "cannot store HKLM\\$1 \"$2\""
-}
-reg_add 'SOFTWARE\Nolvara\IPList' ip1 REG_SZ "$E2E_ROUTER_IP"
-reg_add 'SOFTWARE\Nolvara' shutdowndelay REG_DWORD "$DELAY"
-reg_add 'SOFTWARE\Nolvara' version REG_DWORD 6
+e2e_store_router "$DELAY"
 PARAMETERS='SYSTEM\CurrentControlSet\Services\WZCSVC\Parameters'
 
 start_hidden_run() {
@@ -47,7 +41,7 @@ e2e_ok "the hidden run goes on"
 e2e_step "a killed run leaves the service disabled: the next run switches it on, link or no link"
 e2e_kill_program "$HIDDEN"
 e2e_expect "WZCSVC after the kill" "$(e2e_driver wireless)" "4 stopped"
-reg_add "$PARAMETERS" FailStarts REG_DWORD 1
+e2e_reg_add "$PARAMETERS" FailStarts REG_DWORD 1
 e2e_link_down
 started=$EPOCHREALTIME
 start_hidden_run
@@ -59,7 +53,7 @@ e2e_link_up
 e2e_expect_switched_off_after "$DELAY"
 
 e2e_step "a start that takes 20 s: the question is answered at once, and the wait costs little CPU"
-reg_add "$PARAMETERS" StartMs REG_DWORD 20000
+e2e_reg_add "$PARAMETERS" StartMs REG_DWORD 20000
 before=$(cpu_ticks)
 e2e_link_down
 lost=$EPOCHREALTIME

@@ -87,11 +87,26 @@ TEST(Faults, AHiddenRunOfTheServiceWayLetsWindowsConnectWhateverTheLastRunLeft) 
         EXPECT_EQ(h.p.world.services.starts, c.starts) << label;
     }
     // Switched on, the usual path follows: first answer, delay, off.
+    {
+        HiddenRun h(4, false);
+        h.p.start();
+        h.p.world.runFor(1000 + 3000 + 500);
+        EXPECT_EQ(h.mode(), 4);
+        EXPECT_EQ(h.p.world.services.starts, 1);
+    }
+    // Also where that start failed, with the link down, and was tried again.
     HiddenRun h(4, false);
+    h.p.world.services.failNextStarts = 1;
+    h.p.world.icmp.linkDown = true;
     h.p.start();
-    h.p.world.runFor(1000 + 3000 + 500);
+    h.p.world.runFor(2500);
+    EXPECT_EQ(h.p.world.services.state, platform::kServiceRunning);
+    h.p.world.icmp.linkDown = false;
+    h.p.world.runFor(1000 + 2500);
+    EXPECT_EQ(h.mode(), 2) << "the delay after the first answer runs";
+    h.p.world.runFor(1000);
     EXPECT_EQ(h.mode(), 4);
-    EXPECT_EQ(h.p.world.services.starts, 1);
+    EXPECT_EQ(h.p.world.services.starts, 2);
 }
 
 TEST(Faults, ServicePollsPauseAndAnswerTheSessionEndMeanwhile) {

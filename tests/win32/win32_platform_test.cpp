@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <string>
+#include <utility>
 
 #include <delayimp.h>
 
@@ -63,9 +64,27 @@ TEST(Win32System, DescribesTheRunningProcessAndItsMachine) {
     EXPECT_GE(GetTickCount() - start, 50u);
 }
 
-// Holds a session claim on a thread of its own until told to end; a thread
-// that ends holding a mutex abandons it, as a process that ends does.
+// Holds a claim on a thread of its own until ended; a thread that ends
+// holding a mutex abandons it, as a process that ends does.
 struct ClaimHolder {
+    ClaimHolder(std::string claimName, bool machineWide)
+        : name(std::move(claimName)), machine(machineWide) {
+        thread = CreateThread(nullptr, 0, &ClaimHolder::run, this, 0, nullptr);
+        if (thread != nullptr) WaitForSingleObject(ready, 10000);
+    }
+    ~ClaimHolder() {
+        end();
+        CloseHandle(ready);
+        CloseHandle(release);
+    }
+    void end() {
+        SetEvent(release);
+        if (thread != nullptr) {
+            WaitForSingleObject(thread, 10000);
+            CloseHandle(thread);
+            thread = nullptr;
+        }
+    }
     static DWORD WINAPI run(void* param) {
         auto* self = static_cast<ClaimHolder*>(param);
         platform::win32::Win32System system;
@@ -76,52 +95,34 @@ struct ClaimHolder {
         return 0;
     }
     std::string name;
-    bool machine = false;
+    bool machine;
     bool claimed = false;
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = nullptr;
 };
 
 TEST(Win32System, ASessionClaimHasOneHolderAndIsFreeOnceItsHolderEnds) {
-    ClaimHolder holder;
-    holder.name = "NolvaraTest.Claim." + std::to_string(GetCurrentProcessId());
-    HANDLE thread = CreateThread(nullptr, 0, &ClaimHolder::run, &holder, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    ASSERT_EQ(WaitForSingleObject(holder.ready, 10000), WAIT_OBJECT_0);
-    EXPECT_TRUE(holder.claimed);
-
+    ClaimHolder holder("NolvaraTest.Claim." + std::to_string(GetCurrentProcessId()), false);
+    ASSERT_TRUE(holder.claimed);
     platform::win32::Win32System other;
     EXPECT_TRUE(other.claimedInSession(holder.name));
     EXPECT_FALSE(other.claimedInSession(holder.name + ".other"));
     const DWORD start = GetTickCount();
     EXPECT_FALSE(other.claimForSession(holder.name, 300)) << "held elsewhere";
     EXPECT_GE(GetTickCount() - start, 250u) << "after waiting for it";
-
-    SetEvent(holder.release);
-    WaitForSingleObject(thread, 10000);
-    CloseHandle(thread);
-    CloseHandle(holder.ready);
-    CloseHandle(holder.release);
+    holder.end();
     EXPECT_TRUE(other.claimForSession(holder.name, 1000)) << "its holder has ended";
     EXPECT_TRUE(other.claimedInSession(holder.name));
 }
 
 TEST(Win32System, AMachineClaimIsApartFromTheSessionsAndHasOneHolder) {
-    ClaimHolder holder;
-    holder.machine = true;
-    holder.name = "NolvaraTest.MachineClaim." + std::to_string(GetCurrentProcessId());
-    HANDLE thread = CreateThread(nullptr, 0, &ClaimHolder::run, &holder, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    ASSERT_EQ(WaitForSingleObject(holder.ready, 10000), WAIT_OBJECT_0);
-    EXPECT_TRUE(holder.claimed);
+    ClaimHolder holder("NolvaraTest.MachineClaim." + std::to_string(GetCurrentProcessId()), true);
+    ASSERT_TRUE(holder.claimed);
     platform::win32::Win32System other;
     EXPECT_FALSE(other.claimForMachine(holder.name, 200)) << "held elsewhere";
     EXPECT_FALSE(other.claimedInSession(holder.name)) << "not a claim of the session's";
-    SetEvent(holder.release);
-    WaitForSingleObject(thread, 10000);
-    CloseHandle(thread);
-    CloseHandle(holder.ready);
-    CloseHandle(holder.release);
+    holder.end();
     EXPECT_TRUE(other.claimForMachine(holder.name, 1000)) << "its holder has ended";
 }
 
