@@ -1,0 +1,162 @@
+#include "core/LagRecord.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+namespace core {
+
+namespace {
+
+// Header: tag, layout version, capacity, samples written in all (the newest
+// is at (written - 1) % capacity), change counter. Little-endian, as on every
+// Windows the program runs on; the reader asks nothing of alignment.
+constexpr std::array<unsigned char, 4> kTag = {'N', 'L', 'A', 'G'};
+constexpr std::uint32_t kLayoutVersion = 1;
+constexpr std::size_t kHeaderBytes = 4 + 4 + 4 + 8 + 4;
+// A sample: local time (8), result (1), scan (1), signal (1), spare (1), rtt (2).
+constexpr std::size_t kSampleBytes = 14;
+constexpr std::size_t kWrittenAt = 12;
+constexpr std::size_t kCounterAt = 20;
+// Round trips beyond this are not answers in time for any probe of the program.
+constexpr std::uint16_t kLongestRttMs = 60'000;
+
+template <typename T>
+T load(const unsigned char* at) {
+    T value{};
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+template <typename T>
+void store(unsigned char* at, T value) {
+    std::memcpy(at, &value, sizeof value);
+}
+
+}  // namespace
+
+std::size_t LagBlockBytes() { return kHeaderBytes + kLagCapacity * kSampleBytes; }
+
+LagWriter::LagWriter(unsigned char* block) : block_(block) {
+    std::memset(block_, 0, LagBlockBytes());
+    std::memcpy(block_, kTag.data(), kTag.size());
+    store<std::uint32_t>(block_ + 4, kLayoutVersion);
+    store<std::uint32_t>(block_ + 8, kLagCapacity);
+}
+
+void LagWriter::add(const LagSample& sample) {
+    const auto counter = load<std::uint32_t>(block_ + kCounterAt);
+    store<std::uint32_t>(block_ + kCounterAt, counter + 1);
+    const auto written = load<std::uint64_t>(block_ + kWrittenAt);
+    unsigned char* at = block_ + kHeaderBytes + (written % kLagCapacity) * kSampleBytes;
+    store<std::int64_t>(at, sample.localTime);
+    at[8] = static_cast<unsigned char>(sample.result);
+    at[9] = sample.scanOn ? 1 : 0;
+    at[10] = static_cast<unsigned char>(sample.signal);
+    at[11] = 0;
+    store<std::uint16_t>(at + 12, sample.result == LagResult::Answer ? sample.rttMs : 0);
+    store<std::uint64_t>(block_ + kWrittenAt, written + 1);
+    store<std::uint32_t>(block_ + kCounterAt, counter + 2);
+}
+
+std::optional<std::vector<LagSample>> ReadLagBlock(const unsigned char* bytes, std::size_t size) {
+    if (bytes == nullptr || size < LagBlockBytes()) return std::nullopt;
+    if (!std::equal(kTag.begin(), kTag.end(), bytes)) return std::nullopt;
+    if (load<std::uint32_t>(bytes + 4) != kLayoutVersion) return std::nullopt;
+    if (load<std::uint32_t>(bytes + 8) != kLagCapacity) return std::nullopt;
+    // Odd: copied while the writer was at work.
+    if (load<std::uint32_t>(bytes + kCounterAt) % 2 != 0) return std::nullopt;
+    const auto written = load<std::uint64_t>(bytes + kWrittenAt);
+    const std::uint64_t count = std::min<std::uint64_t>(written, kLagCapacity);
+    std::vector<LagSample> samples;
+    samples.reserve(static_cast<std::size_t>(count));
+    for (std::uint64_t i = written - count; i < written; ++i) {
+        const unsigned char* at = bytes + kHeaderBytes + (i % kLagCapacity) * kSampleBytes;
+        LagSample sample;
+        sample.localTime = load<std::int64_t>(at);
+        if (at[8] > static_cast<unsigned char>(LagResult::NoLink) || at[9] > 1) return std::nullopt;
+        sample.result = static_cast<LagResult>(at[8]);
+        sample.scanOn = at[9] == 1;
+        sample.signal = static_cast<std::int8_t>(at[10]);
+        if (sample.signal < -1 || sample.signal > 100) return std::nullopt;
+        sample.rttMs = load<std::uint16_t>(at + 12);
+        if (sample.rttMs > kLongestRttMs || (sample.result != LagResult::Answer && sample.rttMs != 0))
+            return std::nullopt;
+        // Ticks come a second or more apart, each after the one before; a
+        // time of before 1970 or past 9999 is none of the program's.
+        if (sample.localTime < 0 || sample.localTime > 253'402'300'799) return std::nullopt;
+        if (!samples.empty() && sample.localTime < samples.back().localTime) return std::nullopt;
+        samples.push_back(sample);
+    }
+    return samples;
+}
+
+LagFigures FiguresOf(const std::vector<LagSample>& samples, bool scanOn) {
+    LagFigures figures;
+    std::vector<std::uint32_t> rtts;
+    for (const LagSample& s : samples) {
+        if (s.scanOn != scanOn) continue;
+        ++figures.seconds;
+        if (s.result == LagResult::Late) ++figures.spikes;
+        if (s.result != LagResult::Answer) continue;
+        rtts.push_back(s.rttMs);
+        if (s.rttMs >= kLagSpikeMs) ++figures.spikes;
+    }
+    figures.answers = static_cast<std::uint32_t>(rtts.size());
+    if (rtts.empty()) return figures;
+    std::sort(rtts.begin(), rtts.end());
+    const auto rank = [&](std::size_t percent) {
+        // The smallest rank r with r / n >= percent / 100, counted from 1.
+        const std::size_t r = (rtts.size() * percent + 99) / 100;
+        return rtts[std::max<std::size_t>(r, 1) - 1];
+    };
+    figures.medianMs = rank(50);
+    figures.p99Ms = rank(99);
+    figures.worstMs = rtts.back();
+    return figures;
+}
+
+std::string LagTimeText(std::int64_t localTime) {
+    // Before 1970 is no time of the program's.
+    localTime = std::max<std::int64_t>(localTime, 0);
+    // Days to a civil date in the proleptic Gregorian calendar.
+    const std::int64_t days = localTime / 86400;
+    const std::int64_t secondsOfDay = localTime % 86400;
+    const std::int64_t z = days + 719468;
+    const std::int64_t era = z / 146097;
+    const std::int64_t dayOfEra = z - era * 146097;
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
+    const std::int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
+    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    char text[112];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld",
+                  static_cast<long long>(year), static_cast<long long>(month),
+                  static_cast<long long>(day), static_cast<long long>(secondsOfDay / 3600),
+                  static_cast<long long>(secondsOfDay / 60 % 60),
+                  static_cast<long long>(secondsOfDay % 60));
+    return text;
+}
+
+std::string LagCsv(const std::vector<LagSample>& samples) {
+    std::string csv = "time,scan,result,rtt_ms,signal\r\n";
+    for (const LagSample& s : samples) {
+        csv += LagTimeText(s.localTime);
+        csv += s.scanOn ? ",on," : ",off,";
+        switch (s.result) {
+            case LagResult::Answer: csv += "answer," + std::to_string(s.rttMs); break;
+            case LagResult::Late: csv += "late,"; break;
+            case LagResult::NoLink: csv += "nolink,"; break;
+        }
+        csv += ',';
+        if (s.signal >= 0) csv += std::to_string(s.signal);
+        csv += "\r\n";
+    }
+    return csv;
+}
+
+}  // namespace core

@@ -1,0 +1,104 @@
+// The lag record's block, its reading as untrusted bytes, its figures and its CSV.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "core/LagRecord.h"
+
+namespace {
+
+using core::LagResult;
+using core::LagSample;
+
+// 2026-12-09 14:03:07, local.
+constexpr std::int64_t kT0 = 1796824987;
+
+LagSample answer(std::int64_t t, std::uint16_t ms, bool scan = false) {
+    return {t, LagResult::Answer, ms, scan, -1};
+}
+
+TEST(LagRecord, TheBlockKeepsTheLastHourOldestFirstAndReadsBackWhole) {
+    std::vector<unsigned char> block(core::LagBlockBytes());
+    core::LagWriter writer(block.data());
+    EXPECT_EQ(core::ReadLagBlock(block.data(), block.size()), std::vector<LagSample>{});
+    for (int i = 0; i < 3600 + 25; ++i)
+        writer.add({kT0 + i, i % 3 == 0 ? LagResult::Late : LagResult::Answer,
+                    static_cast<std::uint16_t>(i % 3 == 0 ? 0 : i % 200), i % 2 == 0,
+                    static_cast<std::int8_t>(i % 101)});
+    const auto read = core::ReadLagBlock(block.data(), block.size());
+    ASSERT_TRUE(read.has_value());
+    ASSERT_EQ(read->size(), 3600u);
+    EXPECT_EQ(read->front().localTime, kT0 + 25) << "the oldest kept";
+    EXPECT_EQ(read->back().localTime, kT0 + 3624);
+    EXPECT_EQ(read->back().result, LagResult::Late);
+    EXPECT_EQ((*read)[3598].rttMs, 3623 % 200);
+    EXPECT_EQ(read->back().signal, 3624 % 101);
+
+    // Untrusted bytes: anything off gives no record.
+    const auto broken = [&](std::size_t at, unsigned char value) {
+        std::vector<unsigned char> copy = block;
+        copy[at] = value;
+        return !core::ReadLagBlock(copy.data(), copy.size()).has_value();
+    };
+    EXPECT_TRUE(broken(0, 'X')) << "tag";
+    EXPECT_TRUE(broken(4, 2)) << "layout";
+    EXPECT_TRUE(broken(8, 0)) << "capacity";
+    EXPECT_TRUE(broken(20, 1)) << "a writer at work";
+    const std::size_t newest = 24 + (3624 % 3600) * 14;
+    EXPECT_TRUE(broken(newest + 8, 3)) << "result";
+    EXPECT_TRUE(broken(newest + 9, 2)) << "scan";
+    EXPECT_TRUE(broken(newest + 10, 101)) << "signal";
+    EXPECT_TRUE(broken(newest + 13, 0xff)) << "round trip";
+    EXPECT_TRUE(broken(newest + 7, 0x80)) << "a time before 1970";
+    EXPECT_TRUE(broken(newest + 3, 0)) << "a time before the one before it";
+    EXPECT_FALSE(core::ReadLagBlock(block.data(), block.size() - 1).has_value()) << "short";
+    EXPECT_FALSE(core::ReadLagBlock(nullptr, 0).has_value());
+}
+
+TEST(LagRecord, FiguresSplitByScanStateWithNearestRankPercentiles) {
+    std::vector<LagSample> samples;
+    // Not scanning: 1..100 ms, one each, and a second without link.
+    for (std::uint16_t ms = 1; ms <= 100; ++ms) samples.push_back(answer(kT0 + ms, ms));
+    samples.push_back({kT0 + 101, LagResult::NoLink, 0, false, -1});
+    // Scanning: 3, 3, 4, 250 ms and two late seconds.
+    for (const std::uint16_t ms : {3, 250, 4, 3}) samples.push_back(answer(kT0 + 200 + ms, ms, true));
+    samples.push_back({kT0 + 300, LagResult::Late, 0, true, -1});
+    samples.push_back({kT0 + 301, LagResult::Late, 0, true, -1});
+
+    const core::LagFigures off = core::FiguresOf(samples, false);
+    EXPECT_EQ(off.seconds, 101u);
+    EXPECT_EQ(off.answers, 100u);
+    EXPECT_EQ(off.medianMs, 50u);
+    EXPECT_EQ(off.p99Ms, 99u);
+    EXPECT_EQ(off.worstMs, 100u);
+    EXPECT_EQ(off.spikes, 51u) << "50 ms and more";
+
+    const core::LagFigures on = core::FiguresOf(samples, true);
+    EXPECT_EQ(on.seconds, 6u);
+    EXPECT_EQ(on.answers, 4u);
+    EXPECT_EQ(on.medianMs, 3u);
+    EXPECT_EQ(on.p99Ms, 250u);
+    EXPECT_EQ(on.worstMs, 250u);
+    EXPECT_EQ(on.spikes, 3u) << "one slow answer, two late seconds";
+
+    EXPECT_EQ(core::FiguresOf({}, true).medianMs, 0u);
+}
+
+TEST(LagRecord, TheReportHasOneLinePerTickInItsOwnWords) {
+    const std::vector<LagSample> samples = {
+        {kT0, LagResult::Answer, 3, true, -1},
+        {kT0 + 1, LagResult::Late, 0, true, -1},
+        {kT0 + 2, LagResult::NoLink, 0, false, 71},
+    };
+    EXPECT_EQ(core::LagCsv(samples),
+              "time,scan,result,rtt_ms,signal\r\n"
+              "2026-12-09 14:03:07,on,answer,3,\r\n"
+              "2026-12-09 14:03:08,on,late,,\r\n"
+              "2026-12-09 14:03:09,off,nolink,,71\r\n");
+    for (const auto& [t, text] : {std::pair<std::int64_t, const char*>{0, "1970-01-01 00:00:00"},
+                                  {951782400, "2000-02-29 00:00:00"},
+                                  {253402300799, "9999-12-31 23:59:59"}})
+        EXPECT_EQ(core::LagTimeText(t), text);
+}
+
+}  // namespace
