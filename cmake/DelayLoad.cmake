@@ -9,7 +9,7 @@
 # Each library offers exactly the functions that the checked list of XP's
 # imports allows for its DLL, so a call of anything else fails to link: the
 # same guard that the import check gives the program's other imports.
-set(NOLVARA_DELAYED_DLLS crypt32 iphlpapi ole32 shell32 wininet)
+set(NOLVARA_DELAYED_DLLS comdlg32 crypt32 iphlpapi ole32 shell32 wininet)
 
 string(REGEX REPLACE "g\\+\\+(-win32)?$" "dlltool" NOLVARA_DLLTOOL "${CMAKE_CXX_COMPILER}")
 string(REGEX REPLACE "g\\+\\+(-win32)?$" "nm" NOLVARA_NM "${CMAKE_CXX_COMPILER}")

@@ -135,4 +135,8 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     set_tests_properties(e2e_${name} PROPERTIES TIMEOUT 300
       ENVIRONMENT "NOLVARA_EXE=${NOLVARA_OUT}/P_nolvara.exe;NOLVARA_TOOLS=${CMAKE_BINARY_DIR}/e2e-tools;NOLVARA_BUILD=${CMAKE_SOURCE_DIR}/build")
   endforeach()
+  # The lag test alone takes two minutes.
+  if(TEST e2e_lag_meter)
+    set_tests_properties(e2e_lag_meter PROPERTIES TIMEOUT 480)
+  endif()
 endif()

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/CommandLine.h"
+#include "core/LagMeter.h"
 #include "core/ProgramState.h"
 #include "core/Startup.h"
 #include "platform/win32/Win32DllSearch.h"
@@ -19,11 +20,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Before anything can load a DLL: the run may have administrator rights
     // and lie in a folder where anyone could have left one.
     platform::win32::RestrictDllSearch();
+    const std::vector<std::string> args = core::SplitCommandLine(GetCommandLineA());
+    // The report shows no window and asks for no rights: it reads what the
+    // session's hidden run records and writes a file of the user's.
+    if (args.size() >= 2 && args[1] == core::kLagReportSwitch) {
+        platform::win32::Win32Platform win32;
+        return core::WriteLagReport(win32.share, win32.files, args.size() > 2 ? args[2] : "");
+    }
     // The shell's dialogs and the files it opens may run on COM; the one
     // thread joins an apartment for the program's whole life. The hidden run
     // shows no dialog, and its shell joins one only when it starts a program.
     std::optional<platform::win32::ComApartment> com;
-    const std::vector<std::string> args = core::SplitCommandLine(GetCommandLineA());
     if (args.size() < 2 || args[1] != core::kHiddenRunSwitch) com.emplace();
     try {
         platform::win32::Win32Platform win32;

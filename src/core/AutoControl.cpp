@@ -71,6 +71,10 @@ bool TF_nolvara::ShutdownQueryHandler() {
         // Nor may an update end or replace anything now: a transfer under way
         // is abandoned, and a partial download deleted.
         updateTransfer.reset();
+        if (lagRecorder && lagRecorder->test().running()) {
+            lagRecorder->test().end();
+            lagRecorder->publishTest();
+        }
         if (state.autoControl) {
             if (controlWay == ControlWay::Service) WriteStartMode(core::kStartModeAutomatic);
             if (wireless.session && wireless.changed && wireless.scanOff)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -10,15 +11,17 @@ namespace core {
 namespace {
 
 // Header: tag, layout version, capacity, samples written in all (the newest
-// is at (written - 1) % capacity), change counter. Little-endian, as on every
+// is at (written - 1) % capacity), change counter, the lag test's state and
+// its seconds left, two spare bytes. Little-endian, as on every
 // Windows the program runs on; the reader asks nothing of alignment.
 constexpr std::array<unsigned char, 4> kTag = {'N', 'L', 'A', 'G'};
-constexpr std::uint32_t kLayoutVersion = 1;
-constexpr std::size_t kHeaderBytes = 4 + 4 + 4 + 8 + 4;
-// A sample: local time (8), result (1), scan (1), signal (1), spare (1), rtt (2).
+constexpr std::uint32_t kLayoutVersion = 2;
+constexpr std::size_t kHeaderBytes = 4 + 4 + 4 + 8 + 4 + 4;
+// A sample: local time (8), result (1), scan (1), signal (1), test phase (1), rtt (2).
 constexpr std::size_t kSampleBytes = 14;
 constexpr std::size_t kWrittenAt = 12;
 constexpr std::size_t kCounterAt = 20;
+constexpr std::size_t kTestAt = 24;
 // Round trips beyond this are not answers in time for any probe of the program.
 constexpr std::uint16_t kLongestRttMs = 60'000;
 
@@ -39,7 +42,8 @@ void store(unsigned char* at, T value) {
 std::size_t LagBlockBytes() { return kHeaderBytes + kLagCapacity * kSampleBytes; }
 
 LagWriter::LagWriter(unsigned char* block) : block_(block) {
-    std::memset(block_, 0, LagBlockBytes());
+    // The rest is zero already: a page of the ring is touched only once
+    // samples reach it.
     std::memcpy(block_, kTag.data(), kTag.size());
     store<std::uint32_t>(block_ + 4, kLayoutVersion);
     store<std::uint32_t>(block_ + 8, kLagCapacity);
@@ -48,48 +52,129 @@ LagWriter::LagWriter(unsigned char* block) : block_(block) {
 void LagWriter::add(const LagSample& sample) {
     const auto counter = load<std::uint32_t>(block_ + kCounterAt);
     store<std::uint32_t>(block_ + kCounterAt, counter + 1);
+    // Readers in other processes see the odd counter before any change.
+    std::atomic_thread_fence(std::memory_order_release);
     const auto written = load<std::uint64_t>(block_ + kWrittenAt);
     unsigned char* at = block_ + kHeaderBytes + (written % kLagCapacity) * kSampleBytes;
     store<std::int64_t>(at, sample.localTime);
     at[8] = static_cast<unsigned char>(sample.result);
     at[9] = sample.scanOn ? 1 : 0;
     at[10] = static_cast<unsigned char>(sample.signal);
-    at[11] = 0;
+    at[11] = sample.testPhase;
     store<std::uint16_t>(at + 12, sample.result == LagResult::Answer ? sample.rttMs : 0);
     store<std::uint64_t>(block_ + kWrittenAt, written + 1);
+    std::atomic_thread_fence(std::memory_order_release);
     store<std::uint32_t>(block_ + kCounterAt, counter + 2);
 }
 
-std::optional<std::vector<LagSample>> ReadLagBlock(const unsigned char* bytes, std::size_t size) {
+void LagWriter::setTest(LagTestStatus test) {
+    const auto counter = load<std::uint32_t>(block_ + kCounterAt);
+    store<std::uint32_t>(block_ + kCounterAt, counter + 1);
+    std::atomic_thread_fence(std::memory_order_release);
+    block_[kTestAt] = static_cast<unsigned char>(test.state);
+    block_[kTestAt + 1] = test.secondsLeft;
+    std::atomic_thread_fence(std::memory_order_release);
+    store<std::uint32_t>(block_ + kCounterAt, counter + 2);
+}
+
+std::uint32_t LagChangeCount(const unsigned char* bytes, std::size_t size) {
+    return size >= kHeaderBytes ? load<std::uint32_t>(bytes + kCounterAt) : 0;
+}
+
+std::optional<LagRecordView> ReadLagBlock(const unsigned char* bytes, std::size_t size) {
     if (bytes == nullptr || size < LagBlockBytes()) return std::nullopt;
     if (!std::equal(kTag.begin(), kTag.end(), bytes)) return std::nullopt;
     if (load<std::uint32_t>(bytes + 4) != kLayoutVersion) return std::nullopt;
     if (load<std::uint32_t>(bytes + 8) != kLagCapacity) return std::nullopt;
     // Odd: copied while the writer was at work.
     if (load<std::uint32_t>(bytes + kCounterAt) % 2 != 0) return std::nullopt;
+    LagRecordView view;
+    if (bytes[kTestAt] > static_cast<unsigned char>(LagTestState::Ended) ||
+        bytes[kTestAt + 1] > 2 * kLagTestPhaseSec)
+        return std::nullopt;
+    view.test = {static_cast<LagTestState>(bytes[kTestAt]), bytes[kTestAt + 1]};
     const auto written = load<std::uint64_t>(bytes + kWrittenAt);
     const std::uint64_t count = std::min<std::uint64_t>(written, kLagCapacity);
-    std::vector<LagSample> samples;
+    std::vector<LagSample>& samples = view.samples;
     samples.reserve(static_cast<std::size_t>(count));
     for (std::uint64_t i = written - count; i < written; ++i) {
         const unsigned char* at = bytes + kHeaderBytes + (i % kLagCapacity) * kSampleBytes;
         LagSample sample;
         sample.localTime = load<std::int64_t>(at);
-        if (at[8] > static_cast<unsigned char>(LagResult::NoLink) || at[9] > 1) return std::nullopt;
+        if (at[8] > static_cast<unsigned char>(LagResult::NoLink) || at[9] > 1 || at[11] > 2)
+            return std::nullopt;
         sample.result = static_cast<LagResult>(at[8]);
         sample.scanOn = at[9] == 1;
         sample.signal = static_cast<std::int8_t>(at[10]);
+        sample.testPhase = at[11];
         if (sample.signal < -1 || sample.signal > 100) return std::nullopt;
         sample.rttMs = load<std::uint16_t>(at + 12);
         if (sample.rttMs > kLongestRttMs || (sample.result != LagResult::Answer && sample.rttMs != 0))
             return std::nullopt;
-        // Ticks come a second or more apart, each after the one before; a
-        // time of before 1970 or past 9999 is none of the program's.
+        // A time of before 1970 or past 9999 is none of the program's.
         if (sample.localTime < 0 || sample.localTime > 253'402'300'799) return std::nullopt;
-        if (!samples.empty() && sample.localTime < samples.back().localTime) return std::nullopt;
         samples.push_back(sample);
     }
-    return samples;
+    return view;
+}
+
+std::vector<LagSample> LastLagTest(const std::vector<LagSample>& samples) {
+    // Back from the newest sample to the newest test's first minute's start.
+    auto end = samples.end();
+    while (end != samples.begin() && (end - 1)->testPhase == 0) --end;
+    auto begin = end;
+    while (begin != samples.begin() && (begin - 1)->testPhase != 0 &&
+           !((begin - 1)->testPhase == 2 && begin != end && begin->testPhase == 1))
+        --begin;
+    return {begin, end};
+}
+
+void LagTick::probed(bool answeredInTime, std::uint32_t roundTripMs) {
+    sent_ = true;
+    if (answeredInTime && (!fastestMs_ || roundTripMs < *fastestMs_)) fastestMs_ = roundTripMs;
+}
+
+LagResult LagTick::result() const {
+    return fastestMs_ ? LagResult::Answer : sent_ ? LagResult::Late : LagResult::NoLink;
+}
+
+std::uint16_t LagTick::rttMs() const {
+    return fastestMs_ ? static_cast<std::uint16_t>(std::min<std::uint32_t>(*fastestMs_, kLongestRttMs))
+                      : 0;
+}
+
+bool LagTest::start() {
+    if (running()) return false;
+    status_ = {LagTestState::Running, static_cast<std::uint8_t>(2 * kLagTestPhaseSec)};
+    ticks_ = 0;
+    lateInRow_ = 0;
+    return true;
+}
+
+std::uint8_t LagTest::phase() const {
+    if (!running()) return 0;
+    return ticks_ < kLagTestPhaseSec ? 1 : 2;
+}
+
+LagTest::Step LagTest::ticked(LagResult outcome) {
+    if (!running()) return Step::None;
+    ++ticks_;
+    status_.secondsLeft = static_cast<std::uint8_t>(2 * kLagTestPhaseSec - ticks_);
+    lateInRow_ = outcome == LagResult::Late ? lateInRow_ + 1 : 0;
+    if (outcome == LagResult::NoLink || lateInRow_ >= kLagTestLateInRow) {
+        status_ = {LagTestState::LinkLost, 0};
+        return Step::LinkLost;
+    }
+    if (ticks_ == kLagTestPhaseSec) return Step::ScanOff;
+    if (ticks_ == 2 * kLagTestPhaseSec) {
+        status_ = {LagTestState::Finished, 0};
+        return Step::HandBack;
+    }
+    return Step::None;
+}
+
+void LagTest::end() {
+    if (running()) status_ = {LagTestState::Ended, 0};
 }
 
 LagFigures FiguresOf(const std::vector<LagSample>& samples, bool scanOn) {

@@ -25,6 +25,9 @@ struct LagSample {
     std::uint16_t rttMs = 0;  // answers only
     bool scanOn = false;      // whether Windows could scan during the tick
     std::int8_t signal = -1;  // 0-100, -1 where unknown
+    // The tick's part in a lag test: 0 none, 1 its minute with Windows
+    // scanning, 2 its minute without.
+    std::uint8_t testPhase = 0;
 
     bool operator==(const LagSample&) const = default;
 };
@@ -34,24 +37,48 @@ inline constexpr std::uint32_t kLagCapacity = 3600;
 // The block's size: a header, then the ring.
 std::size_t LagBlockBytes();
 
+// The lag test as the hidden run last left it, for the window to follow.
+enum class LagTestState : std::uint8_t {
+    None = 0,
+    Running = 1,
+    Finished = 2,
+    LinkLost = 3,  // ended early: the usual handling of a lost link took over
+    Ended = 4,     // ended early by the session's end
+};
+struct LagTestStatus {
+    LagTestState state = LagTestState::None;
+    std::uint8_t secondsLeft = 0;
+    bool operator==(const LagTestStatus&) const = default;
+};
+
 // Writes into a block of LagBlockBytes() bytes that it does not own (the
 // shared section, or a buffer in tests). Readers in other processes copy the
 // block while it may change: the writer marks each change with a counter that
 // is odd while it writes.
 class LagWriter {
 public:
-    // Lays out an empty record in the block.
+    // Lays out an empty record in a block of zeros.
     explicit LagWriter(unsigned char* block);
     void add(const LagSample& sample);
+    void setTest(LagTestStatus test);
 
 private:
     unsigned char* block_;
 };
 
+// The writer's change counter in a copy: two copies with the same count
+// saw no change in between, so the first one is whole.
+std::uint32_t LagChangeCount(const unsigned char* bytes, std::size_t size);
+
+struct LagRecordView {
+    std::vector<LagSample> samples;  // oldest first
+    LagTestStatus test;
+};
 // Reads a copy of a block, treating every byte as untrusted: a block that is
 // not a whole, finished record of this layout gives no record; otherwise the
-// samples oldest first, each within its bounds.
-std::optional<std::vector<LagSample>> ReadLagBlock(const unsigned char* bytes, std::size_t size);
+// samples oldest first, each within its bounds. Times need not rise: the
+// clock may be set back, or summer time end.
+std::optional<LagRecordView> ReadLagBlock(const unsigned char* bytes, std::size_t size);
 
 // The figures of one column of the meter: the seconds of that scan state.
 struct LagFigures {
@@ -68,6 +95,49 @@ inline constexpr std::uint32_t kLagSpikeMs = 50;
 // Percentiles by nearest rank: the smallest value with at least that share
 // of the answers at or below it.
 LagFigures FiguresOf(const std::vector<LagSample>& samples, bool scanOn);
+
+// The samples of the newest lag test, its two minutes as far as they came.
+std::vector<LagSample> LastLagTest(const std::vector<LagSample>& samples);
+
+// What one tick's probes came to: the fastest answer in time, else late when
+// any was sent, else no link.
+class LagTick {
+public:
+    void probed(bool answeredInTime, std::uint32_t roundTripMs);
+    LagResult result() const;
+    std::uint16_t rttMs() const;
+
+private:
+    bool sent_ = false;
+    std::optional<std::uint32_t> fastestMs_;
+};
+
+// The lag test's course over the probe ticks: a minute with Windows scanning,
+// then one without, then control goes back to the probe loop. Nothing here
+// switches; the caller does what each step says.
+inline constexpr std::uint32_t kLagTestPhaseSec = 60;
+// Late ticks in a row that end a test as a lost link: a scan's stall is a
+// second or two, a lost link stays.
+inline constexpr std::uint32_t kLagTestLateInRow = 5;
+class LagTest {
+public:
+    enum class Step { None, ScanOff, HandBack, LinkLost };
+    // False when a test runs already: one at a time.
+    bool start();
+    bool running() const { return status_.state == LagTestState::Running; }
+    // The phase the coming tick belongs to (LagSample::testPhase).
+    std::uint8_t phase() const;
+    // After a tick of the test: what the caller must do now.
+    Step ticked(LagResult outcome);
+    // The session ends meanwhile.
+    void end();
+    LagTestStatus status() const { return status_; }
+
+private:
+    LagTestStatus status_;
+    std::uint32_t ticks_ = 0;
+    std::uint32_t lateInRow_ = 0;
+};
 
 // The record as CSV with CR LF line ends, a header line first, oldest first.
 std::string LagCsv(const std::vector<LagSample>& samples);

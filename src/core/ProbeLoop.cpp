@@ -78,6 +78,7 @@ void TF_nolvara::T_pingTimer() {
             StartConnectionLossHandling();
     }
 
+    BeginLagTick();
     if (chk_dhcp.checked() && !gateway.empty()) {
         ICMP.host = gateway;
         Statusbar.setPanelText(1, "DHCP");
@@ -92,6 +93,7 @@ void TF_nolvara::T_pingTimer() {
             ProbeHost();
         }
     }
+    EndLagTick();
 
     if (state.sessionEnding) return;
     if (state.updateCheckTicks < 1799) {
@@ -118,6 +120,11 @@ void TF_nolvara::ProbeHost() {
 void TF_nolvara::ICMPReply(const core::EchoResult& reply) {
     // A gateway that stops answering may have been replaced by another.
     if (!ICMP.answeredInTime(reply)) state.gatewayStale = true;
+    if (lagRecorder) {
+        lagRecorder->tick().probed(ICMP.answeredInTime(reply), reply.roundTripMs);
+        // The lag test holds the switches until it ends.
+        if (lagRecorder->test().running()) return;
+    }
     // The link came back while the service would not start (another
     // program connected): no more tries, and the service stays off.
     if (state.serviceStartFailures > 0 && ICMP.answeredInTime(reply)) {

@@ -72,6 +72,8 @@ struct ProgramState {
     // The service is to be taken over at the next service-start tick, as at
     // a hidden run's start (after a cancelled end of the session).
     bool takeOverDue = false;
+    // Whether the wireless service runs, as this run last set or read it.
+    bool serviceRunning = false;
 };
 
 }  // namespace core

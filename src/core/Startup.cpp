@@ -92,6 +92,7 @@ void TF_nolvara::FormCreate() {
                 : platform.system.claimForSession(core::kAutoControlClaim, kClaimWaitMs);
         if (claimed) {
             state.autoControl = true;
+            lagRecorder = std::make_unique<core::LagRecorder>(platform.share);
             if (controlWay == ControlWay::Service) TakeOverService();
             T_ping.setEnabled(true);
         } else {

@@ -2,6 +2,7 @@
 // timers running.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -19,6 +20,10 @@ public:
     // cancels; the empty text for a choice that has no file-system path.
     virtual std::string browseForFolder(const std::string& initialFolder,
                                         const std::string& instruction) = 0;
+    // The system's dialog for saving a file of the type of proposedName's
+    // extension, proposedName filled in; none when the user cancels.
+    virtual std::optional<std::string> chooseFileToSave(const std::string& proposedName,
+                                                        const std::string& typeName) = 0;
 };
 
 }  // namespace platform

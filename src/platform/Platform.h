@@ -10,6 +10,7 @@
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/ServiceManager.h"
+#include "platform/SessionShare.h"
 #include "platform/Signature.h"
 #include "platform/Shell.h"
 #include "platform/System.h"
@@ -29,6 +30,7 @@ struct Platform {
     Http& http;
     SignatureCheck& signatures;
     NativeWifi& wifi;
+    SessionShare& share;
 };
 
 }  // namespace platform

@@ -21,6 +21,8 @@ public:
     // Milliseconds since an arbitrary start; wraps around after 49 days, so
     // compare differences, not values.
     virtual std::uint32_t tickCountMs() = 0;
+    // The local time in whole seconds since 1970-01-01 00:00:00 local time.
+    virtual std::int64_t localTimeSec() = 0;
     // Blocks the one thread; no event is handled meanwhile.
     virtual void sleepMs(int ms) = 0;
     // Blocks the one thread too, but what the system asks the program's

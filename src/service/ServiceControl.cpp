@@ -53,6 +53,7 @@ bool TF_nolvara::StartWirelessService(const std::string& machine, const std::str
     auto connection = platform.services.open(machine, service, platform::ServiceManager::Access::Start);
     if (connection && connection->start() && connection->query(status))
         pollUntil(*connection, status, platform::kServiceRunning, platform.system);
+    if (status.state == platform::kServiceRunning) state.serviceRunning = true;
     return status.state == platform::kServiceRunning;
 }
 
@@ -64,6 +65,7 @@ bool TF_nolvara::StopWirelessService(const std::string& machine, const std::stri
         if (connection->stop(status) && connection->query(status))
             pollUntil(*connection, status, platform::kServiceStopped, platform.system);
     }
+    if (status.state == platform::kServiceStopped) state.serviceRunning = false;
     return status.state == platform::kServiceStopped;
 }
 
@@ -106,6 +108,7 @@ bool TF_nolvara::WirelessServiceRunning() {
 
 void TF_nolvara::TakeOverService() {
     const std::int32_t mode = ReadStartMode();
+    state.serviceRunning = WirelessServiceRunning();
     bool started = true;
     // A run that ended without the session's end (a crash, a kill, a power
     // cut) left the service disabled; with reconnection on, it is switched
@@ -113,7 +116,7 @@ void TF_nolvara::TakeOverService() {
     // has answered and the delay is over.
     if (mode == core::kStartModeDisabled && chk_restartservice.checked()) {
         started = ApplyStartMode(core::kStartModeAutomatic);
-    } else if (mode == core::kStartModeAutomatic && !WirelessServiceRunning()) {
+    } else if (mode == core::kStartModeAutomatic && !state.serviceRunning) {
         // Services outlive a log-off, and a cancelled end of the session
         // leaves the mode set back: the service may be stopped all the same.
         started = StartWirelessService(platform.system.computerName(), core::kServiceName);

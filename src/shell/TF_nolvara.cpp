@@ -15,6 +15,9 @@ TF_nolvara::TF_nolvara(platform::Platform& platform_) : ui::Form("F_nolvara"), p
     box_routerip.setVisible(false);
     box_dhcp.setVisible(false);
     box_manupdate.setVisible(false);
+    box_lag.setVisible(false);
+    L_lagstate.wordWrap = true;
+    for (ui::Label* column : {&L_lagrows, &L_lagscan, &L_lagnoscan}) column->wordWrap = false;
     B_dhcpconfig.setEnabled(false);
     combo_dhcpadapter.setEnabled(false);
     speed_installpath.setEnabled(false);
@@ -26,7 +29,7 @@ TF_nolvara::TF_nolvara(platform::Platform& platform_) : ui::Form("F_nolvara"), p
     for (const text::Caption& row : text::CaptionTable()) setCaptionOf(row.control, row.english);
 
     buildMenu();
-    for (ui::Timer* t : {&T_ping, &T_shutdowndelay, &T_servicestart, &T_fadein, &T_fadeout})
+    for (ui::Timer* t : {&T_ping, &T_shutdowndelay, &T_servicestart, &T_fadein, &T_fadeout, &T_lag})
         registerTimer(*t);
     ICMP.receiveTimeoutMs = 100;
     icmp_testping.receiveTimeoutMs = 100;
@@ -41,7 +44,7 @@ void TF_nolvara::buildMenu() {
     Menu_file.add(Menu_close);
     bar.add(Menu_actions);
     for (ui::MenuItem* item : {&Menu_status0, &Menu_status1, &Menu_status2, &Menu_status3,
-                               &Menu_status4, &Menu_autocontrol})
+                               &Menu_status4, &Menu_autocontrol, &Menu_lagmeter})
         Menu_actions.add(*item);
     bar.add(Menu_checkforupdate);
     bar.add(Menu_help);
@@ -105,6 +108,10 @@ void TF_nolvara::wireHandlers() {
     T_servicestart.onTimer = [this] { T_servicestartTimer(); };
     T_fadein.onTimer = [this] { T_fadeinTimer(); };
     T_fadeout.onTimer = [this] { T_fadeoutTimer(); };
+    Menu_lagmeter.onClick = [this] { Menu_lagmeterClick(); };
+    T_lag.onTimer = [this] { T_lagTimer(); };
+    B_lagtest.onClick = [this] { B_lagtestClick(); };
+    B_lagsave.onClick = [this] { B_lagsaveClick(); };
 }
 
 bool TF_nolvara::setCaptionOf(const std::string& name, const std::string& caption) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/EchoClient.h"
+#include "core/LagMeter.h"
 #include "core/ProgramState.h"
 #include "platform/Platform.h"
 #include "platform/Registry.h"
@@ -74,6 +75,17 @@ public:
 
     ui::StatusBar Statusbar{*this, "Statusbar", {{"Status", 330}, {"Version", 50}}, 20};
 
+    // The lag meter, after the panels above so that their controls keep
+    // their places in the window's order.
+    ui::GroupBox box_lag{*this, "box_lag", nullptr, {840, 8, 409, 177}};
+    ui::Chart chart_lag{*this, "chart_lag", &box_lag, {8, 16, 393, 50}};
+    ui::Label L_lagrows{*this, "L_lagrows", &box_lag, {8, 70, 100, 80}};
+    ui::Label L_lagscan{*this, "L_lagscan", &box_lag, {110, 70, 104, 80}};
+    ui::Label L_lagnoscan{*this, "L_lagnoscan", &box_lag, {216, 70, 96, 80}};
+    ui::Button B_lagtest{*this, "B_lagtest", &box_lag, {316, 72, 85, 25}};
+    ui::Button B_lagsave{*this, "B_lagsave", &box_lag, {316, 102, 85, 25}};
+    ui::Label L_lagstate{*this, "L_lagstate", &box_lag, {8, 150, 393, 26}};
+
     // ---- Main menu ----
     ui::MenuItem Menu_file{"Menu_file", "&File"};
     ui::MenuItem Menu_settings{"Menu_settings", "&Settings"};
@@ -87,6 +99,7 @@ public:
     ui::MenuItem Menu_status4{"Menu_status4",
                               "&Disable Windows Wireless Configuration (recommenced)"};
     ui::MenuItem Menu_autocontrol{"Menu_autocontrol", "&Enable automatic control"};
+    ui::MenuItem Menu_lagmeter{"Menu_lagmeter", "&Lag meter"};
     ui::MenuItem Menu_checkforupdate{"Menu_checkforupdate", "&Check for update"};
     ui::MenuItem Menu_help{"Menu_help", "&Help"};
     ui::MenuItem Menu_aboutme{"Menu_aboutme", "&About"};
@@ -101,6 +114,8 @@ public:
     ui::Timer T_servicestart{"T_servicestart", kServiceStartDelayMs, false};
     ui::Timer T_fadein{"T_fadein", 1, true};
     ui::Timer T_fadeout{"T_fadeout", 1, false};
+    // The lag meter's refresh while its page shows.
+    ui::Timer T_lag{"T_lag", 1000, false};
 
     // ---- Echo clients: the probe loop's and the DHCP panel's test ping ----
     core::EchoClient ICMP;
@@ -249,6 +264,24 @@ public:
     // A start of the wireless service that failed while the link is lost is
     // tried again after this pause.
     static std::int32_t ServiceStartRetryMs(std::int32_t failures);
+
+    // ---- The lag record and the lag test (core/LagControl.cpp) ----
+    // The hidden run's record; none in the other kinds of run.
+    std::unique_ptr<core::LagRecorder> lagRecorder;
+    // Whether Windows may scan now, as this run last set or read it.
+    bool WindowsMayScan() const;
+    // Around a probe tick: a lag test asked for starts, the tick's sample
+    // is kept and the test's next step taken.
+    void BeginLagTick();
+    void EndLagTick();
+    bool lagTickScanOn = true;
+
+    // ---- The lag meter's page (shell/LagPanel.cpp, its content shell/LagPage.cpp) ----
+    void Menu_lagmeterClick();
+    void RefreshLagPage();
+    void T_lagTimer();
+    void B_lagtestClick();
+    void B_lagsaveClick();
 
     // ---- DHCP mode (adapters/AdapterQuery.cpp) ----
     std::string AdapterQuery(const std::string& command, const std::string& argument);

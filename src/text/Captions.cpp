@@ -70,6 +70,11 @@ constexpr Row kRows[] = {
     {"B_manupdate", "Ja", "Yes"},
     {"B_noupdate", "Nein", "No"},
 
+    // Lag meter panel
+    {"box_lag", "Lag-Anzeige", "Lag meter"},
+    {"B_lagtest", "Lag-Test", "Lag test"},
+    {"B_lagsave", "Speichern...", "Save..."},
+
     // Main menu
     {"Menu_file", "&Datei", "&File"},
     {"Menu_settings", "&Einstellungen", "&Settings"},
@@ -87,6 +92,7 @@ constexpr Row kRows[] = {
      "Windows Funkkonfiguration &deaktivieren (empfohlen)",
      "&Disable Windows Wireless Configuration (recommenced)"},
     {"Menu_autocontrol", "Automatik &einschalten", "&Enable automatic control"},
+    {"Menu_lagmeter", "&Lag-Anzeige", "&Lag meter"},
     {"Menu_checkforupdate", "Nach &Updates suchen", "&Check for update"},
     {"Menu_help", "&Hilfe", "&Help"},
     {"Menu_aboutme", "&About", "&About"},

@@ -186,6 +186,47 @@ constexpr Message kMessages[] = {
      "Es war nicht möglich den Wireless Zero Dienst zu starten. Er wird jedoch beim nächsten "
      "Windows-Start automatisch geladen!",
      "Unable to start service. It will be loaded on next bootup!"},
+
+    // The lag meter's page. %1, %2 and %s are filled in where the text is shown.
+    {"lag_norecord",
+     "Keine Aufzeichnung: In dieser Sitzung läuft die Automatik nicht. Schalten Sie sie ein mit "
+     "Steuerung > Automatik einschalten.",
+     "Nothing is recorded: automatic control does not run in this session. Start it with "
+     "Control > Enable automatic control."},
+    {"lag_legend",
+     "Die letzten 10 Minuten. Blau hinterlegt: Windows sucht nach Netzwerken; rot: keine "
+     "Antwort in der Zeit.",
+     "The last 10 minutes. Blue ground: Windows scans for networks; red: no answer in time."},
+    {"lag_rows_hour",
+     "Letzte Stunde\r\nSekunden\r\nMedian\r\n99. Perzentil\r\nSchlechteste\r\nLag-Spitzen",
+     "Last hour\r\nSeconds\r\nMedian\r\n99th percentile\r\nWorst\r\nLag spikes"},
+    {"lag_rows_test",
+     "Lag-Test\r\nSekunden\r\nMedian\r\n99. Perzentil\r\nSchlechteste\r\nLag-Spitzen",
+     "Lag test\r\nSeconds\r\nMedian\r\n99th percentile\r\nWorst\r\nLag spikes"},
+    {"lag_col_scanning", "Windows sucht", "Windows scanning"},
+    {"lag_col_notscanning", "sucht nicht", "not scanning"},
+    {"lag_test_running",
+     "Lag-Test: noch %1 s, erst mit, dann ohne die Suche von Windows.",
+     "Lag test: %1 s left, first with Windows scanning, then without."},
+    {"lag_verdict",
+     "Lag-Spitzen in 60 s: %1 während Windows sucht, %2 ohne.",
+     "Lag spikes in 60 s: %1 with Windows scanning, %2 without."},
+    {"lag_test_linklost",
+     "Der Lag-Test wurde abgebrochen: Die Verbindung ging verloren.",
+     "The lag test ended early: the link was lost."},
+    {"lag_test_ended",
+     "Der Lag-Test wurde abgebrochen: Die Sitzung endet.",
+     "The lag test ended early: the session is ending."},
+    {"lag_test_norecord",
+     "Der Lag-Test braucht die Automatik. Schalten Sie sie ein mit Steuerung > Automatik "
+     "einschalten.",
+     "The lag test needs automatic control. Start it with Control > Enable automatic control."},
+    {"lag_test_busy", "Ein Lag-Test läuft bereits.", "A lag test is running already."},
+    {"lag_test_asked",
+     "Lag-Test angefordert: Er beginnt, solange der Router antwortet.",
+     "Lag test asked for: it starts while the router answers."},
+    {"lag_saved", "Gespeichert: %s", "Saved: %s"},
+    {"lag_notsaved", "%s konnte nicht geschrieben werden.", "%s could not be written."},
 };
 
 using TextMap = std::unordered_map<std::string, std::string>;

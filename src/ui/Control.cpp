@@ -201,4 +201,10 @@ void StatusBar::setPanelText(int index, const std::string& text) {
     notify(&ControlPeer::itemsChanged);
 }
 
+void Chart::setPoints(std::vector<ChartPoint> points) {
+    if (points == points_) return;
+    points_ = std::move(points);
+    notify(&ControlPeer::itemsChanged);
+}
+
 }  // namespace ui

@@ -45,6 +45,7 @@ enum class ControlKind {
     ComboBox,
     GroupBox,
     StatusBar,
+    Chart,
 };
 
 class Control;
@@ -234,6 +235,32 @@ public:
         : Control(r, ControlKind::GroupBox, std::move(name), parent, bounds) {
         setTabStop(true);
     }
+};
+
+// One column of a strip chart.
+struct ChartPoint {
+    enum class Kind : std::uint8_t { Gap, Value, Mark };
+    Kind kind = Kind::Gap;
+    // Drawn over a ground of its own colour.
+    bool shaded = false;
+    std::uint32_t value = 0;
+    bool operator==(const ChartPoint&) const = default;
+};
+
+// A strip chart, oldest point at the left: values on a logarithmic scale
+// from lowest to highest (beyond it at its ends), marks at the top, gaps
+// left empty. It knows nothing of what the points stand for.
+class Chart : public Control {
+public:
+    Chart(ControlRegistry& r, std::string name, Control* parent, Rect bounds)
+        : Control(r, ControlKind::Chart, std::move(name), parent, bounds) {}
+    const std::vector<ChartPoint>& points() const { return points_; }
+    void setPoints(std::vector<ChartPoint> points);
+    std::uint32_t lowest = 1;
+    std::uint32_t highest = 100;
+
+private:
+    std::vector<ChartPoint> points_;
 };
 
 // Status bar along the bottom edge of the window, with fixed-width panels.

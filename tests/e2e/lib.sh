@@ -567,7 +567,7 @@ e2e_cleanup() {
         rm -rf "/etc/netns/$E2E_NS"
     fi
     if [ -n "$E2E_RT_NS" ]; then
-        # Nothing is started in the router's namespace, but be sure.
+        # What a scenario started there (a late-answering router) goes with it.
         pids=$(ip netns pids "$E2E_RT_NS" 2>/dev/null)
         # shellcheck disable=SC2086
         [ -z "$pids" ] || kill -KILL $pids 2>/dev/null

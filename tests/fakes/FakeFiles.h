@@ -42,6 +42,9 @@ public:
     // protected access list with the Administrators as owner.
     std::optional<platform::FolderSecurity> folderSecurity(const std::string& path) override;
     std::string readFile(const std::string& path, std::size_t maxBytes) override;
+    bool replaceFile(const std::string& path, const std::string& bytes) override {
+        return writeFile(path, bytes);
+    }
     std::unique_ptr<platform::HeldFile> holdFile(const std::string& path,
                                                  std::size_t maxBytes) override;
     // What a writer such as a download puts into a file; false while it is

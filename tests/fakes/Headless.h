@@ -11,6 +11,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fakes/FakeFiles.h"
@@ -69,6 +70,7 @@ public:
     }
     std::string computerName() override { return "TESTHOST"; }
     std::uint32_t tickCountMs() override { return static_cast<std::uint32_t>(clock_.nowMs()); }
+    std::int64_t localTimeSec() override { return localTimeAtStartSec + clock_.nowMs() / 1000; }
     void sleepMs(int ms) override {
         sleeps.push_back(ms);
         clock_.sleep(ms);
@@ -96,6 +98,8 @@ public:
     bool terminateRequested() const override { return terminate; }
 
     std::vector<std::string> args{"C:\\Tools\\P_nolvara.exe"};
+    // 2026-12-09 14:03:07 on the clock of the wall.
+    std::int64_t localTimeAtStartSec = 1796824987;
     // A run under Windows' prompt for administrator rights, without them.
     bool limitedRights = false;
     std::string windowsDir = "C:\\WINDOWS";
@@ -137,14 +141,63 @@ public:
         browsed.push_back({initial, instruction});
         return chosenFolder ? *chosenFolder : initial;
     }
+    std::optional<std::string> chooseFileToSave(const std::string& proposedName,
+                                                const std::string& typeName) override {
+        savesOffered.push_back(proposedName + "|" + typeName);
+        return fileToSave;
+    }
     std::optional<std::string> chosenFolder;
     std::vector<Browse> browsed;
+    // The file the user picks in the save dialog; none means the user cancels.
+    std::optional<std::string> fileToSave;
+    std::vector<std::string> savesOffered;
     std::vector<Shown> shown;
     int userWaitMs = 0;
 
 private:
     VirtualClock& clock_;
     FakeSystem& system_;
+};
+
+// The session's shared objects as one process sees them: a test plays the
+// other runs by reading and raising what is here.
+class FakeSessionShare : public platform::SessionShare {
+public:
+    struct Block : platform::SharedBlock {
+        explicit Block(std::vector<unsigned char>& bytes) : bytes_(bytes) {}
+        unsigned char* data() override { return bytes_.data(); }
+        std::vector<unsigned char>& bytes_;
+    };
+    struct Receiver : platform::SignalReceiver {
+        explicit Receiver(bool& raised) : raised_(raised) {}
+        bool taken() override { return std::exchange(raised_, false); }
+        bool& raised_;
+    };
+    std::unique_ptr<platform::SharedBlock> createBlock(const std::string& name,
+                                                       std::size_t size) override {
+        if (blocks.count(name) > 0 || refuse) return nullptr;
+        return std::make_unique<Block>(blocks[name] = std::vector<unsigned char>(size));
+    }
+    std::optional<std::vector<unsigned char>> copyBlock(const std::string& name,
+                                                        std::size_t maxSize) override {
+        const auto found = blocks.find(name);
+        if (found == blocks.end()) return std::nullopt;
+        return std::vector<unsigned char>(
+            found->second.begin(),
+            found->second.begin() + static_cast<std::ptrdiff_t>(std::min(maxSize, found->second.size())));
+    }
+    std::unique_ptr<platform::SignalReceiver> createSignal(const std::string& name) override {
+        if (signals.count(name) > 0 || refuse) return nullptr;
+        return std::make_unique<Receiver>(signals[name]);
+    }
+    bool raiseSignal(const std::string& name) override {
+        const auto found = signals.find(name);
+        return found != signals.end() && (found->second = true);
+    }
+    // Blocks and signals live in maps whose nodes stay put.
+    std::map<std::string, std::vector<unsigned char>> blocks;
+    std::map<std::string, bool> signals;
+    bool refuse = false;  // another run of the session has them
 };
 
 // One headless world: clock, system and dialogs bundled as a platform.
@@ -162,8 +215,10 @@ struct HeadlessWorld {
     FakeHttp http{files, clock};
     FakeSignatureCheck signatures;
     FakeNativeWifi wifi{clock};
-    platform::Platform platform{system,   dialogs, registry, files, processes,  shell,
-                                services, icmp,    adapters, http,  signatures, wifi};
+    FakeSessionShare share;
+    platform::Platform platform{system,   dialogs, registry, files,      processes, shell,
+                                services, icmp,    adapters, http,       signatures, wifi,
+                                share};
 
     // Runs the event loop; it ends once the end of the program was requested.
     void runFor(int ms) {

@@ -20,13 +20,17 @@ LagSample answer(std::int64_t t, std::uint16_t ms, bool scan = false) {
 TEST(LagRecord, TheBlockKeepsTheLastHourOldestFirstAndReadsBackWhole) {
     std::vector<unsigned char> block(core::LagBlockBytes());
     core::LagWriter writer(block.data());
-    EXPECT_EQ(core::ReadLagBlock(block.data(), block.size()), std::vector<LagSample>{});
+    ASSERT_TRUE(core::ReadLagBlock(block.data(), block.size()).has_value());
+    EXPECT_TRUE(core::ReadLagBlock(block.data(), block.size())->samples.empty());
     for (int i = 0; i < 3600 + 25; ++i)
         writer.add({kT0 + i, i % 3 == 0 ? LagResult::Late : LagResult::Answer,
                     static_cast<std::uint16_t>(i % 3 == 0 ? 0 : i % 200), i % 2 == 0,
                     static_cast<std::int8_t>(i % 101)});
-    const auto read = core::ReadLagBlock(block.data(), block.size());
-    ASSERT_TRUE(read.has_value());
+    writer.setTest({core::LagTestState::Running, 42});
+    const auto view = core::ReadLagBlock(block.data(), block.size());
+    ASSERT_TRUE(view.has_value());
+    EXPECT_EQ(view->test, (core::LagTestStatus{core::LagTestState::Running, 42}));
+    const auto* read = &view->samples;
     ASSERT_EQ(read->size(), 3600u);
     EXPECT_EQ(read->front().localTime, kT0 + 25) << "the oldest kept";
     EXPECT_EQ(read->back().localTime, kT0 + 3624);
@@ -41,16 +45,19 @@ TEST(LagRecord, TheBlockKeepsTheLastHourOldestFirstAndReadsBackWhole) {
         return !core::ReadLagBlock(copy.data(), copy.size()).has_value();
     };
     EXPECT_TRUE(broken(0, 'X')) << "tag";
-    EXPECT_TRUE(broken(4, 2)) << "layout";
+    EXPECT_TRUE(broken(4, 1)) << "layout";
     EXPECT_TRUE(broken(8, 0)) << "capacity";
     EXPECT_TRUE(broken(20, 1)) << "a writer at work";
-    const std::size_t newest = 24 + (3624 % 3600) * 14;
+    EXPECT_TRUE(broken(24, 5)) << "test state";
+    EXPECT_TRUE(broken(25, 121)) << "test seconds left";
+    const std::size_t newest = 28 + (3624 % 3600) * 14;
     EXPECT_TRUE(broken(newest + 8, 3)) << "result";
     EXPECT_TRUE(broken(newest + 9, 2)) << "scan";
     EXPECT_TRUE(broken(newest + 10, 101)) << "signal";
     EXPECT_TRUE(broken(newest + 13, 0xff)) << "round trip";
     EXPECT_TRUE(broken(newest + 7, 0x80)) << "a time before 1970";
-    EXPECT_TRUE(broken(newest + 3, 0)) << "a time before the one before it";
+    EXPECT_TRUE(broken(newest + 11, 3)) << "test phase";
+    EXPECT_FALSE(broken(newest + 3, 0)) << "a clock set back is no broken record";
     EXPECT_FALSE(core::ReadLagBlock(block.data(), block.size() - 1).has_value()) << "short";
     EXPECT_FALSE(core::ReadLagBlock(nullptr, 0).has_value());
 }
@@ -99,6 +106,78 @@ TEST(LagRecord, TheReportHasOneLinePerTickInItsOwnWords) {
                                   {951782400, "2000-02-29 00:00:00"},
                                   {253402300799, "9999-12-31 23:59:59"}})
         EXPECT_EQ(core::LagTimeText(t), text);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(LagRecord, ATicksOutcomeIsItsFastestAnswerInTimeElseLateElseNoLink) {
+    struct Probe {
+        bool inTime;
+        std::uint32_t ms;
+    };
+    const struct {
+        std::vector<Probe> probes;
+        LagResult result;
+        std::uint16_t rttMs;
+    } table[] = {
+        {{}, LagResult::NoLink, 0},
+        {{{false, 0}}, LagResult::Late, 0},
+        {{{false, 0}, {true, 40}, {true, 7}, {false, 0}}, LagResult::Answer, 7},
+        {{{true, 0}}, LagResult::Answer, 0},
+        {{{true, 90'000}}, LagResult::Answer, 60'000},
+    };
+    for (const auto& row : table) {
+        core::LagTick tick;
+        for (const Probe& p : row.probes) tick.probed(p.inTime, p.ms);
+        EXPECT_EQ(tick.result(), row.result);
+        EXPECT_EQ(tick.rttMs(), row.rttMs);
+    }
+}
+
+TEST(LagRecord, ALagTestScansAMinuteThenNotAMinuteAndEndsEarlyOnALostLink) {
+    using Step = core::LagTest::Step;
+    core::LagTest test;
+    EXPECT_EQ(test.phase(), 0);
+    EXPECT_EQ(test.ticked(LagResult::Answer), Step::None) << "no test, nothing to do";
+    ASSERT_TRUE(test.start());
+    EXPECT_FALSE(test.start()) << "one at a time";
+    for (int tick = 1; tick <= 120; ++tick) {
+        EXPECT_EQ(test.phase(), tick <= 60 ? 1 : 2) << tick;
+        // A late second or four in a row is lag, not a lost link.
+        const Step step = test.ticked(tick % 7 < 4 ? LagResult::Late : LagResult::Answer);
+        EXPECT_EQ(step, tick == 60 ? Step::ScanOff : tick == 120 ? Step::HandBack : Step::None) << tick;
+        if (tick == 100) {
+            EXPECT_EQ(test.status().secondsLeft, 20);
+        }
+    }
+    EXPECT_EQ(test.status(), (core::LagTestStatus{core::LagTestState::Finished, 0}));
+
+    ASSERT_TRUE(test.start()) << "another once it is over";
+    for (int tick = 1; tick < 5; ++tick) EXPECT_EQ(test.ticked(LagResult::Late), Step::None);
+    EXPECT_EQ(test.ticked(LagResult::Late), Step::LinkLost) << "five late seconds in a row";
+    EXPECT_EQ(test.status().state, core::LagTestState::LinkLost);
+    ASSERT_TRUE(test.start());
+    EXPECT_EQ(test.ticked(LagResult::NoLink), Step::LinkLost) << "nothing could be sent";
+    ASSERT_TRUE(test.start());
+    test.end();
+    EXPECT_EQ(test.status().state, core::LagTestState::Ended);
+    EXPECT_EQ(test.phase(), 0);
+}
+
+TEST(LagRecord, TheLastTestIsTheNewestRunOfTestTicks) {
+    const auto phases = [](std::vector<std::uint8_t> ps) {
+        std::vector<LagSample> samples;
+        for (std::uint8_t p : ps) samples.push_back({kT0, LagResult::Answer, 1, p == 1, -1, p});
+        std::string out;
+        for (const LagSample& s : core::LastLagTest(samples)) out += char('0' + s.testPhase);
+        return out;
+    };
+    EXPECT_EQ(phases({0, 1, 1, 2, 2, 0, 0}), "1122");
+    EXPECT_EQ(phases({1, 2, 0, 1, 1, 2}), "112") << "one under way";
+    EXPECT_EQ(phases({1, 1, 2, 2, 1}), "1") << "a new one right after the last";
+    EXPECT_EQ(phases({0, 0}), "");
 }
 
 }  // namespace

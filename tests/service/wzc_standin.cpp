@@ -7,9 +7,12 @@
 //   StartMs     (DWORD) how long a start stays pending, with a checkpoint
 //               every half second;
 //   FailStarts  (DWORD) how many of the next starts fail, counted down.
+// While it runs, Windows would scan: the file wzc_standin.scanning beside
+// the program says so to the tests' router, which answers late then.
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -82,6 +85,14 @@ void setParameter(const char* name, DWORD value) {
     RegCloseKey(key);
 }
 
+std::string scanningMarker() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string marker = path;
+    marker.resize(marker.rfind('\\') + 1);
+    return marker + "wzc_standin.scanning";
+}
+
 void WINAPI serviceMain(DWORD, char**) {
     statusHandle = RegisterServiceCtrlHandlerExA("WZCSVC", handleControl, nullptr);
     if (statusHandle == nullptr) return;
@@ -103,9 +114,13 @@ void WINAPI serviceMain(DWORD, char**) {
     }
     stopRequested = &stop;
     report(SERVICE_START_PENDING, 2, 2000);
+    const std::string marker = scanningMarker();
+    CloseHandle(CreateFileA(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
     report(SERVICE_RUNNING, 0, 0);
     WaitForSingleObject(stop.get(), INFINITE);
     stopRequested = nullptr;
+    DeleteFileA(marker.c_str());
     // The last report: the manager may end the process right after it.
     report(SERVICE_STOPPED, 0, 0);
 }

@@ -73,12 +73,14 @@ TEST_F(NolvaraWindow, EveryControlIsAChildWindowOfItsKindUnderItsParent) {
                 return {"Button", BS_GROUPBOX};
             case ui::ControlKind::StatusBar:
                 return {"msctls_statusbar32", -1};
+            case ui::ControlKind::Chart:
+                return {"Static", -1};
         }
         return {"", -1};
     };
 
     const auto& controls = window.controls();
-    ASSERT_EQ(controls.size(), 34u);
+    ASSERT_EQ(controls.size(), 42u);
     for (size_t i = 0; i < controls.size(); ++i) {
         const ui::Control& c = *controls[i];
         SCOPED_TRACE(c.name());
@@ -155,13 +157,13 @@ TEST_F(NolvaraWindow, NativeMenuHoldsOnlyTheVisibleItemsUnderFixedCommandIds) {
     ASSERT_EQ(bar, binding.menuBar());
     ASSERT_EQ(GetMenuItemCount(bar), 4);
     EXPECT_EQ(GetSubMenu(bar, 2), nullptr) << "Check for update is a command on the bar";
-    EXPECT_EQ(GetMenuItemID(bar, 2), 2011u);
+    EXPECT_EQ(GetMenuItemID(bar, 2), 2012u);
 
     // Depth-first numbering below the bar, so outside drivers can name items.
     EXPECT_EQ(idOf(window.Menu_file), 2000u);
     EXPECT_EQ(idOf(window.Menu_close), 2003u);
     EXPECT_EQ(idOf(window.Menu_status0), 2005u);
-    EXPECT_EQ(idOf(window.menu_thanks), 2016u);
+    EXPECT_EQ(idOf(window.menu_thanks), 2017u);
 
     HMENU control = GetSubMenu(bar, 1);
     auto itemIds = [&] {
@@ -171,7 +173,7 @@ TEST_F(NolvaraWindow, NativeMenuHoldsOnlyTheVisibleItemsUnderFixedCommandIds) {
         return ids;
     };
     EXPECT_EQ(itemIds(), (std::vector<UINT>{idOf(window.Menu_status2), idOf(window.Menu_status4),
-                                            idOf(window.Menu_autocontrol)}));
+                                            idOf(window.Menu_autocontrol), idOf(window.Menu_lagmeter)}));
     for (const ui::MenuItem* hidden :
          {&window.Menu_status0, &window.Menu_status1, &window.Menu_status3})
         EXPECT_EQ(GetMenuState(bar, idOf(*hidden), MF_BYCOMMAND), static_cast<UINT>(-1))
@@ -193,7 +195,8 @@ TEST_F(NolvaraWindow, NativeMenuHoldsOnlyTheVisibleItemsUnderFixedCommandIds) {
     window.Menu_status3.setVisible(true);
     EXPECT_EQ(itemIds(),
               (std::vector<UINT>{idOf(window.Menu_status2), idOf(window.Menu_status3),
-                                 idOf(window.Menu_status4), idOf(window.Menu_autocontrol)}));
+                                 idOf(window.Menu_status4), idOf(window.Menu_autocontrol),
+                                 idOf(window.Menu_lagmeter)}));
     char caption[64] = {};
     GetMenuStringA(control, 1, caption, sizeof caption, MF_BYPOSITION);
     EXPECT_STREQ(caption, "Start when &needed");
@@ -203,7 +206,7 @@ TEST_F(NolvaraWindow, NativeMenuHoldsOnlyTheVisibleItemsUnderFixedCommandIds) {
     window.Menu_file.setEnabled(false);
     window.Menu_autocontrol.setVisible(false);
     EXPECT_NE(GetMenuState(bar, 0, MF_BYPOSITION) & MF_GRAYED, 0u);
-    EXPECT_EQ(GetMenuItemCount(control), 3);
+    EXPECT_EQ(GetMenuItemCount(control), 4);
 }
 
 TEST_F(NolvaraWindow, IsAHiddenLayeredToolWindowCentredWhenFirstShown) {

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <cctype>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 #include <utility>
 
@@ -57,6 +59,11 @@ TEST(Win32System, DescribesTheRunningProcessAndItsMachine) {
     // Wine gives every program an elevated token, as Windows gives one to a
     // program started with administrator rights.
     EXPECT_FALSE(system.lacksAdministratorRights());
+
+    // Local time is the clock's UTC moved by whole quarter hours, at most 14 h.
+    const long long offset = system.localTimeSec() - static_cast<long long>(time(nullptr));
+    EXPECT_LE(std::llabs(offset), 14 * 3600 + 2);
+    EXPECT_LE(((offset + 1) % 900 + 900) % 900, 3) << offset;
 
     // The tick count moves in coarse steps; enough to see that the call blocks.
     const DWORD start = GetTickCount();

@@ -1,6 +1,7 @@
 #include "platform/win32/Win32Dialogs.h"
 
 // shlobj.h needs the types of windows.h.
+#include <commdlg.h>
 #include <shlobj.h>
 
 #include <memory>
@@ -29,6 +30,31 @@ void Win32Dialogs::messageBox(const std::string& text, const std::string& captio
     UINT flags = MB_OK | (owner != nullptr ? MB_APPLMODAL : MB_TASKMODAL);
     if (icon == platform::MessageIcon::Error) flags |= MB_ICONERROR;
     MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+}
+
+std::optional<std::string> Win32Dialogs::chooseFileToSave(const std::string& proposedName,
+                                                          const std::string& typeName) {
+    const std::size_t dot = proposedName.rfind('.');
+    const std::string extension = dot == std::string::npos ? std::string() : proposedName.substr(dot + 1);
+    // "Type (*.ext)", its pattern, and the end of the list: each ends in a NUL.
+    std::string filter = typeName + " (*." + extension + ")";
+    filter += '\0';
+    filter += "*." + extension;
+    filter += '\0';
+    filter += '\0';
+    std::string file = proposedName;
+    file.resize(MAX_PATH * 4, '\0');
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = liveOwner();
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrDefExt = extension.c_str();
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+    if (!GetSaveFileNameA(&dialog)) return std::nullopt;
+    file.resize(file.find('\0'));
+    return file;
 }
 
 std::string Win32Dialogs::browseForFolder(const std::string& initialFolder,

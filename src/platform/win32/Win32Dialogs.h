@@ -45,6 +45,8 @@ public:
     // one on a thread that cannot host it. Modal like the message box.
     std::string browseForFolder(const std::string& initialFolder,
                                 const std::string& instruction) override;
+    std::optional<std::string> chooseFileToSave(const std::string& proposedName,
+                                                const std::string& typeName) override;
 
 private:
     // An owner that is gone (the window was closed) would make a dialog fail.

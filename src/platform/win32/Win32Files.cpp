@@ -173,6 +173,22 @@ bool Win32FileSystem::createProtectedFile(const std::string& path, const std::st
     return written;
 }
 
+bool Win32FileSystem::replaceFile(const std::string& path, const std::string& bytes) {
+    const std::string part = path + ".part" + std::to_string(GetCurrentProcessId());
+    bool written = false;
+    {
+        const FileHandle file(CreateFileA(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
+        written = writeAll(file.get(), bytes.data(), bytes.size()) && FlushFileBuffers(file.get());
+    }
+    if (written && MoveFileExA(part.c_str(), path.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DeleteFileA(part.c_str());
+    return false;
+}
+
 bool Win32FileSystem::createProtectedFolder(const std::string& path) {
     ProtectedSecurity security(ProtectedSecurity::Kind::Folder);
     return security.get() != nullptr && CreateDirectoryA(path.c_str(), security.get()) != 0;

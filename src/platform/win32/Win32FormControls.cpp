@@ -2,6 +2,8 @@
 // subclassed and kept in step with the model.
 #include "platform/win32/Win32FormImpl.h"
 
+#include "platform/win32/Win32Chart.h"
+
 namespace platform::win32 {
 
 using namespace form_detail;
@@ -42,6 +44,9 @@ NativeKind nativeKindOf(const ui::Control& control) {
         case ui::ControlKind::StatusBar:
             // Placed by the form along its bottom edge at the model's height.
             return {STATUSCLASSNAMEA, CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, 0};
+        case ui::ControlKind::Chart:
+            // A static window whose painting the binding does itself.
+            return {"STATIC", SS_NOPREFIX, WS_EX_STATICEDGE};
     }
     throw std::logic_error("unknown control kind");
 }
@@ -96,6 +101,7 @@ void Win32Form::Impl::ControlBinding::create(HWND parent, HINSTANCE instance, bo
             updateEditLabel();
             break;
         case ui::ControlKind::GroupBox:
+        case ui::ControlKind::Chart:
             subclass();
             break;
         default:
@@ -145,6 +151,13 @@ LRESULT Win32Form::Impl::ControlBinding::subclassed(UINT msg, WPARAM wp, LPARAM 
             GetClientRect(hwnd_, &rc);
             FillRect(reinterpret_cast<HDC>(wp), &rc, owner_.faceBrush());
             return 1;
+        }
+    } else if (control_.kind() == ui::ControlKind::Chart) {
+        // Drawn whole off screen: nothing to erase first.
+        if (msg == WM_ERASEBKGND) return 1;
+        if (msg == WM_PAINT) {
+            PaintChart(hwnd_, static_cast<const ui::Chart&>(control_), owner_.font());
+            return 0;
         }
     } else if (control_.kind() == ui::ControlKind::Edit) {
         // The limit is a plain field of the model that code may change at any
@@ -294,6 +307,9 @@ void Win32Form::Impl::ControlBinding::itemsChanged() {
                 send(SB_SETTEXTA, i, reinterpret_cast<LPARAM>(panels[i].text.c_str()));
             break;
         }
+        case ui::ControlKind::Chart:
+            InvalidateRect(hwnd_, nullptr, FALSE);
+            break;
         default:
             break;
     }

@@ -12,6 +12,7 @@
 #include "platform/win32/Win32NativeWifi.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Services.h"
+#include "platform/win32/Win32SessionShare.h"
 #include "platform/win32/Win32Signature.h"
 #include "platform/win32/Win32System.h"
 
@@ -40,8 +41,10 @@ struct Win32Platform {
     Win32Http http;
     Win32SignatureCheck signatures;
     Win32NativeWifi wifi;
-    platform::Platform platform{system,   dialogs, registry, files, processes,  launcher,
-                                services, icmp,    adapters, http,  signatures, wifi};
+    Win32SessionShare share;
+    platform::Platform platform{system,   dialogs, registry, files,      processes, launcher,
+                                services, icmp,    adapters, http,       signatures, wifi,
+                                share};
 };
 
 }  // namespace platform::win32

@@ -57,6 +57,18 @@ std::string Win32System::computerName() {
 
 std::uint32_t Win32System::tickCountMs() { return GetTickCount(); }
 
+std::int64_t Win32System::localTimeSec() {
+    // The local clock's reading, counted as FILETIME counts: 100 ns since 1601.
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    FILETIME counted;
+    if (!SystemTimeToFileTime(&local, &counted)) return 0;
+    const std::uint64_t ticks = (static_cast<std::uint64_t>(counted.dwHighDateTime) << 32) |
+                                counted.dwLowDateTime;
+    constexpr std::uint64_t k1970 = 116'444'736'000'000'000;
+    return ticks < k1970 ? 0 : static_cast<std::int64_t>((ticks - k1970) / 10'000'000);
+}
+
 void Win32System::sleepMs(int ms) { Sleep(ms > 0 ? static_cast<DWORD>(ms) : 0); }
 
 void Win32System::pauseAnsweringMs(int ms) {

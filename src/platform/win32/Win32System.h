@@ -18,6 +18,7 @@ public:
     std::string windowsDirectory() override;
     std::string computerName() override;
     std::uint32_t tickCountMs() override;
+    std::int64_t localTimeSec() override;
     void sleepMs(int ms) override;
     void pauseAnsweringMs(int ms) override;
     bool claimForMachine(const std::string& name, int waitMs) override;

@@ -1,0 +1,57 @@
+// The hidden run's lag record and the lag test it runs when the window asks:
+// the test takes the switches from the probe loop for two minutes and hands
+// them back, or to the usual handling of a lost link.
+#include "shell/TF_nolvara.h"
+
+namespace shell {
+
+bool TF_nolvara::WindowsMayScan() const {
+    switch (controlWay) {
+        case ControlWay::Service:
+            return state.serviceRunning;
+        case ControlWay::NativeWifi:
+            return !(wireless.session && wireless.scanOff && wireless.applied);
+        case ControlWay::None:
+            break;
+    }
+    return true;
+}
+
+void TF_nolvara::BeginLagTick() {
+    if (!lagRecorder) return;
+    // Asked for while a test runs, while the link is lost or before the
+    // router first answered: nothing starts.
+    if (lagRecorder->testAsked() && !state.connectionLost && !state.awaitingFirstReply &&
+        !state.sessionEnding && controlWay != ControlWay::None &&
+        state.startMode != core::kStartModeUnreadable && lagRecorder->test().start()) {
+        // The delay after the first answer would switch scanning off midway.
+        T_shutdowndelay.setEnabled(false);
+        lagRecorder->publishTest();
+        if (!ApplyStartMode(core::kStartModeAutomatic)) {
+            lagRecorder->test().end();
+            lagRecorder->publishTest();
+        }
+    }
+    lagTickScanOn = WindowsMayScan();
+}
+
+void TF_nolvara::EndLagTick() {
+    if (!lagRecorder) return;
+    switch (lagRecorder->endTick(platform.system.localTimeSec(), platform.system.tickCountMs(),
+                                 lagTickScanOn, -1)) {
+        case core::LagTest::Step::ScanOff:
+            ApplyStartMode(core::kStartModeDisabled);
+            break;
+        // Scanning is off with the link up: just what the probe loop decides.
+        case core::LagTest::Step::HandBack:
+            UpdateStatus();
+            break;
+        case core::LagTest::Step::LinkLost:
+            if (!state.connectionLost) StartConnectionLossHandling();
+            break;
+        case core::LagTest::Step::None:
+            break;
+    }
+}
+
+}  // namespace shell

@@ -1,0 +1,57 @@
+// The lag record between the runs of one session: the hidden run writes it
+// and takes lag test requests; the window and the report read it and ask.
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "core/LagRecord.h"
+#include "platform/FileSystem.h"
+#include "platform/SessionShare.h"
+
+namespace core {
+
+inline constexpr const char* kLagRecordName = "Nolvara.LagRecord";
+inline constexpr const char* kLagTestSignal = "Nolvara.LagTest";
+
+// The hidden run's side. Without the shared objects (another run of the
+// session has them) it records nothing and takes no request.
+class LagRecorder {
+public:
+    explicit LagRecorder(platform::SessionShare& share);
+    bool recording() const { return writer_.has_value(); }
+    // Whether a lag test was asked for since the last call.
+    bool testAsked();
+    // The probes of the tick under way.
+    LagTick& tick() { return tick_; }
+    LagTest& test() { return test_; }
+    // Ends the tick: its sample, in the test's phase, then the test's next
+    // step, which the caller carries out. tickMs is the system's tick count.
+    LagTest::Step endTick(std::int64_t localTime, std::uint32_t tickMs, bool scanOn,
+                          std::int8_t signal);
+    // The test's state as the window is to see it now.
+    void publishTest();
+
+private:
+    std::unique_ptr<platform::SharedBlock> block_;
+    std::unique_ptr<platform::SignalReceiver> requests_;
+    std::optional<LagWriter> writer_;
+    LagTick tick_;
+    LagTest test_;
+    std::optional<std::int64_t> lastTime_;
+    std::uint32_t lastTickMs_ = 0;
+};
+
+// The record of the session's hidden run; none where no run records.
+std::optional<LagRecordView> ReadSessionLagRecord(platform::SessionShare& share);
+// False where no run records to take the request.
+bool AskForLagTest(platform::SessionShare& share);
+
+// The switch of the run that writes the record as CSV and ends, and what it
+// ends with.
+inline constexpr const char* kLagReportSwitch = "-lagreport";
+enum LagReportExit { kLagReportWritten = 0, kLagReportNoRecord = 1, kLagReportNotWritten = 2 };
+LagReportExit WriteLagReport(platform::SessionShare& share, platform::FileSystem& files,
+                             const std::string& path);
+
+}  // namespace core

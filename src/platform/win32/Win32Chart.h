@@ -1,0 +1,25 @@
+// The strip chart's drawing: into an off-screen bitmap first, then onto the
+// window in one go, so that a refresh a second does not flicker.
+#pragma once
+
+#include <windows.h>
+
+#include "ui/Control.h"
+
+namespace platform::win32 {
+
+// Colours of the chart, for the drawing and for whoever checks it.
+inline constexpr COLORREF kChartGround = RGB(255, 255, 255);
+inline constexpr COLORREF kChartShade = RGB(214, 228, 250);
+inline constexpr COLORREF kChartValue = RGB(0, 110, 60);
+inline constexpr COLORREF kChartMark = RGB(210, 30, 30);
+inline constexpr COLORREF kChartGrid = RGB(170, 170, 170);
+// The band at the top that marks take.
+inline constexpr int kChartMarkHeight = 4;
+
+// Draws the whole chart into a DC of that size.
+void DrawChart(HDC dc, int width, int height, const ui::Chart& chart, HFONT font);
+// Answers WM_PAINT of the chart's window.
+void PaintChart(HWND hwnd, const ui::Chart& chart, HFONT font);
+
+}  // namespace platform::win32

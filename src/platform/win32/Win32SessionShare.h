@@ -1,0 +1,20 @@
+// The session's shared block and signal as named objects of the session's own
+// namespace ("Local\"), whose access list lets the running user read the
+// block and raise the signal, and nothing more: only the run that made them
+// writes the one and waits for the other.
+#pragma once
+
+#include "platform/SessionShare.h"
+
+namespace platform::win32 {
+
+class Win32SessionShare : public platform::SessionShare {
+public:
+    std::unique_ptr<SharedBlock> createBlock(const std::string& name, std::size_t size) override;
+    std::optional<std::vector<unsigned char>> copyBlock(const std::string& name,
+                                                        std::size_t maxSize) override;
+    std::unique_ptr<SignalReceiver> createSignal(const std::string& name) override;
+    bool raiseSignal(const std::string& name) override;
+};
+
+}  // namespace platform::win32

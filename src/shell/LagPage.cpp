@@ -1,0 +1,104 @@
+#include "shell/LagPage.h"
+
+namespace shell {
+
+namespace {
+
+// Replaces %1, %2, ... in turn.
+std::string filled(std::string text, const std::vector<std::string>& values) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        std::string slot = "%";
+        slot += std::to_string(i + 1);
+        const std::size_t at = text.find(slot);
+        if (at != std::string::npos) text.replace(at, slot.size(), values[i]);
+    }
+    return text;
+}
+
+std::string column(const std::string& heading, const core::LagFigures& f) {
+    std::string text = heading;
+    const auto line = [&](std::uint32_t value, const char* unit) {
+        text += "\r\n";
+        text += unit != nullptr && f.answers == 0 ? std::string("-") : std::to_string(value);
+        if (unit != nullptr && f.answers > 0) text += unit;
+    };
+    text += "\r\n" + std::to_string(f.seconds) + " s";
+    for (const std::uint32_t ms : {f.medianMs, f.p99Ms, f.worstMs}) line(ms, " ms");
+    line(f.spikes, nullptr);
+    return text;
+}
+
+}  // namespace
+
+std::vector<ui::ChartPoint> LagChartPoints(const std::vector<core::LagSample>& samples,
+                                           std::size_t seconds) {
+    std::vector<ui::ChartPoint> points(seconds);
+    if (samples.empty() || seconds == 0) return points;
+    const std::int64_t newest = samples.back().localTime;
+    for (const core::LagSample& s : samples) {
+        // A clock set back leaves samples newer than the newest: not shown.
+        const std::int64_t age = newest - s.localTime;
+        if (age < 0 || age >= static_cast<std::int64_t>(seconds)) continue;
+        ui::ChartPoint& p = points[seconds - 1 - static_cast<std::size_t>(age)];
+        p.shaded = s.scanOn;
+        switch (s.result) {
+            case core::LagResult::Answer:
+                p.kind = ui::ChartPoint::Kind::Value;
+                p.value = s.rttMs;
+                break;
+            case core::LagResult::Late:
+                p.kind = ui::ChartPoint::Kind::Mark;
+                p.value = 0;
+                break;
+            case core::LagResult::NoLink:
+                p.kind = ui::ChartPoint::Kind::Gap;
+                p.value = 0;
+                break;
+        }
+    }
+    return points;
+}
+
+LagPageContent LagPage(const std::optional<core::LagRecordView>& record,
+                       const std::function<std::string(const std::string&)>& text) {
+    LagPageContent page;
+    page.chart.resize(kLagChartSec);
+    if (!record) {
+        page.state = text("lag_norecord");
+        return page;
+    }
+    page.chart = LagChartPoints(record->samples, kLagChartSec);
+    // A finished test's two minutes stand in the table until the next one;
+    // otherwise the whole hour does.
+    const bool finished = record->test.state == core::LagTestState::Finished;
+    const std::vector<core::LagSample> test =
+        finished ? core::LastLagTest(record->samples) : std::vector<core::LagSample>{};
+    const std::vector<core::LagSample>& shown = finished ? test : record->samples;
+    const core::LagFigures on = core::FiguresOf(shown, true);
+    const core::LagFigures off = core::FiguresOf(shown, false);
+    page.rows = text(finished ? "lag_rows_test" : "lag_rows_hour");
+    page.scanning = column(text("lag_col_scanning"), on);
+    page.notScanning = column(text("lag_col_notscanning"), off);
+    switch (record->test.state) {
+        case core::LagTestState::Running:
+            page.state =
+                filled(text("lag_test_running"), {std::to_string(record->test.secondsLeft)});
+            break;
+        case core::LagTestState::Finished:
+            page.state = filled(text("lag_verdict"),
+                                {std::to_string(on.spikes), std::to_string(off.spikes)});
+            break;
+        case core::LagTestState::LinkLost:
+            page.state = text("lag_test_linklost");
+            break;
+        case core::LagTestState::Ended:
+            page.state = text("lag_test_ended");
+            break;
+        case core::LagTestState::None:
+            page.state = text("lag_legend");
+            break;
+    }
+    return page;
+}
+
+}  // namespace shell

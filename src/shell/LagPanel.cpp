@@ -1,0 +1,57 @@
+// The lag meter's page: what the session's hidden run records, live once a
+// second while the page shows, the lag test asked of that run, and the
+// record saved as CSV.
+#include "shell/LagPage.h"
+#include "shell/TF_nolvara.h"
+
+namespace shell {
+
+void TF_nolvara::Menu_lagmeterClick() {
+    ShowPanel("lag");
+    RefreshLagPage();
+    T_lag.setEnabled(true);
+}
+
+void TF_nolvara::RefreshLagPage() {
+    const LagPageContent page = LagPage(core::ReadSessionLagRecord(platform.share),
+                                        [this](const std::string& key) { return LookupText(key); });
+    chart_lag.setPoints(page.chart);
+    L_lagrows.setText(page.rows);
+    L_lagscan.setText(page.scanning);
+    L_lagnoscan.setText(page.notScanning);
+    L_lagstate.setText(page.state);
+}
+
+void TF_nolvara::T_lagTimer() {
+    // Another page took the place: nothing to keep up to date.
+    if (!box_lag.visible()) {
+        T_lag.setEnabled(false);
+        return;
+    }
+    RefreshLagPage();
+}
+
+void TF_nolvara::B_lagtestClick() {
+    const auto record = core::ReadSessionLagRecord(platform.share);
+    if (record && record->test.state == core::LagTestState::Running) {
+        L_lagstate.setText(LookupText("lag_test_busy"));
+    } else if (!record || !core::AskForLagTest(platform.share)) {
+        L_lagstate.setText(LookupText("lag_test_norecord"));
+    } else {
+        L_lagstate.setText(LookupText("lag_test_asked"));
+    }
+}
+
+void TF_nolvara::B_lagsaveClick() {
+    const auto record = core::ReadSessionLagRecord(platform.share);
+    if (!record) {
+        L_lagstate.setText(LookupText("lag_norecord"));
+        return;
+    }
+    const auto path = platform.dialogs.chooseFileToSave("nolvara-lag.csv", "CSV");
+    if (!path) return;
+    const bool saved = platform.files.replaceFile(*path, core::LagCsv(record->samples));
+    L_lagstate.setText(LookupTextNaming(saved ? "lag_saved" : "lag_notsaved", *path));
+}
+
+}  // namespace shell

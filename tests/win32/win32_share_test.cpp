@@ -1,0 +1,80 @@
+// The session's shared block and signal, written in one process and read in
+// another: this test program starts itself again as the reader.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "core/LagRecord.h"
+#include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32SessionShare.h"
+
+namespace {
+
+using platform::win32::KernelHandle;
+using platform::win32::Win32SessionShare;
+
+constexpr const char* kNameVariable = "NOLVARA_SHARE_TEST_NAME";
+
+// The reader's half runs only in the process the writer's half starts.
+TEST(Win32SessionShareReader, SeesTheWritersSamplesAndCanOnlyReadAndRaise) {
+    const char* name = std::getenv(kNameVariable);
+    if (name == nullptr) GTEST_SKIP() << "started by the writer's test only";
+    Win32SessionShare share;
+    const auto copy = share.copyBlock(name, core::LagBlockBytes());
+    ASSERT_TRUE(copy.has_value());
+    const auto view = core::ReadLagBlock(copy->data(), copy->size());
+    ASSERT_TRUE(view.has_value());
+    ASSERT_EQ(view->samples.size(), 5u);
+    EXPECT_EQ(view->samples[4].rttMs, 44);
+    EXPECT_EQ(view->test.state, core::LagTestState::Running);
+
+    EXPECT_EQ(share.createBlock(name, core::LagBlockBytes()), nullptr) << "a second writer";
+    EXPECT_EQ(share.createSignal(std::string(name) + ".signal"), nullptr) << "a second receiver";
+    const std::string full = std::string("Local\\") + name;
+    EXPECT_FALSE(KernelHandle(OpenFileMappingA(FILE_MAP_WRITE, FALSE, full.c_str())))
+        << "the section opens for reading only";
+    EXPECT_TRUE(share.raiseSignal(std::string(name) + ".signal"));
+}
+
+TEST(Win32SessionShare, AnotherProcessReadsWhatTheWriterWritesAndRaisesItsSignal) {
+    if (std::getenv(kNameVariable) != nullptr) GTEST_SKIP() << "this is the reader's process";
+    const std::string name = "NolvaraTest.Share." + std::to_string(GetCurrentProcessId());
+    Win32SessionShare share;
+    EXPECT_FALSE(share.copyBlock(name, 64).has_value()) << "none before it is made";
+    EXPECT_FALSE(share.raiseSignal(name + ".signal"));
+    const auto block = share.createBlock(name, core::LagBlockBytes());
+    ASSERT_NE(block, nullptr);
+    core::LagWriter writer(block->data());
+    for (int i = 0; i < 5; ++i)
+        writer.add({1796824987 + i, core::LagResult::Answer, static_cast<std::uint16_t>(i * 11),
+                    true, -1});
+    writer.setTest({core::LagTestState::Running, 100});
+    const auto signal = share.createSignal(name + ".signal");
+    ASSERT_NE(signal, nullptr);
+    EXPECT_FALSE(signal->taken());
+
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string command =
+        std::string("\"") + self + "\" --gtest_filter=Win32SessionShareReader.* --gtest_brief=1";
+    SetEnvironmentVariableA(kNameVariable, name.c_str());
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
+                                        nullptr, nullptr, &startup, &process);
+    SetEnvironmentVariableA(kNameVariable, nullptr);
+    ASSERT_TRUE(started);
+    const KernelHandle child(process.hProcess);
+    CloseHandle(process.hThread);
+    ASSERT_EQ(WaitForSingleObject(child.get(), 60000), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(child.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u) << "the reader's checks (its output above)";
+    EXPECT_TRUE(signal->taken()) << "the reader raised it";
+    EXPECT_FALSE(signal->taken()) << "once";
+}
+
+}  // namespace
