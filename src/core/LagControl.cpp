@@ -19,17 +19,24 @@ bool TF_nolvara::WindowsMayScan() const {
 
 void TF_nolvara::BeginLagTick() {
     if (!lagRecorder) return;
-    // Asked for while a test runs, while the link is lost or before the
-    // router first answered: nothing starts.
-    if (lagRecorder->testAsked() && !state.connectionLost && !state.awaitingFirstReply &&
-        !state.sessionEnding && controlWay != ControlWay::None &&
-        state.startMode != core::kStartModeUnreadable && lagRecorder->test().start()) {
-        // The delay after the first answer would switch scanning off midway.
+    // One test at a time: a request while one runs is dropped. One made
+    // while the link is lost, or before the router first answered, waits
+    // until the router answers.
+    const bool mayStart = !state.connectionLost && !state.awaitingFirstReply &&
+                          !state.sessionEnding && controlWay != ControlWay::None &&
+                          state.startMode != core::kStartModeUnreadable;
+    if (lagRecorder->test().running()) {
+        lagRecorder->testAsked();
+    } else if (mayStart && lagRecorder->testAsked() && lagRecorder->test().start()) {
+        // The delay after the first answer would switch scanning off midway;
+        // it is armed again should the test not begin.
+        const bool delayArmed = T_shutdowndelay.enabled();
         T_shutdowndelay.setEnabled(false);
         lagRecorder->publishTest();
         if (!ApplyStartMode(core::kStartModeAutomatic)) {
-            lagRecorder->test().end();
+            lagRecorder->test().refuse();
             lagRecorder->publishTest();
+            T_shutdowndelay.setEnabled(delayArmed);
         }
     }
     lagTickScanOn = WindowsMayScan();
@@ -47,6 +54,10 @@ void TF_nolvara::EndLagTick() {
             UpdateStatus();
             break;
         case core::LagTest::Step::LinkLost:
+            // Without reconnection the usual handling leaves the service as
+            // the test left it: the next answer arms the delay as after the
+            // start, and the delay switches it off.
+            if (!chk_restartservice.checked()) state.awaitingFirstReply = true;
             if (!state.connectionLost) StartConnectionLossHandling();
             break;
         case core::LagTest::Step::None:

@@ -2,10 +2,20 @@
 
 namespace core {
 
-LagRecorder::LagRecorder(platform::SessionShare& share)
-    : block_(share.createBlock(kLagRecordName, LagBlockBytes())),
-      requests_(block_ ? share.createSignal(kLagTestSignal) : nullptr) {
-    if (block_) writer_.emplace(block_->data());
+namespace {
+// Ticks between two tries to make the shared objects.
+constexpr std::int32_t kRecordRetryTicks = 60;
+// Tries at a copy that no write ran through.
+constexpr int kCopyTries = 5;
+}  // namespace
+
+LagRecorder::LagRecorder(platform::SessionShare& share) : share_(share) { open(); }
+
+void LagRecorder::open() {
+    block_ = share_.createBlock(kLagRecordName, LagBlockBytes());
+    if (!block_) return;
+    requests_ = share_.createSignal(kLagTestSignal);
+    writer_.emplace(block_->data());
 }
 
 bool LagRecorder::testAsked() { return requests_ && requests_->taken(); }
@@ -29,6 +39,10 @@ LagTest::Step LagRecorder::endTick(std::int64_t localTime, std::uint32_t tickMs,
     sample.signal = signal;
     sample.testPhase = test_.phase();
     tick_ = LagTick();
+    if (!writer_ && ++ticksUnrecorded_ >= kRecordRetryTicks) {
+        ticksUnrecorded_ = 0;
+        open();
+    }
     if (writer_) writer_->add(sample);
     const LagTest::Step step = test_.ticked(sample.result);
     if (sample.testPhase != 0) publishTest();
@@ -39,15 +53,18 @@ void LagRecorder::publishTest() {
     if (writer_) writer_->setTest(test_.status());
 }
 
-std::optional<LagRecordView> ReadSessionLagRecord(platform::SessionShare& share) {
-    // The hidden run writes once a second: a copy made while it wrote is
-    // taken again.
-    for (int attempt = 0; attempt < 3; ++attempt) {
+std::optional<LagRecordView> ReadSessionLagRecord(platform::SessionShare& share,
+                                                  const std::function<void()>& pause) {
+    // The hidden run writes once a second. Two copies alike, with the
+    // writer's counter even, saw no write under way, whatever order the
+    // bytes were copied in.
+    for (int attempt = 0; attempt < kCopyTries; ++attempt) {
+        if (attempt > 0 && pause) pause();
         const auto first = share.copyBlock(kLagRecordName, LagBlockBytes());
+        if (!first) return std::nullopt;
         const auto second = share.copyBlock(kLagRecordName, LagBlockBytes());
-        if (!first || !second) return std::nullopt;
-        if (LagChangeCount(first->data(), first->size()) ==
-            LagChangeCount(second->data(), second->size()))
+        if (!second) return std::nullopt;
+        if (*first == *second && LagChangeCount(first->data(), first->size()) % 2 == 0)
             return ReadLagBlock(first->data(), first->size());
     }
     return std::nullopt;
@@ -60,8 +77,8 @@ bool AskForLagTest(platform::SessionShare& share) { return share.raiseSignal(kLa
 namespace core {
 
 LagReportExit WriteLagReport(platform::SessionShare& share, platform::FileSystem& files,
-                             const std::string& path) {
-    const auto record = ReadSessionLagRecord(share);
+                             const std::string& path, const std::function<void()>& pause) {
+    const auto record = ReadSessionLagRecord(share, pause);
     if (!record) return kLagReportNoRecord;
     if (path.empty() || !files.replaceFile(path, LagCsv(record->samples)))
         return kLagReportNotWritten;

@@ -2,6 +2,7 @@
 // and takes lag test requests; the window and the report read it and ask.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -15,7 +16,8 @@ inline constexpr const char* kLagRecordName = "Nolvara.LagRecord";
 inline constexpr const char* kLagTestSignal = "Nolvara.LagTest";
 
 // The hidden run's side. Without the shared objects (another run of the
-// session has them) it records nothing and takes no request.
+// session has them, or a reader still held the last run's) it records
+// nothing and takes no request, and tries again once a minute.
 class LagRecorder {
 public:
     explicit LagRecorder(platform::SessionShare& share);
@@ -33,6 +35,9 @@ public:
     void publishTest();
 
 private:
+    void open();
+    platform::SessionShare& share_;
+    std::int32_t ticksUnrecorded_ = 0;
     std::unique_ptr<platform::SharedBlock> block_;
     std::unique_ptr<platform::SignalReceiver> requests_;
     std::optional<LagWriter> writer_;
@@ -42,8 +47,10 @@ private:
     std::uint32_t lastTickMs_ = 0;
 };
 
-// The record of the session's hidden run; none where no run records.
-std::optional<LagRecordView> ReadSessionLagRecord(platform::SessionShare& share);
+// The record of the session's hidden run; none where no run records. A
+// copy made while the run wrote is made again after pause.
+std::optional<LagRecordView> ReadSessionLagRecord(platform::SessionShare& share,
+                                                  const std::function<void()>& pause = {});
 // False where no run records to take the request.
 bool AskForLagTest(platform::SessionShare& share);
 
@@ -52,6 +59,6 @@ bool AskForLagTest(platform::SessionShare& share);
 inline constexpr const char* kLagReportSwitch = "-lagreport";
 enum LagReportExit { kLagReportWritten = 0, kLagReportNoRecord = 1, kLagReportNotWritten = 2 };
 LagReportExit WriteLagReport(platform::SessionShare& share, platform::FileSystem& files,
-                             const std::string& path);
+                             const std::string& path, const std::function<void()>& pause = {});
 
 }  // namespace core

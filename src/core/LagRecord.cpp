@@ -89,7 +89,7 @@ std::optional<LagRecordView> ReadLagBlock(const unsigned char* bytes, std::size_
     // Odd: copied while the writer was at work.
     if (load<std::uint32_t>(bytes + kCounterAt) % 2 != 0) return std::nullopt;
     LagRecordView view;
-    if (bytes[kTestAt] > static_cast<unsigned char>(LagTestState::Ended) ||
+    if (bytes[kTestAt] > static_cast<unsigned char>(LagTestState::Refused) ||
         bytes[kTestAt + 1] > 2 * kLagTestPhaseSec)
         return std::nullopt;
     view.test = {static_cast<LagTestState>(bytes[kTestAt]), bytes[kTestAt + 1]};
@@ -175,6 +175,10 @@ LagTest::Step LagTest::ticked(LagResult outcome) {
 
 void LagTest::end() {
     if (running()) status_ = {LagTestState::Ended, 0};
+}
+
+void LagTest::refuse() {
+    if (running()) status_ = {LagTestState::Refused, 0};
 }
 
 LagFigures FiguresOf(const std::vector<LagSample>& samples, bool scanOn) {

@@ -44,6 +44,7 @@ enum class LagTestState : std::uint8_t {
     Finished = 2,
     LinkLost = 3,  // ended early: the usual handling of a lost link took over
     Ended = 4,     // ended early by the session's end
+    Refused = 5,   // scanning could not be switched on: no test
 };
 struct LagTestStatus {
     LagTestState state = LagTestState::None;
@@ -66,8 +67,7 @@ private:
     unsigned char* block_;
 };
 
-// The writer's change counter in a copy: two copies with the same count
-// saw no change in between, so the first one is whole.
+// The writer's change counter in a copy: odd while a write was under way.
 std::uint32_t LagChangeCount(const unsigned char* bytes, std::size_t size);
 
 struct LagRecordView {
@@ -131,6 +131,8 @@ public:
     Step ticked(LagResult outcome);
     // The session ends meanwhile.
     void end();
+    // Its first switch failed: it never began.
+    void refuse();
     LagTestStatus status() const { return status_; }
 
 private:

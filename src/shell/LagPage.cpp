@@ -85,8 +85,14 @@ LagPageContent LagPage(const std::optional<core::LagRecordView>& record,
                 filled(text("lag_test_running"), {std::to_string(record->test.secondsLeft)});
             break;
         case core::LagTestState::Finished:
-            page.state = filled(text("lag_verdict"),
-                                {std::to_string(on.spikes), std::to_string(off.spikes)});
+            // Both minutes scanning, or neither: a switch did not take.
+            page.state = on.seconds == 0 || off.seconds == 0
+                             ? text("lag_test_noswitch")
+                             : filled(text("lag_verdict"),
+                                      {std::to_string(on.spikes), std::to_string(off.spikes)});
+            break;
+        case core::LagTestState::Refused:
+            page.state = text("lag_test_noswitch");
             break;
         case core::LagTestState::LinkLost:
             page.state = text("lag_test_linklost");

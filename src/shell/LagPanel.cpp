@@ -6,6 +6,10 @@
 
 namespace shell {
 
+std::optional<core::LagRecordView> TF_nolvara::ReadLagRecord() {
+    return core::ReadSessionLagRecord(platform.share, [this] { platform.system.sleepMs(10); });
+}
+
 void TF_nolvara::Menu_lagmeterClick() {
     ShowPanel("lag");
     RefreshLagPage();
@@ -13,7 +17,7 @@ void TF_nolvara::Menu_lagmeterClick() {
 }
 
 void TF_nolvara::RefreshLagPage() {
-    const LagPageContent page = LagPage(core::ReadSessionLagRecord(platform.share),
+    const LagPageContent page = LagPage(ReadLagRecord(),
                                         [this](const std::string& key) { return LookupText(key); });
     chart_lag.setPoints(page.chart);
     L_lagrows.setText(page.rows);
@@ -32,7 +36,7 @@ void TF_nolvara::T_lagTimer() {
 }
 
 void TF_nolvara::B_lagtestClick() {
-    const auto record = core::ReadSessionLagRecord(platform.share);
+    const auto record = ReadLagRecord();
     if (record && record->test.state == core::LagTestState::Running) {
         L_lagstate.setText(LookupText("lag_test_busy"));
     } else if (!record || !core::AskForLagTest(platform.share)) {
@@ -43,7 +47,7 @@ void TF_nolvara::B_lagtestClick() {
 }
 
 void TF_nolvara::B_lagsaveClick() {
-    const auto record = core::ReadSessionLagRecord(platform.share);
+    const auto record = ReadLagRecord();
     if (!record) {
         L_lagstate.setText(LookupText("lag_norecord"));
         return;

@@ -278,6 +278,7 @@ public:
 
     // ---- The lag meter's page (shell/LagPanel.cpp, its content shell/LagPage.cpp) ----
     void Menu_lagmeterClick();
+    std::optional<core::LagRecordView> ReadLagRecord();
     void RefreshLagPage();
     void T_lagTimer();
     void B_lagtestClick();

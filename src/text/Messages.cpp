@@ -221,6 +221,9 @@ constexpr Message kMessages[] = {
      "Der Lag-Test braucht die Automatik. Schalten Sie sie ein mit Steuerung > Automatik "
      "einschalten.",
      "The lag test needs automatic control. Start it with Control > Enable automatic control."},
+    {"lag_test_noswitch",
+     "Der Lag-Test konnte die Suche von Windows nicht schalten; es gibt nichts zu vergleichen.",
+     "The lag test could not switch Windows' scanning, so there is nothing to compare."},
     {"lag_test_busy", "Ein Lag-Test läuft bereits.", "A lag test is running already."},
     {"lag_test_asked",
      "Lag-Test angefordert: Er beginnt, solange der Router antwortet.",

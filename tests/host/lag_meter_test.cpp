@@ -1,6 +1,8 @@
 // The hidden run's lag record and the lag test it runs at the window's request.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ProgramRig.h"
 #include "core/LagMeter.h"
 
@@ -68,10 +70,13 @@ TEST(LagMeter, TheHiddenRunKeepsOneSamplePerTickWithWhetherWindowsCouldScan) {
 }
 
 TEST(LagMeter, ALagTestScansAMinuteThenNotAndHandsBackOrEndsOnALostLinkOrTheSessionsEnd) {
-    enum class Ending { None, LinkLost, SessionEnd };
-    for (const Ending ending : {Ending::None, Ending::LinkLost, Ending::SessionEnd}) {
+    enum class Ending { None, LinkLost, LinkLostNoReconnect, SessionEnd };
+    for (const Ending ending :
+         {Ending::None, Ending::LinkLost, Ending::LinkLostNoReconnect, Ending::SessionEnd}) {
         Hidden h;
         auto& w = h.p.world;
+        const bool reconnect = ending != Ending::LinkLostNoReconnect;
+        w.registry.setInteger(kKey, "restartservice", reconnect ? 1 : 0);
         h.p.start();
         w.runFor(9500);
         ASSERT_EQ(h.mode(), 4);
@@ -82,14 +87,16 @@ TEST(LagMeter, ALagTestScansAMinuteThenNotAndHandsBackOrEndsOnALostLinkOrTheSess
         EXPECT_EQ(h.record().test, (core::LagTestStatus{LagTestState::Running, 119}));
         w.runFor(29000);
         ASSERT_TRUE(core::AskForLagTest(w.share));
-        if (ending == Ending::LinkLost) w.icmp.linkDown = true;
+        const bool linkLost = ending == Ending::LinkLost || !reconnect;
+        if (linkLost) w.icmp.linkDown = true;
         if (ending == Ending::SessionEnd) h.p.window.ShutdownQueryHandler();
         w.runFor(1000);
-        if (ending == Ending::LinkLost) {
+        if (linkLost) {
             EXPECT_EQ(h.record().test.state, LagTestState::LinkLost);
             w.icmp.linkDown = false;
-            w.runFor(3000);
-            EXPECT_EQ(h.mode(), 4) << "the usual handling switched it off again at the answer";
+            // With reconnection at the answer; without, after the delay.
+            w.runFor(reconnect ? 3000 : 6000);
+            EXPECT_EQ(h.mode(), 4) << "the usual handling switched it off again";
             continue;
         }
         if (ending == Ending::SessionEnd) {
@@ -119,6 +126,49 @@ TEST(LagMeter, ALagTestScansAMinuteThenNotAndHandsBackOrEndsOnALostLinkOrTheSess
 }  // namespace
 
 namespace {
+
+TEST(LagMeter, WithoutTheServiceTheTestSwitchesBackgroundScanAndTheRecordFollowsIt) {
+    ProgramRig p({"-hide"});
+    auto& w = p.world;
+    w.wifi.addConnectedInterface();
+    w.registry.setText(kIpList, "ip1", "192.168.0.1");
+    w.registry.setInteger(kKey, "shutdowndelay", 3);
+    w.registry.setInteger(kKey, "version", 6);
+    w.icmp.answer("192.168.0.1", {platform::EchoStatus::EchoReply, 5});
+    p.start();
+    w.runFor(6500);
+    ASSERT_FALSE(w.wifi.interfaces[0].backgroundScan);
+    ASSERT_TRUE(core::AskForLagTest(w.share));
+    w.runFor(1000);
+    EXPECT_TRUE(w.wifi.interfaces[0].backgroundScan) << "the first minute scans";
+    w.runFor(60000);
+    EXPECT_FALSE(w.wifi.interfaces[0].backgroundScan) << "the second does not";
+    w.runFor(60000);
+    const auto record = core::ReadSessionLagRecord(w.share);
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(record->test.state, LagTestState::Finished);
+    const auto test = core::LastLagTest(record->samples);
+    ASSERT_EQ(test.size(), 120u);
+    EXPECT_EQ(std::count_if(test.begin(), test.end(), [](const auto& s) { return s.scanOn; }), 60);
+    EXPECT_TRUE(test.front().scanOn && !test.back().scanOn);
+    EXPECT_TRUE(record->samples.front().scanOn && !record->samples[5].scanOn)
+        << "before the test: on until the delay, then off";
+}
+
+TEST(LagMeter, ALagTestWhoseServiceWillNotStartLeavesTheDelayToSwitchItOff) {
+    Hidden h;
+    auto& w = h.p.world;
+    h.p.start();
+    w.runFor(1500);
+    ASSERT_TRUE(h.p.window.T_shutdowndelay.enabled());
+    w.services.failNextStarts = 2;
+    ASSERT_TRUE(core::AskForLagTest(w.share));
+    w.runFor(1000);
+    EXPECT_EQ(h.record().test.state, LagTestState::Refused);
+    w.runFor(3000);
+    EXPECT_EQ(h.mode(), 4);
+    EXPECT_EQ(w.services.state, platform::kServiceStopped);
+}
 
 TEST(LagMeter, TheReportIsWrittenWholeOrSaysWhyNot) {
     Hidden h;
@@ -231,6 +281,11 @@ TEST(LagMeter, ThePageShowsTheHourOrTheLastTestLiveInBothLanguagesAndSavesIt) {
         w.dialogs.fileToSave = "C:\\Nowhere\\lag.csv";
         p.window.B_lagsave.click();
         EXPECT_TRUE(p.window.L_lagstate.text().starts_with("C:\\Nowhere\\lag.csv "));
+
+        writer.setTest({core::LagTestState::Refused, 0});
+        w.runFor(1000);
+        EXPECT_NE(p.window.L_lagstate.text().find(de ? "nicht schalten" : "could not switch"),
+                  std::string::npos);
 
         p.window.Menu_aboutme.click();
         w.runFor(1500);

@@ -69,7 +69,10 @@ TEST(Win32SessionShare, AnotherProcessReadsWhatTheWriterWritesAndRaisesItsSignal
     ASSERT_TRUE(started);
     const KernelHandle child(process.hProcess);
     CloseHandle(process.hThread);
-    ASSERT_EQ(WaitForSingleObject(child.get(), 60000), WAIT_OBJECT_0);
+    if (WaitForSingleObject(child.get(), 60000) != WAIT_OBJECT_0) {
+        TerminateProcess(child.get(), 1);
+        FAIL() << "the reader did not end within 60 s";
+    }
     DWORD exitCode = 1;
     GetExitCodeProcess(child.get(), &exitCode);
     EXPECT_EQ(exitCode, 0u) << "the reader's checks (its output above)";

@@ -85,7 +85,7 @@ void DrawChart(HDC dc, int width, int height, const ui::Chart& chart, HFONT font
         for (int x = 0; x < width; x += 3) SetPixel(dc, x, y, kChartGrid);
         std::string label = std::to_string(tick);
         if (tick * 10 > chart.highest) label += " ms";
-        TextOutA(dc, 2, std::clamp(y, plotTop, height - 12), label.c_str(),
+        TextOutA(dc, 2, std::clamp(y, plotTop, std::max(plotTop, height - 12)), label.c_str(),
                  static_cast<int>(label.size()));
     }
 }

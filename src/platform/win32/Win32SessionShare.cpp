@@ -123,6 +123,10 @@ std::optional<std::vector<unsigned char>> Win32SessionShare::copyBlock(const std
     // is read.
     MEMORY_BASIC_INFORMATION region{};
     if (VirtualQuery(view.get(), &region, sizeof region) == 0) return std::nullopt;
+    // Reserved and not committed (a section made with SEC_RESERVE), or
+    // guarded: reading it would fault.
+    if (region.State != MEM_COMMIT || (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) != 0)
+        return std::nullopt;
     std::vector<unsigned char> bytes(std::min<std::size_t>(region.RegionSize, maxSize));
     std::memcpy(bytes.data(), view.get(), bytes.size());
     return bytes;
