@@ -22,7 +22,8 @@ public:
 class SignalReceiver {
 public:
     virtual ~SignalReceiver() = default;
-    // Whether it was raised since the last call; never waits.
+    // Whether it was raised since the last call (once, however often it was
+    // raised meanwhile); never waits.
     virtual bool taken() = 0;
 };
 

@@ -1,7 +1,7 @@
-// The session's shared block and signal as named objects of the session's own
-// namespace ("Local\"), whose access list lets the running user read the
-// block and raise the signal, and nothing more: only the run that made them
-// writes the one and waits for the other.
+// The session's shared block and signal as named sections of the session's
+// own namespace ("Local\"), whose access lists let the running user read the
+// block and count the signal up, and nothing more: only the run that made
+// them writes the one and takes the other.
 #pragma once
 
 #include "platform/SessionShare.h"
