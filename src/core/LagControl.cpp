@@ -39,13 +39,13 @@ void TF_nolvara::BeginLagTick() {
             T_shutdowndelay.setEnabled(delayArmed);
         }
     }
-    lagTickScanOn = WindowsMayScan();
+    lagRecorder->beginTick(WindowsMayScan());
 }
 
 void TF_nolvara::EndLagTick() {
     if (!lagRecorder) return;
-    switch (lagRecorder->endTick(platform.system.localTimeSec(), platform.system.tickCountMs(),
-                                 lagTickScanOn, -1)) {
+    switch (
+        lagRecorder->endTick(platform.system.localTimeSec(), platform.system.tickCountMs(), -1)) {
         case core::LagTest::Step::ScanOff:
             ApplyStartMode(core::kStartModeDisabled);
             break;

@@ -20,7 +20,7 @@ void LagRecorder::open() {
 
 bool LagRecorder::testAsked() { return requests_ && requests_->taken(); }
 
-LagTest::Step LagRecorder::endTick(std::int64_t localTime, std::uint32_t tickMs, bool scanOn,
+LagTest::Step LagRecorder::endTick(std::int64_t localTime, std::uint32_t tickMs,
                                    std::int8_t signal) {
     // A timer's tick a second after the last may fall either side of a
     // second's edge: it is the next second, so that the record has one line
@@ -35,7 +35,7 @@ LagTest::Step LagRecorder::endTick(std::int64_t localTime, std::uint32_t tickMs,
     sample.localTime = localTime;
     sample.result = tick_.result();
     sample.rttMs = tick_.rttMs();
-    sample.scanOn = scanOn;
+    sample.scanOn = tickScanOn_;
     sample.signal = signal;
     sample.testPhase = test_.phase();
     tick_ = LagTick();

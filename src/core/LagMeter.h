@@ -24,13 +24,14 @@ public:
     bool recording() const { return writer_.has_value(); }
     // Whether a lag test was asked for since the last call.
     bool testAsked();
+    // A tick begins: whether Windows may scan during it, as its probes go out.
+    void beginTick(bool scanOn) { tickScanOn_ = scanOn; }
     // The probes of the tick under way.
     LagTick& tick() { return tick_; }
     LagTest& test() { return test_; }
     // Ends the tick: its sample, in the test's phase, then the test's next
     // step, which the caller carries out. tickMs is the system's tick count.
-    LagTest::Step endTick(std::int64_t localTime, std::uint32_t tickMs, bool scanOn,
-                          std::int8_t signal);
+    LagTest::Step endTick(std::int64_t localTime, std::uint32_t tickMs, std::int8_t signal);
     // The test's state as the window is to see it now.
     void publishTest();
 
@@ -42,6 +43,7 @@ private:
     std::unique_ptr<platform::SignalReceiver> requests_;
     std::optional<LagWriter> writer_;
     LagTick tick_;
+    bool tickScanOn_ = true;
     LagTest test_;
     std::optional<std::int64_t> lastTime_;
     std::uint32_t lastTickMs_ = 0;

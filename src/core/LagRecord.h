@@ -90,6 +90,7 @@ struct LagFigures {
     std::uint32_t worstMs = 0;
     // Answers of kLagSpikeMs or more, and late seconds.
     std::uint32_t spikes = 0;
+    bool operator==(const LagFigures&) const = default;
 };
 inline constexpr std::uint32_t kLagSpikeMs = 50;
 // Percentiles by nearest rank: the smallest value with at least that share

@@ -274,7 +274,6 @@ public:
     // is kept and the test's next step taken.
     void BeginLagTick();
     void EndLagTick();
-    bool lagTickScanOn = true;
 
     // ---- The lag meter's page (shell/LagPanel.cpp, its content shell/LagPage.cpp) ----
     void Menu_lagmeterClick();

@@ -123,9 +123,6 @@ TEST(LagMeter, ALagTestScansAMinuteThenNotAndHandsBackOrEndsOnALostLinkOrTheSess
     }
 }
 
-}  // namespace
-
-namespace {
 
 TEST(LagMeter, WithoutTheServiceTheTestSwitchesBackgroundScanAndTheRecordFollowsIt) {
     ProgramRig p({"-hide"});
@@ -189,9 +186,6 @@ TEST(LagMeter, TheReportIsWrittenWholeOrSaysWhyNot) {
               "2026-12-09 14:03:09,on,answer,5,\r\n");
 }
 
-}  // namespace
-
-namespace {
 
 // The window's page over a record that the test writes as the hidden run would.
 TEST(LagMeter, ThePageShowsTheHourOrTheLastTestLiveInBothLanguagesAndSavesIt) {
@@ -293,9 +287,6 @@ TEST(LagMeter, ThePageShowsTheHourOrTheLastTestLiveInBothLanguagesAndSavesIt) {
     }
 }
 
-}  // namespace
-
-namespace {
 
 TEST(LagMeter, ATickASecondAfterTheLastIsTheNextSecondWhicheverSideOfTheEdgeItFell) {
     fakes::FakeSessionShare share;
@@ -305,7 +296,7 @@ TEST(LagMeter, ATickASecondAfterTheLastIsTheNextSecondWhicheverSideOfTheEdgeItFe
     const std::pair<std::int64_t, std::uint32_t> ticks[] = {
         {t, 0},         {t + 2, 1000}, {t + 2, 2010}, {t + 2, 2990},
         {t + 10, 4000}, {t + 5, 5000}, {t + 5, 5100}};
-    for (const auto& [time, ms] : ticks) recorder.endTick(time, ms, false, -1);
+    for (const auto& [time, ms] : ticks) recorder.endTick(time, ms, -1);
     std::vector<std::int64_t> times;
     const auto record = core::ReadSessionLagRecord(share);
     ASSERT_TRUE(record.has_value());

@@ -72,21 +72,10 @@ TEST(LagRecord, FiguresSplitByScanStateWithNearestRankPercentiles) {
     samples.push_back({kT0 + 300, LagResult::Late, 0, true, -1});
     samples.push_back({kT0 + 301, LagResult::Late, 0, true, -1});
 
-    const core::LagFigures off = core::FiguresOf(samples, false);
-    EXPECT_EQ(off.seconds, 101u);
-    EXPECT_EQ(off.answers, 100u);
-    EXPECT_EQ(off.medianMs, 50u);
-    EXPECT_EQ(off.p99Ms, 99u);
-    EXPECT_EQ(off.worstMs, 100u);
-    EXPECT_EQ(off.spikes, 51u) << "50 ms and more";
-
-    const core::LagFigures on = core::FiguresOf(samples, true);
-    EXPECT_EQ(on.seconds, 6u);
-    EXPECT_EQ(on.answers, 4u);
-    EXPECT_EQ(on.medianMs, 3u);
-    EXPECT_EQ(on.p99Ms, 250u);
-    EXPECT_EQ(on.worstMs, 250u);
-    EXPECT_EQ(on.spikes, 3u) << "one slow answer, two late seconds";
+    // Seconds, answers, median, 99th percentile, worst, spikes (50 ms and more,
+    // and late seconds).
+    EXPECT_EQ(core::FiguresOf(samples, false), (core::LagFigures{101, 100, 50, 99, 100, 51}));
+    EXPECT_EQ(core::FiguresOf(samples, true), (core::LagFigures{6, 4, 3, 250, 250, 3}));
 
     EXPECT_EQ(core::FiguresOf({}, true).medianMs, 0u);
 }
@@ -108,9 +97,6 @@ TEST(LagRecord, TheReportHasOneLinePerTickInItsOwnWords) {
         EXPECT_EQ(core::LagTimeText(t), text);
 }
 
-}  // namespace
-
-namespace {
 
 TEST(LagRecord, ATicksOutcomeIsItsFastestAnswerInTimeElseLateElseNoLink) {
     struct Probe {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "platform/win32/UniqueHandle.h"
@@ -65,28 +66,35 @@ private:
     bool ready_ = false;
 };
 
-// Made anew, or none: an object of that name that exists already is another
-// run's (or a squatter's), and this run neither writes it nor waits for it.
-template <typename Make>
-KernelHandle MakeOwn(DWORD othersRights, Make make) {
-    OthersMaySecurity security(othersRights);
-    if (security.get() == nullptr) return {};
-    KernelHandle handle(make(security.get()));
-    if (handle && GetLastError() == ERROR_ALREADY_EXISTS) return {};
-    return handle;
-}
-
 std::string LocalName(const std::string& name) { return "Local\\" + name; }
+
+// A section of the session that this run made, and its view for writing.
+struct OwnSection {
+    KernelHandle section;
+    MappedView view;
+};
+
+// Made anew, or none: a section of that name that exists already is another
+// run's (or a squatter's), and this run neither writes it nor reads it as its
+// own. Others may open it with othersRights alone.
+std::optional<OwnSection> MakeOwnSection(const std::string& name, DWORD size, DWORD othersRights) {
+    OthersMaySecurity security(othersRights);
+    if (security.get() == nullptr) return std::nullopt;
+    KernelHandle section(CreateFileMappingA(INVALID_HANDLE_VALUE, security.get(), PAGE_READWRITE, 0,
+                                            size, LocalName(name).c_str()));
+    if (!section || GetLastError() == ERROR_ALREADY_EXISTS) return std::nullopt;
+    MappedView view(MapViewOfFile(section.get(), FILE_MAP_WRITE, 0, 0, size));
+    if (!view) return std::nullopt;
+    return OwnSection{std::move(section), std::move(view)};
+}
 
 class Win32SharedBlock : public SharedBlock {
 public:
-    Win32SharedBlock(KernelHandle section, MappedView view)
-        : section_(std::move(section)), view_(std::move(view)) {}
-    unsigned char* data() override { return static_cast<unsigned char*>(view_.get()); }
+    explicit Win32SharedBlock(OwnSection own) : own_(std::move(own)) {}
+    unsigned char* data() override { return static_cast<unsigned char*>(own_.view.get()); }
 
 private:
-    KernelHandle section_;
-    MappedView view_;
+    OwnSection own_;
 };
 
 // The signal is a counter in a page of its own that the others count up:
@@ -94,19 +102,17 @@ private:
 // nothing, where a wait on an event is a call into the system each time.
 class Win32SignalReceiver : public SignalReceiver {
 public:
-    Win32SignalReceiver(KernelHandle section, MappedView view)
-        : section_(std::move(section)), view_(std::move(view)) {}
+    explicit Win32SignalReceiver(OwnSection own) : own_(std::move(own)) {}
     bool taken() override {
-        const LONG now = InterlockedCompareExchange(counter(), 0, 0);
+        const LONG now =
+            InterlockedCompareExchange(static_cast<volatile LONG*>(own_.view.get()), 0, 0);
         if (now == seen_) return false;
         seen_ = now;
         return true;
     }
 
 private:
-    volatile LONG* counter() { return static_cast<volatile LONG*>(view_.get()); }
-    KernelHandle section_;
-    MappedView view_;
+    OwnSection own_;
     LONG seen_ = 0;
 };
 
@@ -116,15 +122,9 @@ constexpr DWORD kSignalBytes = sizeof(LONG);
 
 std::unique_ptr<SharedBlock> Win32SessionShare::createBlock(const std::string& name,
                                                             std::size_t size) {
-    const std::string full = LocalName(name);
-    KernelHandle section = MakeOwn(SECTION_MAP_READ | SECTION_QUERY, [&](SECURITY_ATTRIBUTES* sa) {
-        return CreateFileMappingA(INVALID_HANDLE_VALUE, sa, PAGE_READWRITE, 0,
-                                  static_cast<DWORD>(size), full.c_str());
-    });
-    if (!section) return nullptr;
-    MappedView view(MapViewOfFile(section.get(), FILE_MAP_WRITE, 0, 0, size));
-    if (!view) return nullptr;
-    return std::make_unique<Win32SharedBlock>(std::move(section), std::move(view));
+    auto own = MakeOwnSection(name, static_cast<DWORD>(size), SECTION_MAP_READ | SECTION_QUERY);
+    if (!own) return nullptr;
+    return std::make_unique<Win32SharedBlock>(std::move(*own));
 }
 
 std::optional<std::vector<unsigned char>> Win32SessionShare::copyBlock(const std::string& name,
@@ -147,17 +147,10 @@ std::optional<std::vector<unsigned char>> Win32SessionShare::copyBlock(const std
 }
 
 std::unique_ptr<SignalReceiver> Win32SessionShare::createSignal(const std::string& name) {
-    const std::string full = LocalName(name);
-    KernelHandle section = MakeOwn(SECTION_MAP_READ | SECTION_MAP_WRITE | SECTION_QUERY,
-                                   [&](SECURITY_ATTRIBUTES* sa) {
-                                       return CreateFileMappingA(INVALID_HANDLE_VALUE, sa,
-                                                                 PAGE_READWRITE, 0, kSignalBytes,
-                                                                 full.c_str());
-                                   });
-    if (!section) return nullptr;
-    MappedView view(MapViewOfFile(section.get(), FILE_MAP_WRITE, 0, 0, kSignalBytes));
-    if (!view) return nullptr;
-    return std::make_unique<Win32SignalReceiver>(std::move(section), std::move(view));
+    auto own =
+        MakeOwnSection(name, kSignalBytes, SECTION_MAP_READ | SECTION_MAP_WRITE | SECTION_QUERY);
+    if (!own) return nullptr;
+    return std::make_unique<Win32SignalReceiver>(std::move(*own));
 }
 
 bool Win32SessionShare::raiseSignal(const std::string& name) {
