@@ -68,6 +68,7 @@ bool TF_nolvara::ShutdownQueryHandler() {
         state.sessionEnding = true;
         for (ui::Timer* timer : {&T_ping, &T_shutdowndelay, &T_servicestart})
             timer->setEnabled(false);
+        ArmSignalTimer();
         // Nor may an update end or replace anything now: a transfer under way
         // is abandoned, and a partial download deleted.
         updateTransfer.reset();
@@ -77,8 +78,8 @@ bool TF_nolvara::ShutdownQueryHandler() {
         }
         if (state.autoControl) {
             if (controlWay == ControlWay::Service) WriteStartMode(core::kStartModeAutomatic);
-            if (wireless.session && wireless.changed && wireless.scanOff)
-                ApplyWirelessSettings(false);
+            // Also with the handle lost: no handle opened later may set "off".
+            if (wireless.changed() && wireless.scanOff()) ApplyWirelessSettings(false);
             UpdateStatus();
         }
     } catch (...) {

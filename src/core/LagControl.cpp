@@ -10,7 +10,8 @@ bool TF_nolvara::WindowsMayScan() const {
         case ControlWay::Service:
             return state.serviceRunning;
         case ControlWay::NativeWifi:
-            return !(wireless.session && wireless.scanOff && wireless.applied);
+            return !(wireless.held() && wireless.scanOff() && wireless.applied()) ||
+                   wireless.scanningForWeakSignal();
         case ControlWay::None:
             break;
     }
@@ -44,8 +45,9 @@ void TF_nolvara::BeginLagTick() {
 
 void TF_nolvara::EndLagTick() {
     if (!lagRecorder) return;
-    switch (
-        lagRecorder->endTick(platform.system.localTimeSec(), platform.system.tickCountMs(), -1)) {
+    switch (lagRecorder->endTick(
+        platform.system.localTimeSec(), platform.system.tickCountMs(),
+        static_cast<std::int8_t>(controlWay == ControlWay::NativeWifi ? wireless.signal() : -1))) {
         case core::LagTest::Step::ScanOff:
             ApplyStartMode(core::kStartModeDisabled);
             break;

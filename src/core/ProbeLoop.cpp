@@ -11,10 +11,6 @@ namespace shell {
 namespace {
 // At least this often the adapter list is walked again in DHCP mode.
 constexpr std::int32_t kAdapterWalkTicks = 60;
-// This often an interface that cannot be opened is tried again.
-constexpr std::int32_t kWirelessRetryTicks = 60;
-// This often a decided state that did not take is made again.
-constexpr std::int32_t kWirelessReapplyTicks = 10;
 }  // namespace
 
 void TF_nolvara::StartConnectionLossHandling() {
@@ -36,26 +32,12 @@ void TF_nolvara::T_pingTimer() {
         LoadSettings();
         state.gatewayStale = true;
     }
-    // Without the service its key tells nothing; the Native Wifi way updates
-    // the status line itself whenever its state changes, and tries once a
-    // minute to reach an interface it could not open (a WLAN service that
-    // does not run yet, say).
+    // Without the service its key tells nothing; the Native Wifi way has its
+    // own round: a handle tried again, settings read back, signals followed.
     const bool serviceChanged = controlWay == ControlWay::Service && serviceWatch->changed();
-    bool wirelessRetry = false;
-    if (controlWay == ControlWay::NativeWifi && !wireless.session &&
-        ++wireless.ticksUnreached >= kWirelessRetryTicks) {
-        wireless.ticksUnreached = 0;
-        wirelessRetry = true;
-    }
-    // A set that failed (or found no connected interface) is tried again
-    // while the link stays up; the probe loop's decision waits for it.
-    if (controlWay == ControlWay::NativeWifi && wireless.session && wireless.changed &&
-        !wireless.applied && ++wireless.ticksUnapplied >= kWirelessReapplyTicks) {
-        wireless.ticksUnapplied = 0;
-        ApplyWirelessSettings(wireless.scanOff);
-        wirelessRetry = true;
-    }
-    if (settingsChanged || serviceChanged || wirelessRetry) UpdateStatus();
+    const bool wirelessChanged = controlWay == ControlWay::NativeWifi && wireless.tick();
+    if (settingsChanged || serviceChanged || wirelessChanged) UpdateStatus();
+    if (controlWay == ControlWay::NativeWifi) ArmSignalTimer();
 
     std::string gateway;
     if (chk_dhcp.checked()) {

@@ -34,6 +34,15 @@ bool SignalRule::weak(const InterfaceId& id, std::uint32_t nowMs) {
     return h.weak;
 }
 
+std::optional<std::uint32_t> SignalRule::dueMs(const InterfaceId& id) const {
+    const auto found = interfaces_.find(id);
+    if (found == interfaces_.end() || threshold_ <= 0) return std::nullopt;
+    const Heard& h = found->second;
+    if (!h.weak && h.weakSinceMs) return *h.weakSinceMs + kWeakSignalHoldMs;
+    if (h.weak && h.strongSinceMs) return *h.strongSinceMs + kStrongSignalHoldMs;
+    return std::nullopt;
+}
+
 std::optional<std::int32_t> SignalRule::quality(const InterfaceId& id) const {
     const auto found = interfaces_.find(id);
     if (found == interfaces_.end()) return std::nullopt;

@@ -39,6 +39,9 @@ public:
     // Whether Windows must be let scan on the interface at nowMs: its signal
     // has stayed weak long enough, and not yet strong long enough since.
     bool weak(const InterfaceId& id, std::uint32_t nowMs);
+    // When weak() may next turn for the interface unless another quality
+    // is heard first; none while no hold runs.
+    std::optional<std::uint32_t> dueMs(const InterfaceId& id) const;
     // The last quality heard of the interface; none where nothing was.
     std::optional<std::int32_t> quality(const InterfaceId& id) const;
 

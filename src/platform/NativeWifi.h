@@ -36,6 +36,15 @@ struct WifiInterface {
 // The two settings, one pair per interface.
 enum class WifiSetting { BackgroundScan, MediaStreaming };
 
+// What the system tells of its interfaces while a session lasts.
+struct WifiEvent {
+    enum class Kind { Connected, Disconnected, Arrived, Removed, SignalQuality };
+    Kind kind = Kind::Connected;
+    WifiInterfaceId id{};
+    // The signal quality (0-100) of a SignalQuality event.
+    std::int32_t quality = -1;
+};
+
 // One open client handle. Letting go of it stops the notifications and closes
 // the handle, which makes Windows undo whatever was set through it.
 class NativeWifiSession {
@@ -44,6 +53,8 @@ public:
     virtual std::vector<WifiInterface> interfaces() = 0;
     virtual void set(const WifiInterfaceId& id, WifiSetting setting, bool on) = 0;
     virtual bool query(const WifiInterfaceId& id, WifiSetting setting) = 0;
+    // The signal quality (0-100) of the interface's connection.
+    virtual std::int32_t signalQuality(const WifiInterfaceId& id) = 0;
 };
 
 class NativeWifi {
@@ -52,10 +63,13 @@ public:
     // True when the system has the interface (wlanapi.dll with every function
     // the program calls); loaded at run time, so its absence is no failure.
     virtual bool available() = 0;
-    // Opens a client handle (version 2). onConnected, when given, runs through
-    // the message loop after every connection an interface completes; nothing
-    // runs after the session is gone. Throws NativeWifiError.
-    virtual std::unique_ptr<NativeWifiSession> open(std::function<void()> onConnected) = 0;
+    // Opens a client handle (version 2). onEvent, when given, runs through
+    // the message loop for every event the system reports of an interface
+    // (connections, arrivals, removals, signal changes); some may be lost
+    // when they come faster than the loop runs. Nothing runs after the
+    // session is gone. Throws NativeWifiError.
+    using EventHandler = std::function<void(const WifiEvent&)>;
+    virtual std::unique_ptr<NativeWifiSession> open(EventHandler onEvent) = 0;
 };
 
 }  // namespace platform

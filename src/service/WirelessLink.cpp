@@ -23,89 +23,49 @@ void TF_nolvara::ChooseControlWay() {
 }
 
 bool TF_nolvara::OpenWirelessLink() {
-    if (wireless.session) return true;
-    if (wireless.released) return false;
-    try {
-        wireless.session = platform.wifi.open([this] { WirelessLinkRenewed(); });
-        const std::vector<platform::WifiInterface> interfaces = wireless.session->interfaces();
-        wireless.interfaces = interfaces.size();
-        // A window that set nothing shows what the hidden run holds. A hidden
-        // run never takes that state for its own: another handle may hold it,
-        // and Windows drops it when that handle closes. It sets what it decides.
-        if (!wireless.changed && runKind != core::RunKind::AutoControl) {
-            for (const platform::WifiInterface& wifi : interfaces) {
-                if (!wifi.connected) continue;
-                wireless.scanOff =
-                    !wireless.session->query(wifi.id, platform::WifiSetting::BackgroundScan);
-                break;
-            }
-        }
-    } catch (const platform::NativeWifiError&) {
-        // The WLAN service is not running, or refuses us: tried again at the
-        // next decision.
-        if (!wireless.session) wireless.interfaces = 0;
-    }
-    return static_cast<bool>(wireless.session);
+    if (!wireless.open()) return false;
+    // A window that set nothing shows what the hidden run holds. A hidden
+    // run never takes that state for its own: another handle may hold it,
+    // and Windows drops it when that handle closes. It sets what it decides.
+    if (runKind != core::RunKind::AutoControl) wireless.adoptCurrentState();
+    return true;
 }
 
 void TF_nolvara::ApplyWirelessSettings(bool scanOff) {
-    wireless.scanOff = scanOff;
-    wireless.applied = false;
-    if (!OpenWirelessLink()) return;
-    wireless.changed = true;
-    bool failed = false;
-    std::size_t connected = 0;
-    try {
-        const std::vector<platform::WifiInterface> interfaces = wireless.session->interfaces();
-        wireless.interfaces = interfaces.size();
-        for (const platform::WifiInterface& wifi : interfaces) {
-            if (!wifi.connected) continue;
-            ++connected;
-            // Each setting on its own: one that is refused does not keep the
-            // other from being made.
-            const std::pair<platform::WifiSetting, bool> settings[] = {
-                {platform::WifiSetting::BackgroundScan, !scanOff},
-                {platform::WifiSetting::MediaStreaming, scanOff}};
-            for (const auto& [setting, on] : settings) {
-                try {
-                    wireless.session->set(wifi.id, setting, on);
-                } catch (const platform::NativeWifiError&) {
-                    failed = true;
-                }
-            }
-        }
-    } catch (const platform::NativeWifiError&) {
-        failed = true;
-    }
-    wireless.applied = !failed && connected > 0;
-    wireless.ticksUnapplied = 0;
+    wireless.decide(scanOff);
+    ArmSignalTimer();
 }
 
-void TF_nolvara::WirelessLinkRenewed() {
-    if (!wireless.session) return;
-    if (wireless.changed && wireless.scanOff) {
-        ApplyWirelessSettings(true);
-    } else {
-        // An interface may have come since the last look.
-        try {
-            wireless.interfaces = wireless.session->interfaces().size();
-        } catch (const platform::NativeWifiError&) {
-        }
-    }
-    UpdateStatus();
+void TF_nolvara::ArmSignalTimer() {
+    // Windows asked whether the session may end: nothing switches off again.
+    const std::optional<std::uint32_t> due =
+        state.sessionEnding ? std::nullopt : wireless.nextSignalTurnMs();
+    if (due == signalTimerDueMs) return;
+    signalTimerDueMs = due;
+    T_signal.setEnabled(false);
+    if (!due) return;
+    const std::int32_t waitMs = static_cast<std::int32_t>(*due - platform.system.tickCountMs());
+    T_signal.setIntervalMs(waitMs > 0 ? waitMs : 1);
+    T_signal.setEnabled(true);
 }
 
-void TF_nolvara::ReleaseWirelessLink() {
-    if (wireless.session && wireless.changed && wireless.scanOff) ApplyWirelessSettings(false);
-    wireless.session.reset();
-    wireless.released = true;
+void TF_nolvara::T_signalTimer() {
+    T_signal.setEnabled(false);
+    signalTimerDueMs.reset();
+    if (wireless.judgeSignals()) UpdateStatus();
+    ArmSignalTimer();
 }
+
+void TF_nolvara::ReleaseWirelessLink() { wireless.release(); }
 
 std::int32_t TF_nolvara::WirelessStartMode() {
     if (controlWay != ControlWay::NativeWifi) return core::kStartModeUnreadable;
-    OpenWirelessLink();
-    if (wireless.interfaces == 0) return core::kStartModeUnreadable;
-    return wireless.scanOff ? core::kStartModeDisabled : core::kStartModeAutomatic;
+    // A handle lost with a WLAN service that restarts leaves the decision
+    // standing; the status says whether it holds.
+    if (!OpenWirelessLink() && wireless.lost())
+        return wireless.scanOff() ? core::kStartModeDisabled : core::kStartModeAutomatic;
+    if (wireless.interfaceCount() == 0) return core::kStartModeUnreadable;
+    return wireless.scanOff() ? core::kStartModeDisabled : core::kStartModeAutomatic;
 }
 
 std::string TF_nolvara::StatusTextKey(std::int32_t mode) const {
@@ -113,7 +73,8 @@ std::string TF_nolvara::StatusTextKey(std::int32_t mode) const {
     // Without either way, the wireless service's own text says it is missing.
     if (controlWay != ControlWay::NativeWifi) return "status" + std::to_string(mode);
     if (mode == core::kStartModeUnreadable) return "nowireless";
-    if (mode == core::kStartModeDisabled && !wireless.applied) return "wifi4failed";
+    if (mode == core::kStartModeDisabled && !wireless.applied()) return "wifi4failed";
+    if (mode == core::kStartModeDisabled && wireless.scanningForWeakSignal()) return "wifiweak";
     return "wifi" + std::to_string(mode);
 }
 

@@ -23,6 +23,13 @@ void TF_nolvara::LoadSettings() {
     auto reg = platform.registry.open();
     // A key that cannot be opened reads as empty: every value takes its default.
     const bool opened = reg->openKey(kSettingsKey, true);
+    // On its own: a value of the wrong type means the default and stops
+    // nothing else. Read before the router list moves the accessor away.
+    std::optional<std::int64_t> weakSignal;
+    settings::Guarded([&] {
+        if (opened && reg->valueExists("weaksignal")) weakSignal = reg->readInteger("weaksignal");
+    });
+    wireless.setWeakSignalThreshold(core::WeakSignalThreshold(weakSignal));
     settings::Guarded([&] {
         const std::int32_t storedAutostart =
             reg->valueExists("autostart") ? reg->readInteger("autostart") : 0;
@@ -95,7 +102,8 @@ bool TF_nolvara::SettingsAreDefault() {
     return !Chk_autostart.checked() && chk_restartservice.checked() && !Chk_update.checked() &&
            state.installPath == DefaultInstallPath() && state.language == "english" &&
            !chk_dhcp.checked() && list_ip.count() == 0 && E_shutdowndelay.text() == "30" &&
-           E_routerip.text() == LookupText("routerinput");
+           E_routerip.text() == LookupText("routerinput") &&
+           wireless.weakSignalThreshold() == core::kWeakSignalDefault;
 }
 
 void TF_nolvara::RemoveKeyIfDefault() {

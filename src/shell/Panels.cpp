@@ -16,35 +16,37 @@ constexpr int kFadeStep = 20;
 
 void TF_nolvara::ArrangeLayout() {
     setOuterSize(kWindowWidth, kWindowHeight);
-    for (ui::GroupBox* box : {&box_dhcp, &box_settings, &box_routerip, &box_manupdate, &box_lag})
+    for (ui::GroupBox* box :
+         {&box_dhcp, &box_settings, &box_routerip, &box_manupdate, &box_lag, &box_options})
         box->moveTo(kPageLeft, kPageTop);
 }
 
 void TF_nolvara::ShowPanel(const std::string& name) {
     // Visibility per panel, in the order: B_update, box_settings, box_routerip,
-    // box_dhcp, box_manupdate, box_lag. The label stays visible under the group boxes;
+    // box_dhcp, box_manupdate, box_lag, box_options. The label stays visible under the group boxes;
     // emptying it keeps it from showing through.
     struct Layout {
         const char* name;
         bool showLabel;  // make the label visible (only the text pages do)
         bool emptyLabel;
-        std::array<bool, 6> shown;
+        std::array<bool, 7> shown;
     };
-    static constexpr std::array<Layout, 7> kLayouts{{
-        {"main", true, true, {false, false, false, false, false, false}},
-        {"update", true, false, {true, false, false, false, false, false}},
-        {"settings", false, true, {false, true, false, false, false, false}},
-        {"manageip", false, true, {false, false, true, false, false, false}},
-        {"managedhcp", false, true, {false, false, false, true, false, false}},
-        {"manupdate", false, true, {false, false, false, false, true, false}},
-        {"lag", false, true, {false, false, false, false, false, true}},
+    static constexpr std::array<Layout, 8> kLayouts{{
+        {"main", true, true, {false, false, false, false, false, false, false}},
+        {"update", true, false, {true, false, false, false, false, false, false}},
+        {"settings", false, true, {false, true, false, false, false, false, false}},
+        {"manageip", false, true, {false, false, true, false, false, false, false}},
+        {"managedhcp", false, true, {false, false, false, true, false, false, false}},
+        {"manupdate", false, true, {false, false, false, false, true, false, false}},
+        {"lag", false, true, {false, false, false, false, false, true, false}},
+        {"options", false, true, {false, false, false, false, false, false, true}},
     }};
     for (const Layout& layout : kLayouts) {
         if (name != layout.name) continue;
         if (layout.showLabel) L_Text.setVisible(true);
         if (layout.emptyLabel) L_Text.setText("");
-        ui::Control* controls[] = {&B_update, &box_settings, &box_routerip, &box_dhcp,
-                                   &box_manupdate, &box_lag};
+        ui::Control* controls[] = {&B_update,      &box_settings, &box_routerip, &box_dhcp,
+                                   &box_manupdate, &box_lag,      &box_options};
         for (size_t i = 0; i < layout.shown.size(); ++i) controls[i]->setVisible(layout.shown[i]);
         return;
     }

@@ -16,6 +16,10 @@ TF_nolvara::TF_nolvara(platform::Platform& platform_) : ui::Form("F_nolvara"), p
     box_dhcp.setVisible(false);
     box_manupdate.setVisible(false);
     box_lag.setVisible(false);
+    box_options.setVisible(false);
+    L_weaksignal.wordWrap = true;
+    L_optionsnote.wordWrap = true;
+    E_weaksignal.maxLength = 3;
     L_lagstate.wordWrap = true;
     for (ui::Label* column : {&L_lagrows, &L_lagscan, &L_lagnoscan}) column->wordWrap = false;
     B_dhcpconfig.setEnabled(false);
@@ -29,7 +33,8 @@ TF_nolvara::TF_nolvara(platform::Platform& platform_) : ui::Form("F_nolvara"), p
     for (const text::Caption& row : text::CaptionTable()) setCaptionOf(row.control, row.english);
 
     buildMenu();
-    for (ui::Timer* t : {&T_ping, &T_shutdowndelay, &T_servicestart, &T_fadein, &T_fadeout, &T_lag})
+    for (ui::Timer* t :
+         {&T_ping, &T_shutdowndelay, &T_servicestart, &T_fadein, &T_fadeout, &T_lag, &T_signal})
         registerTimer(*t);
     ICMP.receiveTimeoutMs = 100;
     icmp_testping.receiveTimeoutMs = 100;
@@ -40,6 +45,7 @@ void TF_nolvara::buildMenu() {
     ui::MenuItem& bar = mainMenu();
     bar.add(Menu_file);
     Menu_file.add(Menu_settings);
+    Menu_file.add(Menu_options);
     Menu_file.add(Menu_uninstall);
     Menu_file.add(Menu_close);
     bar.add(Menu_actions);
@@ -91,7 +97,17 @@ void TF_nolvara::wireHandlers() {
 
     onQueryEndSession = [this] { return ShutdownQueryHandler(); };
     onEndSession = [this](bool ending) { EndSessionHandler(ending); };
-    onResume = [this] { WirelessLinkRenewed(); };
+    onResume = [this] {
+        wireless.renewed();
+        UpdateStatus();
+        ArmSignalTimer();
+    };
+    wireless.onChange = [this] {
+        UpdateStatus();
+        ArmSignalTimer();
+    };
+    wireless.onSignalHeard = [this] { ArmSignalTimer(); };
+    T_signal.onTimer = [this] { T_signalTimer(); };
     Menu_autocontrol.onClick = [this] { Menu_autocontrolClick(); };
     ui::MenuItem* statusItems[] = {&Menu_status0, &Menu_status1, &Menu_status2, &Menu_status3,
                                    &Menu_status4};
@@ -109,6 +125,8 @@ void TF_nolvara::wireHandlers() {
     T_fadein.onTimer = [this] { T_fadeinTimer(); };
     T_fadeout.onTimer = [this] { T_fadeoutTimer(); };
     Menu_lagmeter.onClick = [this] { Menu_lagmeterClick(); };
+    Menu_options.onClick = [this] { Menu_optionsClick(); };
+    B_optionssave.onClick = [this] { B_optionssaveClick(); };
     T_lag.onTimer = [this] { T_lagTimer(); };
     B_lagtest.onClick = [this] { B_lagtestClick(); };
     B_lagsave.onClick = [this] { B_lagsaveClick(); };

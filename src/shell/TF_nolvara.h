@@ -10,6 +10,7 @@
 #include "core/EchoClient.h"
 #include "core/LagMeter.h"
 #include "core/ProgramState.h"
+#include "core/WirelessControl.h"
 #include "platform/Platform.h"
 #include "platform/Registry.h"
 #include "ui/Control.h"
@@ -86,9 +87,18 @@ public:
     ui::Button B_lagsave{*this, "B_lagsave", &box_lag, {316, 102, 85, 25}};
     ui::Label L_lagstate{*this, "L_lagstate", &box_lag, {8, 150, 393, 26}};
 
+    // The settings of later versions, after the lag meter for the same reason.
+    ui::GroupBox box_options{*this, "box_options", nullptr, {840, 192, 409, 177}};
+    ui::Label L_weaksignal{*this, "L_weaksignal", &box_options, {8, 20, 292, 30}};
+    ui::Edit E_weaksignal{*this, "E_weaksignal", &box_options, {304, 22, 30, 21}};
+    ui::Label L_weaksignalunit{*this, "L_weaksignalunit", &box_options, {338, 25, 63, 17}};
+    ui::Label L_optionsnote{*this, "L_optionsnote", &box_options, {8, 60, 393, 78}};
+    ui::Button B_optionssave{*this, "B_optionssave", &box_options, {328, 144, 75, 25}};
+
     // ---- Main menu ----
     ui::MenuItem Menu_file{"Menu_file", "&File"};
     ui::MenuItem Menu_settings{"Menu_settings", "&Settings"};
+    ui::MenuItem Menu_options{"Menu_options", "&More settings..."};
     ui::MenuItem Menu_uninstall{"Menu_uninstall", "&Uninstall Nolvara"};
     ui::MenuItem Menu_close{"Menu_close", "&Close"};
     ui::MenuItem Menu_actions{"Menu_actions", "&Control"};
@@ -116,6 +126,8 @@ public:
     ui::Timer T_fadeout{"T_fadeout", 1, false};
     // The lag meter's refresh while its page shows.
     ui::Timer T_lag{"T_lag", 1000, false};
+    // The end of a signal's hold, to the moment rather than at the next tick.
+    ui::Timer T_signal{"T_signal", 1000, false};
 
     // ---- Echo clients: the probe loop's and the DHCP panel's test ping ----
     core::EchoClient ICMP;
@@ -172,6 +184,10 @@ public:
     void B_ipdownClick();
     void B_saveipClick();
 
+    // ---- The panel of further settings (settings/OptionsPanel.cpp) ----
+    void Menu_optionsClick();
+    void B_optionssaveClick();
+
     // ---- Settings panel (settings/SettingsPanel.cpp) ----
     void Chk_autostartClick();
     void speed_installpathClick();
@@ -216,30 +232,17 @@ public:
     // connected wireless interface off (start mode 4) or on (start mode 2).
     enum class ControlWay { Service, NativeWifi, None };
     ControlWay controlWay = ControlWay::Service;
-    struct WirelessLink {
-        // The client handle; the settings hold only while it stays open.
-        std::unique_ptr<platform::NativeWifiSession> session;
-        // The decided state: background scan off and media streaming on.
-        bool scanOff = false;
-        // Whether the decided state reached every connected interface.
-        bool applied = true;
-        // Whether this run has set anything, which it sets back at its end.
-        bool changed = false;
-        // Set back for good: the session has ended, or the program.
-        bool released = false;
-        std::size_t interfaces = 0;
-        // Ticks since the last try to open an interface that could not be.
-        std::int32_t ticksUnreached = 0;
-        // Ticks since the last try to make a decided state that did not take.
-        std::int32_t ticksUnapplied = 0;
-    };
-    WirelessLink wireless;
+    // The Native Wifi way's handle, settings and weak-signal rule.
+    core::WirelessControl wireless{platform.wifi, [this] { return platform.system.tickCountMs(); }};
     void ChooseControlWay();
     // Opens the client handle unless it is open; false when it cannot be.
     bool OpenWirelessLink();
     void ApplyWirelessSettings(bool scanOff);
-    // After a reconnection or a resume Windows has dropped the settings.
-    void WirelessLinkRenewed();
+    // T_signal runs for the end of the soonest hold; set again only when
+    // that moment moves.
+    void ArmSignalTimer();
+    void T_signalTimer();
+    std::optional<std::uint32_t> signalTimerDueMs;
     // Sets both settings back and closes the handle.
     void ReleaseWirelessLink();
     std::int32_t WirelessStartMode();

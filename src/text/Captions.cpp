@@ -75,9 +75,18 @@ constexpr Row kRows[] = {
     {"B_lagtest", "Lag-Test", "Lag test"},
     {"B_lagsave", "Speichern...", "Save..."},
 
+    // The panel of further settings
+    {"box_options", "Weitere Einstellungen", "More settings"},
+    {"L_weaksignal",
+     "Windows einen besseren Zugangspunkt suchen lassen, wenn das Signal schwächer ist als",
+     "Let Windows look for a better access point when the signal is below"},
+    {"L_weaksignalunit", "%", "%"},
+    {"B_optionssave", "Speichern", "Save"},
+
     // Main menu
     {"Menu_file", "&Datei", "&File"},
     {"Menu_settings", "&Einstellungen", "&Settings"},
+    {"Menu_options", "&Weitere Einstellungen...", "&More settings..."},
     {"Menu_uninstall", "Nolvara &deinstallieren", "&Uninstall Nolvara"},
     {"Menu_close", "&Schließen", "&Close"},
     {"Menu_actions", "&Steuerung", "&Control"},

@@ -98,6 +98,27 @@ constexpr Message kMessages[] = {
     // Windows without Wireless Zero: the background scan of the wireless adapter.
     {"wifi2", " Hintergrundsuche: an", " Background scan: on"},
     {"wifi4", " Hintergrundsuche: aus", " Background scan: off"},
+    // Off, but on again where an interface's signal stays weak, so that
+    // Windows can find a better access point.
+    {"wifiweak", " Hintergrundsuche: an (schwaches Signal)", " Background scan: on (weak signal)"},
+    // The panel of further settings.
+    {"options_weaksignal",
+     "Bleibt das Signal eines Adapters schwach, schaltet Nolvara dort die Hintergrundsuche "
+     "wieder ein, damit Windows zu einem besseren Zugangspunkt wechseln kann, und wieder aus, "
+     "sobald es 10 Punkte stärker ist. 0 schaltet das ab.",
+     "While an adapter's signal stays weak, Nolvara switches its background scan back on so "
+     "that Windows can move to a better access point, and off again once the signal is 10 "
+     "points stronger. 0 switches this off."},
+    {"options_vistaonly",
+     "Diese Einstellung betrifft nur Windows Vista und neuer.",
+     "This setting concerns Windows Vista and later only."},
+    {"options_invalid",
+     "Bitte eine Zahl von 0 bis 100 eingeben.",
+     "Please enter a number from 0 to 100."},
+    {"options_saved", "Gespeichert.", "Saved."},
+    {"options_notsaved",
+     "Die Einstellung ließ sich nicht speichern.",
+     "The setting could not be saved."},
     {"wifi4failed",
      " Hintergrundsuche: ließ sich nicht ausschalten",
      " Background scan: could not be switched off"},

@@ -10,8 +10,16 @@
 #   3. The link comes back: off again within 1.1 s of the router's answer.
 #   4. The link drops and reconnects (the stand-in drops the settings as
 #      Windows does and reports the connection): off again.
-#   5. The status bar says so in German once German is the language.
-#   6. The session ends: scan on, streaming off, the handle closed.
+#   5. The signal falls to 30: the scan is on within 6 s (not before 5 s),
+#      the status says why, and the lag record holds the signal.
+#   6. The signal is back at 80: off within 11 s.
+#   7. A second adapter arrives and connects: off on it within 1 s.
+#   8. The WLAN service stops and starts again: off on both within 5 s of
+#      its return, through one new handle.
+#   9. The window's options panel sets the threshold 0, stored as REG_DWORD;
+#      the hidden run takes it up and a weak signal changes nothing.
+#  10. The status bar says so in German once German is the language.
+#  11. The session ends: scan on, streaming off, the handle closed.
 # The WLAN service is never touched: no service of that name is in play.
 # First of all, the program starts where wlanapi.dll is missing altogether.
 set -euo pipefail
@@ -20,6 +28,10 @@ set -euo pipefail
 e2e_begin --router
 
 DELAY=3
+# The options panel's controls, by creation order.
+E_WEAKSIGNAL=1044
+L_OPTIONSNOTE=1046
+B_OPTIONSSAVE=1047
 HIDDEN="$E2E_PROGRAM_PATTERN -hide\$"
 LOG=$E2E_DIR/wlan.log
 
@@ -32,7 +44,15 @@ e2e_wait_program_gone 10 || e2e_fail "the window run does not end"
 
 [ -f "$NOLVARA_TOOLS/wlanapi.dll" ] || e2e_fail "stand-in not built: $NOLVARA_TOOLS/wlanapi.dll"
 cp "$NOLVARA_TOOLS/wlanapi.dll" "$WINEPREFIX/drive_c/windows/system32/wlanapi.dll"
-export WINEDLLOVERRIDES="mscoree,mshtml=;wlanapi=n" NOLVARA_WLAN_LOG="Z:$LOG"
+CONTROL=$E2E_DIR/wlan.control
+export WINEDLLOVERRIDES="mscoree,mshtml=;wlanapi=n" NOLVARA_WLAN_LOG="Z:$LOG" \
+    NOLVARA_WLAN_CONTROL="Z:$CONTROL"
+
+# wlan_control LINE...: what the stand-in plays from now on, whole at once.
+wlan_control() {
+    printf '%s\n' "$@" >"$CONTROL.part" && mv -f "$CONTROL.part" "$CONTROL"
+}
+wlan_control quality=80
 
 now_ms() { echo $((${EPOCHREALTIME/[,.]/} / 1000)); }
 
@@ -67,6 +87,11 @@ expect_off() {
     expect_wlan "set media_streaming_mode=1 result=0" "$@"
 }
 
+# wlan_count TEXT SINCE_MS: how many calls TEXT were logged at or after SINCE_MS.
+wlan_count() {
+    awk -v since="$2" -v text="$1" '$1 >= since && substr($0, index($0, $3)) == text { n++ } END { print n + 0 }' "$LOG"
+}
+
 wait_status() {
     local deadline=$(($(now_ms) + 3000)) text
     while :; do
@@ -93,7 +118,7 @@ e2e_driver wait-window 20000 >/dev/null || e2e_fail "no window of class TF_nolva
 # ---------------------------------------------------------------------------
 e2e_step "1. the router answers: $DELAY s after its first answer the scan is off"
 expect_wlan "open version=2 result=0" "$start" 20000 "the start"
-expect_wlan "register source=0x8 result=0" "$start" 20000 "the start"
+expect_wlan "register source=0x18 result=0" "$start" 20000 "the start"
 off=$(wlan_wait "set background_scan_enabled=0 result=0" "$start" 30000) ||
     e2e_fail "the scan was not switched off within 30 s of the start"
 [ "$off" -ge $((DELAY * 1000)) ] ||
@@ -126,18 +151,91 @@ expect_wlan "notify connection_complete" "$again" 2000 "the reconnection"
 expect_off "$again" 1000 "the reconnection"
 
 # ---------------------------------------------------------------------------
-e2e_step "5. in German"
+e2e_step "5. the signal falls to 30: Windows may scan again, after 5 s"
+wlan_control quality=30
+weak=$(now_ms)
+on=$(wlan_wait "set background_scan_enabled=1 result=0" "$weak" 6000) ||
+    e2e_fail "the scan was not on within 6 s of the weak signal (${on:-none})"
+[ "$on" -ge 4500 ] || e2e_fail "the scan went on $on ms after the weak signal, before it held 5 s"
+e2e_ok "scan on $on ms after the signal fell"
+expect_wlan "set media_streaming_mode=0 result=0" "$weak" 6000 "the weak signal"
+wait_status ' Background scan: on (weak signal)'
+e2e_wine "$E2E_PROGRAM" -lagreport 'C:\e2e-lag.csv' >>"$E2E_DIR/program.log" 2>&1 ||
+    e2e_fail "the lag report run failed"
+signal=$(tail -n 2 "$WINEPREFIX/drive_c/e2e-lag.csv" | head -n 1 | tr -d '\r' | cut -d, -f5)
+e2e_expect "the lag record's signal of the last second" "$signal" 30
+
+# ---------------------------------------------------------------------------
+e2e_step "6. the signal is back at 80: off within 11 s"
+wlan_control quality=80
+strong=$(now_ms)
+expect_off "$strong" 11000 "the strong signal"
+wait_status ' Background scan: off'
+
+# ---------------------------------------------------------------------------
+e2e_step "7. a second adapter arrives and connects: off on it within 1 s"
+wlan_control quality=80 second=connected
+arrived=$(now_ms)
+notice=$(wlan_wait "notify connection_complete interface=2" "$arrived" 2000) ||
+    e2e_fail "the stand-in told no connection of the second adapter"
+expect_wlan "set background_scan_enabled=0 result=0 interface=2" $((arrived + notice)) 1000 \
+    "its connection's notice"
+expect_wlan "set media_streaming_mode=1 result=0 interface=2" $((arrived + notice)) 1000 \
+    "its connection's notice"
+
+# ---------------------------------------------------------------------------
+e2e_step "8. the WLAN service restarts: off again within 5 s of its return"
+wlan_control quality=80 second=connected service=down restarts=1
+down=$(now_ms)
+expect_wlan "close result=1722" "$down" 6000 "the service stopped"
+sleep 2
+wlan_control quality=80 second=connected restarts=1
+back=$(now_ms)
+expect_off "$back" 5000 "the service's return"
+expect_wlan "set background_scan_enabled=0 result=0 interface=2" "$back" 5000 "the service's return"
+expect_wlan "register source=0x18 result=0" "$back" 5000 "the service's return"
+e2e_expect "handles opened since the service's return" "$(wlan_count "open version=2 result=0" "$back")" 1
+
+# ---------------------------------------------------------------------------
+e2e_step "9. the options panel sets the threshold 0: a weak signal changes nothing"
+e2e_start
+e2e_driver wait-visible 20000 >/dev/null || e2e_fail "the window does not show within 20 s"
+e2e_keys alt+f m
+e2e_driver wait-text "$E_WEAKSIGNAL" 50 3000 >/dev/null ||
+    e2e_fail "the options panel shows no threshold 50: \"$(e2e_driver text "$E_WEAKSIGNAL")\""
+e2e_driver set-text "$E_WEAKSIGNAL" 0 >/dev/null
+e2e_driver click "$B_OPTIONSSAVE" >/dev/null
+e2e_driver wait-text "$L_OPTIONSNOTE" Saved. 3000 >/dev/null ||
+    e2e_fail "the panel does not say it saved: \"$(e2e_driver text "$L_OPTIONSNOTE")\""
+e2e_expect "HKLM\\SOFTWARE\\Nolvara weaksignal" \
+    "$(e2e_driver reg-get 'SOFTWARE\Nolvara' weaksignal)" 'REG_DWORD|0'
+e2e_driver close >/dev/null
+e2e_wait_started_run 20 || e2e_fail "the window does not close"
+# Taken up at the hidden run's next tick.
+sleep 1.5
+wlan_control quality=10 second=connected restarts=1
+weak0=$(now_ms)
+expect_wlan "notify signal_quality quality=10" "$weak0" 1000 "the weak signal"
+sleep 7
+e2e_expect "scans switched on in 7 s of a weak signal with threshold 0" \
+    "$(wlan_count "set background_scan_enabled=1 result=0" "$weak0")" 0
+e2e_expect "handles opened meanwhile" "$(wlan_count "open version=2 result=0" "$weak0")" 0
+wait_status ' Background scan: off'
+
+# ---------------------------------------------------------------------------
+e2e_step "10. in German"
 e2e_reg_add 'SOFTWARE\Nolvara' language REG_SZ german
 wait_status ' Hintergrundsuche: aus'
 
 # ---------------------------------------------------------------------------
-e2e_step "6. the session ends: both set back and the handle closed"
+e2e_step "11. the session ends: both set back and the handle closed"
 end=$(now_ms)
 answer=$(e2e_driver send-queryendsession logoff) ||
     e2e_fail "the hidden window does not answer WM_QUERYENDSESSION"
 e2e_expect "answer to WM_QUERYENDSESSION" "$answer" 1
 expect_wlan "set background_scan_enabled=1 result=0" "$end" 2000 "the session end"
 expect_wlan "set media_streaming_mode=0 result=0" "$end" 2000 "the session end"
+expect_wlan "set background_scan_enabled=1 result=0 interface=2" "$end" 2000 "the session end"
 expect_wlan "close result=0" "$end" 2000 "the session end"
 e2e_wait_program_gone 10 "$HIDDEN" || e2e_fail "P_nolvara.exe -hide still runs 10 s after the session ended"
 e2e_ok "P_nolvara.exe -hide has ended"

@@ -6,13 +6,17 @@ namespace fakes {
 
 class FakeNativeWifi::Session : public platform::NativeWifiSession {
 public:
-    Session(FakeNativeWifi& wifi, int number) : wifi_(wifi), number_(number) { ++wifi_.openSessions; }
+    Session(FakeNativeWifi& wifi, int number)
+        : wifi_(wifi), number_(number), serviceRun_(wifi.serviceRun_) {
+        ++wifi_.openSessions;
+    }
     ~Session() override {
         --wifi_.openSessions;
         wifi_.listeners_.erase(number_);
-        if (changed_) wifi_.resetSettings();
+        if (changed_ && serviceRun_ == wifi_.serviceRun_) wifi_.resetSettings();
     }
     std::vector<platform::WifiInterface> interfaces() override {
+        answering();
         wifi_.fail("enum");
         std::vector<platform::WifiInterface> list;
         for (const Interface& i : wifi_.interfaces) list.push_back(i.info);
@@ -20,55 +24,109 @@ public:
     }
     void set(const platform::WifiInterfaceId& id, platform::WifiSetting setting, bool on) override {
         ++wifi_.sets;
-        wifi_.fail("set");
-        Interface* i = wifi_.find(id);
-        if (i == nullptr) throw platform::NativeWifiError("interface gone", 1168);
-        if (!i->info.connected) throw platform::NativeWifiError("not connected", 0x80342002);
-        (setting == platform::WifiSetting::BackgroundScan ? i->backgroundScan : i->mediaStreaming) = on;
+        Interface& i = reach("set", id, true);
+        (setting == platform::WifiSetting::BackgroundScan ? i.backgroundScan : i.mediaStreaming) = on;
         changed_ = true;
     }
     bool query(const platform::WifiInterfaceId& id, platform::WifiSetting setting) override {
-        wifi_.fail("query");
-        Interface* i = wifi_.find(id);
-        if (i == nullptr) throw platform::NativeWifiError("interface gone", 1168);
-        return setting == platform::WifiSetting::BackgroundScan ? i->backgroundScan : i->mediaStreaming;
+        const Interface& i = reach("query", id, false);
+        return setting == platform::WifiSetting::BackgroundScan ? i.backgroundScan : i.mediaStreaming;
+    }
+    std::int32_t signalQuality(const platform::WifiInterfaceId& id) override {
+        ++wifi_.signalQueries;
+        return reach("signal", id, true).quality;
     }
 
 private:
+    // The interface a call is about, failing as the call would.
+    Interface& reach(const char* call, const platform::WifiInterfaceId& id, bool connectedOnly) {
+        answering();
+        wifi_.fail(call);
+        Interface* i = wifi_.find(id);
+        if (i == nullptr) throw platform::NativeWifiError("interface gone", 1168);
+        if (connectedOnly && !i->info.connected) throw platform::NativeWifiError("not connected", 5023);
+        return *i;
+    }
+    void answering() const {
+        if (wifi_.serviceDown_) throw platform::NativeWifiError("RPC server unavailable", 1722);
+        if (serviceRun_ != wifi_.serviceRun_) throw platform::NativeWifiError("invalid handle", 6);
+    }
     FakeNativeWifi& wifi_;
     int number_;
+    int serviceRun_;
     bool changed_ = false;
 };
 
 FakeNativeWifi::FakeNativeWifi(VirtualClock& clock) : clock_(clock) {}
 FakeNativeWifi::~FakeNativeWifi() = default;
 
-std::unique_ptr<platform::NativeWifiSession> FakeNativeWifi::open(std::function<void()> onConnected) {
+std::unique_ptr<platform::NativeWifiSession> FakeNativeWifi::open(EventHandler onEvent) {
     ++opens;
+    if (serviceDown_) throw platform::NativeWifiError("RPC server unavailable", 1722);
     fail("open");
     const int number = nextSession_++;
-    if (onConnected) listeners_[number] = std::move(onConnected);
+    if (onEvent) listeners_[number] = std::move(onEvent);
     return std::make_unique<Session>(*this, number);
 }
 
 void FakeNativeWifi::addConnectedInterface() {
     present = true;
     Interface wifi;
-    wifi.info.id[0] = static_cast<std::uint8_t>(interfaces.size() + 1);
+    wifi.info.id[0] = static_cast<std::uint8_t>(++interfacesMade_);
     wifi.info.description = "Test wireless adapter";
     wifi.info.connected = true;
     interfaces.push_back(wifi);
 }
 
-void FakeNativeWifi::reconnect() {
-    resetSettings();
+void FakeNativeWifi::notify(platform::WifiEvent::Kind kind, const platform::WifiInterfaceId& id,
+                            std::int32_t quality) {
+    platform::WifiEvent event;
+    event.kind = kind;
+    event.id = id;
+    event.quality = quality;
     for (const auto& [number, listener] : listeners_) {
         // A session gone before the message is handled hears nothing.
-        clock_.post(0, [this, number = number] {
+        clock_.post(0, [this, number = number, event] {
             auto it = listeners_.find(number);
-            if (it != listeners_.end()) it->second();
+            if (it == listeners_.end()) return;
+            // The handler may let go of its session, and with it this entry.
+            const EventHandler handler = it->second;
+            handler(event);
         });
     }
+}
+
+void FakeNativeWifi::reconnect() {
+    resetSettings();
+    for (const Interface& i : interfaces)
+        if (i.info.connected) notify(platform::WifiEvent::Kind::Connected, i.info.id);
+}
+
+void FakeNativeWifi::arrive(bool connected) {
+    addConnectedInterface();
+    Interface& added = interfaces.back();
+    added.info.connected = connected;
+    notify(platform::WifiEvent::Kind::Arrived, added.info.id);
+    if (connected) notify(platform::WifiEvent::Kind::Connected, added.info.id);
+}
+
+void FakeNativeWifi::remove(std::size_t index) {
+    const platform::WifiInterfaceId id = interfaces.at(index).info.id;
+    interfaces.erase(interfaces.begin() + static_cast<std::ptrdiff_t>(index));
+    notify(platform::WifiEvent::Kind::Removed, id);
+}
+
+void FakeNativeWifi::setQuality(std::size_t index, std::int32_t quality, bool notifying) {
+    Interface& i = interfaces.at(index);
+    i.quality = quality;
+    if (notifying) notify(platform::WifiEvent::Kind::SignalQuality, i.info.id, quality);
+}
+
+void FakeNativeWifi::stopService() {
+    serviceDown_ = true;
+    ++serviceRun_;
+    listeners_.clear();
+    resetSettings();
 }
 
 bool FakeNativeWifi::setting(std::size_t index, platform::WifiSetting which) const {

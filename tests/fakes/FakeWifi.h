@@ -1,6 +1,8 @@
 // The Native Wifi interface of a machine whose wireless interfaces a test lays
-// out: settings per interface, calls that fail with the code a test gives,
-// and reconnections whose notices arrive through the virtual clock.
+// out: settings and signal per interface, calls that fail with the code a
+// test gives, and events (reconnections, arrivals, removals, signal changes)
+// whose notices arrive through the virtual clock; a WLAN service that stops
+// and starts again under its clients.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +24,7 @@ public:
     ~FakeNativeWifi() override;
 
     bool available() override { return present; }
-    std::unique_ptr<platform::NativeWifiSession> open(std::function<void()> onConnected) override;
+    std::unique_ptr<platform::NativeWifiSession> open(EventHandler onEvent) override;
 
     struct Interface {
         platform::WifiInterface info;
@@ -30,6 +32,7 @@ public:
         // defaults when the link drops or the handle that set them closes.
         bool backgroundScan = true;
         bool mediaStreaming = false;
+        std::int32_t quality = 80;
     };
 
     // Makes the machine one with the interface: present, one wireless
@@ -39,6 +42,17 @@ public:
     // session hears of the connection through the message loop.
     void reconnect();
     bool setting(std::size_t index, platform::WifiSetting which) const;
+    // Another adapter is plugged in (connected, or not yet); one is pulled out.
+    void arrive(bool connected);
+    void remove(std::size_t index);
+    // The interface's signal quality; notified, or only there to be asked for.
+    void setQuality(std::size_t index, std::int32_t quality, bool notify);
+    // The WLAN service stops: every call fails with 1722, the settings are
+    // back at their defaults, the registrations gone. Started again, the
+    // handles from before answer 6.
+    void stopService();
+    void startService() { serviceDown_ = false; }
+    int registrations() const { return static_cast<int>(listeners_.size()); }
 
     bool present = false;
     std::vector<Interface> interfaces;
@@ -47,6 +61,7 @@ public:
     int openSessions = 0;
     int opens = 0;
     int sets = 0;
+    int signalQueries = 0;
 
 private:
     class Session;
@@ -54,9 +69,15 @@ private:
     void fail(const std::string& call) const;
     Interface* find(const platform::WifiInterfaceId& id);
     void resetSettings();
+    void notify(platform::WifiEvent::Kind kind, const platform::WifiInterfaceId& id,
+                std::int32_t quality = -1);
     // The notice of each open session, by the session's number.
-    std::map<int, std::function<void()>> listeners_;
+    std::map<int, EventHandler> listeners_;
     int nextSession_ = 0;
+    int interfacesMade_ = 0;
+    bool serviceDown_ = false;
+    // Counts the service's starts; a session from an earlier one is stale.
+    int serviceRun_ = 0;
 };
 
 }  // namespace fakes

@@ -207,4 +207,41 @@ TEST(InstalledCopy, StartUpRenewsAnIdleCopyAndLeavesARunningOneAlone) {
         << "without start with Windows nothing is placed";
 }
 
+TEST_F(SettingsPanel, TheWeakSignalIsSetOnTheOptionsPanelWhereTheNativeWifiWayRuns) {
+    reg().setInteger(kKey, "weaksignal", 140);  // out of range: the default
+    p.world.wifi.addConnectedInterface();
+    p.start();
+    auto& w = p.window;
+    w.Menu_options.click();
+    EXPECT_TRUE(w.box_options.visible());
+    EXPECT_FALSE(w.box_settings.visible());
+    EXPECT_EQ(w.E_weaksignal.text(), "50");
+    EXPECT_TRUE(w.B_optionssave.enabled());
+    for (const char* wrong : {"101", "-1", "x", ""}) {
+        w.E_weaksignal.type(wrong);
+        w.B_optionssave.click();
+        EXPECT_EQ(w.L_optionsnote.text(), "Please enter a number from 0 to 100.") << wrong;
+        EXPECT_EQ(reg().get(kKey, "weaksignal")->number, 140) << wrong;
+    }
+    w.E_weaksignal.type("30");
+    w.B_optionssave.click();
+    EXPECT_EQ(w.L_optionsnote.text(), "Saved.");
+    EXPECT_EQ(reg().get(kKey, "weaksignal")->type, fakes::RegType::Dword);
+    EXPECT_EQ(reg().get(kKey, "weaksignal")->number, 30);
+    // Otherwise default settings keep their key while it holds this one.
+    w.b_apply.click();
+    EXPECT_EQ(reg().get(kKey, "weaksignal")->number, 30);
+
+    // Where the service is switched, the setting means nothing.
+    ProgramRig xp;
+    xp.world.registry.setInteger(kService, "Start", 2);
+    xp.world.registry.setText(kKey, "language", "german");
+    xp.start();
+    xp.window.Menu_options.click();
+    EXPECT_FALSE(xp.window.E_weaksignal.enabled());
+    EXPECT_FALSE(xp.window.B_optionssave.enabled());
+    EXPECT_EQ(xp.window.L_optionsnote.text(),
+              "Diese Einstellung betrifft nur Windows Vista und neuer.");
+}
+
 }  // namespace

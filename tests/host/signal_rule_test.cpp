@@ -54,6 +54,10 @@ TEST(SignalRule, InterfacesAreJudgedApartAndTheSettingCanSwitchTheRuleOff) {
     rule.heard(kSecond, 90, 0);
     EXPECT_TRUE(rule.weak(kFirst, 6000));
     EXPECT_FALSE(rule.weak(kSecond, 6000)) << "a weak first interface does not make the second weak";
+    // When a hold ends: the strong one's from its first quality at the mark.
+    EXPECT_EQ(rule.dueMs(kSecond), std::nullopt);
+    rule.heard(kFirst, 75, 6500);
+    EXPECT_EQ(rule.dueMs(kFirst), 16500u);
     EXPECT_EQ(rule.quality(kSecond), 90);
     rule.forget(kFirst);
     EXPECT_FALSE(rule.weak(kFirst, 7000));
@@ -63,6 +67,7 @@ TEST(SignalRule, InterfacesAreJudgedApartAndTheSettingCanSwitchTheRuleOff) {
     EXPECT_TRUE(rule.weak(kFirst, 13000));
     rule.setThreshold(0);
     EXPECT_FALSE(rule.weak(kFirst, 13000)) << "0 switches the rule off at once";
+    EXPECT_EQ(rule.dueMs(kFirst), std::nullopt);
     rule.heard(kFirst, 0, 14000);
     EXPECT_FALSE(rule.weak(kFirst, 60000));
 

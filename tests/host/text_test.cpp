@@ -64,6 +64,8 @@ TEST(Messages, ExactBytes) {
          "installiert."},
         {"german", "dhcp_nichtm\366glich", "Nicht verf\374gbar!"},
         {"english", "dhcp_nichtm\366glich", "Not available!"},
+        {"english", "wifiweak", " Background scan: on (weak signal)"},
+        {"german", "wifiweak", " Hintergrundsuche: an (schwaches Signal)"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(text::LookupText(c.language, c.key), c.expected) << c.language << ' ' << c.key;
@@ -140,7 +142,7 @@ TEST(Captions, EveryControlOnceWithCleanCaptionsAndMenuLetters) {
             EXPECT_EQ(std::count(caption.begin(), caption.end(), '&'), letters) << caption;
         }
     }
-    EXPECT_EQ(controls.size(), 44u);
+    EXPECT_EQ(controls.size(), 49u);
     for (const char* fixed : {"E_routerip", "B_update", "Menu_status0", "Menu_status1"})
         EXPECT_EQ(controls.count(fixed), 0u) << fixed;
 }
@@ -152,6 +154,7 @@ TEST(Captions, ExactBytes) {
          "&Disable Windows Wireless Configuration (recommenced)"},
         {"b_apply", "\334bernehmen", "Apply"},
         {"Menu_close", "&Schlie\337en", "&Close"},
+        {"Menu_options", "&Weitere Einstellungen...", "&More settings..."},
     };
     for (const text::Caption& c : cases) {
         const text::Caption* row = FindCaption(c.control);

@@ -67,10 +67,12 @@ protected:
     fakes::FakeNativeWifi& wifi() { return p.world.wifi; }
     bool scan() { return wifi().setting(0, WifiSetting::BackgroundScan); }
     bool streaming() { return wifi().setting(0, WifiSetting::MediaStreaming); }
-    // Runs until the scan is as wanted; the time it took, or -1 after limitMs.
-    int msUntilScan(bool on, int limitMs) {
+    bool scanOn(std::size_t index) { return wifi().setting(index, WifiSetting::BackgroundScan); }
+    // Runs until the scan of the interface is as wanted; the time it took,
+    // or -1 after limitMs.
+    int msUntilScan(bool on, int limitMs, std::size_t index = 0) {
         for (int ms = 0; ms <= limitMs; ms += 10) {
-            if (scan() == on) return ms;
+            if (scanOn(index) == on) return ms;
             p.world.runFor(10);
         }
         return -1;
@@ -163,16 +165,18 @@ TEST_F(NativeWifiLoop, SessionEndAndProgramEndSetBothBackAndCloseTheHandle) {
 }
 
 TEST_F(NativeWifiLoop, FailedCallsLeaveTheRunGoingAndTheNextDecisionTriesAgain) {
-    // The WLAN service does not answer at first: no handle, tried once a minute.
+    // The WLAN service does not answer at first: no handle, tried every few seconds.
     wifi().failures["open"] = 1062;
     p.start();
     p.world.runFor(2000);
     EXPECT_EQ(status(), " No wireless adapter found");
     const int early = wifi().opens;
     p.world.runFor(60'000);
-    EXPECT_EQ(wifi().opens - early, 1) << "once a minute, not at every tick";
+    EXPECT_GE(wifi().opens - early, 12) << "at least every 5 s";
+    EXPECT_LE(wifi().opens - early, 15) << "not at every tick";
     wifi().failures.clear();
-    p.world.runFor(65'000);
+    // Found within 5 s, then the delay of 3 s after the first answer.
+    p.world.runFor(5000 + 1000 + 3000 + 1000);
     ASSERT_FALSE(scan()) << "once it answers, the run goes on from the first answer";
 
     for (std::uint32_t code : {5u, 1168u}) {  // access denied, interface gone
@@ -196,6 +200,14 @@ TEST_F(NativeWifiLoop, FailedCallsLeaveTheRunGoingAndTheNextDecisionTriesAgain) 
         EXPECT_EQ(status(), " Background scan: off");
     }
 
+    // A refused "on" is made again by the next read-back.
+    wifi().failures["set"] = 5;
+    p.world.icmp.linkDown = true;
+    p.world.runFor(1200);
+    EXPECT_FALSE(scan());
+    wifi().failures.clear();
+    EXPECT_GE(msUntilScan(true, 5000), 0);
+
     // Not connected when the decision falls: the reconnection brings it.
     p.world.icmp.linkDown = true;
     p.world.runFor(1200);
@@ -208,6 +220,112 @@ TEST_F(NativeWifiLoop, FailedCallsLeaveTheRunGoingAndTheNextDecisionTriesAgain) 
     p.world.runFor(10);
     EXPECT_FALSE(scan());
     EXPECT_EQ(status(), " Background scan: off");
+}
+
+TEST_F(NativeWifiLoop, AWeakSignalLetsWindowsScanOnItsOwnInterfaceUntilItIsStrongAgain) {
+    wifi().addConnectedInterface();
+    p.start();
+    p.world.runFor(5000);
+    ASSERT_FALSE(scanOn(0));
+    ASSERT_FALSE(scanOn(1));
+
+    wifi().setQuality(0, 30, true);
+    p.world.runFor(4900);
+    EXPECT_FALSE(scanOn(0)) << "weak for less than 5 s";
+    EXPECT_GE(msUntilScan(true, 150), 0) << "on once it held 5 s, not at some later tick";
+    EXPECT_FALSE(wifi().setting(0, WifiSetting::MediaStreaming));
+    EXPECT_FALSE(scanOn(1)) << "the strong second interface keeps it off";
+    EXPECT_EQ(status(), " Background scan: on (weak signal)");
+
+    // The link goes and comes back: "on" everywhere, then "off" where the
+    // signal is good.
+    p.world.icmp.linkDown = true;
+    EXPECT_GE(msUntilScan(true, 1200, 1), 0);
+    EXPECT_EQ(status(), " Background scan: on");
+    p.world.icmp.linkDown = false;
+    EXPECT_GE(msUntilScan(false, 1100, 1), 0);
+    EXPECT_TRUE(scanOn(0)) << "still weak";
+
+    // Strong again, but the notice is lost: the query finds it within 5 s,
+    // and it must hold 10 s.
+    wifi().setQuality(0, 80, false);
+    const int off = msUntilScan(false, 15'100);
+    EXPECT_GE(off, 10'000);
+    EXPECT_TRUE(wifi().setting(0, WifiSetting::MediaStreaming));
+    EXPECT_EQ(status(), " Background scan: off");
+
+    // Threshold 0: no signal is weak.
+    p.world.registry.setInteger(kKey, "weaksignal", 0);
+    p.world.runFor(1000);
+    wifi().setQuality(0, 5, true);
+    wifi().setQuality(1, 5, true);
+    EXPECT_EQ(msUntilScan(true, 20'000), -1);
+    EXPECT_FALSE(scanOn(1));
+    EXPECT_EQ(wifi().opens, 1);
+}
+
+TEST_F(NativeWifiLoop, AdaptersThatArriveWhileOffGetTheSettingsOnesThatGoAreForgotten) {
+    p.start();
+    p.world.runFor(5000);
+    ASSERT_FALSE(scan());
+    wifi().arrive(true);
+    p.world.runFor(1000);
+    EXPECT_FALSE(scanOn(1)) << "within a second of its notice";
+    EXPECT_TRUE(wifi().setting(1, WifiSetting::MediaStreaming));
+    wifi().remove(1);
+    p.world.runFor(6000);
+    EXPECT_EQ(status(), " Background scan: off") << "a removed one is no failure";
+
+    // One that connects without a notice is found by the read-back.
+    wifi().arrive(false);
+    p.world.runFor(1000);
+    wifi().interfaces[1].info.connected = true;
+    EXPECT_GE(msUntilScan(false, 5100, 1), 0);
+    EXPECT_FALSE(scan());
+}
+
+TEST_F(NativeWifiLoop, AWlanServiceThatRestartsIsFoundAgainAndGivenTheDecidedState) {
+    // Gone during the delay after the first answer, back after the decision:
+    // made on the new handle, and the status tells the truth meanwhile.
+    p.start();
+    p.world.runFor(1500);
+    wifi().stopService();
+    p.world.runFor(6000);
+    EXPECT_TRUE(scan());
+    EXPECT_EQ(status(), " Background scan: could not be switched off");
+    wifi().startService();
+    EXPECT_GE(msUntilScan(false, 5000), 0);
+    EXPECT_EQ(status(), " Background scan: off");
+
+    wifi().stopService();  // the defaults are back at once
+    p.world.runFor(10'000);
+    EXPECT_EQ(wifi().openSessions, 0) << "what was held is closed";
+    EXPECT_EQ(status(), " Background scan: could not be switched off");
+    EXPECT_TRUE(p.window.T_ping.enabled());
+    wifi().startService();
+    EXPECT_GE(msUntilScan(false, 5000), 0) << "within 5 s of its return";
+    EXPECT_EQ(status(), " Background scan: off");
+
+    // A restart between two looks: the old handle answers 6.
+    wifi().stopService();
+    wifi().startService();
+    EXPECT_GE(msUntilScan(false, 5000 + 1100), 0) << "by the next read-back";
+
+    // A hundred restarts, arrivals and removals leave one handle and one
+    // registration.
+    for (int i = 0; i < 100; ++i) {
+        wifi().stopService();
+        p.world.runFor(6000);
+        wifi().startService();
+        wifi().arrive(true);
+        p.world.runFor(6000);
+        wifi().remove(1);
+    }
+    p.world.runFor(1000);
+    EXPECT_EQ(wifi().openSessions, 1);
+    EXPECT_EQ(wifi().registrations(), 1);
+    EXPECT_FALSE(scan());
+    EXPECT_EQ(p.world.registry.opened, p.world.registry.released);
 }
 
 TEST(Elevation, RunsThatChangeTheSystemRestartWithAdministratorRightsTheHiddenOnesNever) {

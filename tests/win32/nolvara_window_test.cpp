@@ -80,7 +80,7 @@ TEST_F(NolvaraWindow, EveryControlIsAChildWindowOfItsKindUnderItsParent) {
     };
 
     const auto& controls = window.controls();
-    ASSERT_EQ(controls.size(), 42u);
+    ASSERT_EQ(controls.size(), 48u);
     for (size_t i = 0; i < controls.size(); ++i) {
         const ui::Control& c = *controls[i];
         SCOPED_TRACE(c.name());
@@ -157,13 +157,13 @@ TEST_F(NolvaraWindow, NativeMenuHoldsOnlyTheVisibleItemsUnderFixedCommandIds) {
     ASSERT_EQ(bar, binding.menuBar());
     ASSERT_EQ(GetMenuItemCount(bar), 4);
     EXPECT_EQ(GetSubMenu(bar, 2), nullptr) << "Check for update is a command on the bar";
-    EXPECT_EQ(GetMenuItemID(bar, 2), 2012u);
+    EXPECT_EQ(GetMenuItemID(bar, 2), 2013u);
 
     // Depth-first numbering below the bar, so outside drivers can name items.
     EXPECT_EQ(idOf(window.Menu_file), 2000u);
-    EXPECT_EQ(idOf(window.Menu_close), 2003u);
-    EXPECT_EQ(idOf(window.Menu_status0), 2005u);
-    EXPECT_EQ(idOf(window.menu_thanks), 2017u);
+    EXPECT_EQ(idOf(window.Menu_close), 2004u);
+    EXPECT_EQ(idOf(window.Menu_status0), 2006u);
+    EXPECT_EQ(idOf(window.menu_thanks), 2018u);
 
     HMENU control = GetSubMenu(bar, 1);
     auto itemIds = [&] {

@@ -36,6 +36,8 @@ constexpr char kEventsClass[] = "NolvaraWifiEvents";
 // A notification takes a few ms; the bound only keeps a broken run from hanging.
 constexpr DWORD kNotificationMs = 5000;
 
+void ignore(const platform::WifiEvent&) {}
+
 std::string standInPath() { return win32_tests::builtFilePath(NOLVARA_WLAN_STANDIN); }
 
 std::string systemFile(const char* name) {
@@ -140,7 +142,9 @@ protected:
         setEnvironment("NOLVARA_WLAN_LOG", nullptr);
         setEnvironment("NOLVARA_WLAN_FAIL", nullptr);
         setEnvironment("NOLVARA_WLAN_STATE", nullptr);
+        setEnvironment("NOLVARA_WLAN_CONTROL", nullptr);
         DeleteFileA(logPath_.c_str());
+        DeleteFileA((logPath_ + ".control").c_str());
     }
 
     std::vector<LogLine> log() const { return readLog(logPath_); }
@@ -221,7 +225,7 @@ TEST_F(Win32NativeWifiTest, FailuresCarryTheSystemsCode) {
     };
     const std::vector<Case> cases = {
         {"open=5", [&] { wifi.open(nullptr); }, 5},
-        {"register=5", [&] { wifi.open([] {}); }, 5},
+        {"register=5", [&] { wifi.open(ignore); }, 5},
         {"enum=1062", [&] { wifi.open(nullptr)->interfaces(); }, 1062},
         {"set=5",
          [&] { wifi.open(nullptr)->set(kStandInInterface, WifiSetting::BackgroundScan, false); },
@@ -254,14 +258,16 @@ TEST_F(Win32NativeWifiTest, FailuresCarryTheSystemsCode) {
 TEST_F(Win32NativeWifiTest, ConnectionsArriveThroughTheMessageLoopWhileTheSessionLasts) {
     int connections = 0;
     DWORD handlerThread = 0;
-    auto session = wifi.open([&] {
+    auto session = wifi.open([&](const platform::WifiEvent& event) {
+        if (event.kind != platform::WifiEvent::Kind::Connected) return;
+        EXPECT_EQ(event.id, kStandInInterface);
         ++connections;
         handlerThread = GetCurrentThreadId();
     });
     const KernelHandle reconnect(
         OpenEventA(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, kReconnectEvent));
     ASSERT_TRUE(reconnect) << "the stand-in waits for reconnections once registered";
-    EXPECT_EQ(countLines(log(), "register source=0x8 result=0"), 1);
+    EXPECT_EQ(countLines(log(), "register source=0x18 result=0"), 1);
     session->set(kStandInInterface, WifiSetting::BackgroundScan, false);
 
     SetEvent(reconnect.get());
@@ -288,7 +294,7 @@ TEST_F(Win32NativeWifiTest, ConnectionsArriveThroughTheMessageLoopWhileTheSessio
     // A handler may let go of its own session.
     std::unique_ptr<NativeWifiSession> ending;
     bool ended = false;
-    ending = wifi.open([&] {
+    ending = wifi.open([&](const platform::WifiEvent&) {
         ending.reset();
         ended = true;
     });
@@ -298,9 +304,82 @@ TEST_F(Win32NativeWifiTest, ConnectionsArriveThroughTheMessageLoopWhileTheSessio
     EXPECT_EQ(connections, 1);
 }
 
+// Whole, as the stand-in may read it at any moment.
+bool writeControl(const std::string& path, const std::string& text) {
+    const std::string part = path + ".part";
+    return win32_tests::writeBytes(part, text) &&
+           MoveFileExA(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+std::uint32_t codeOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const NativeWifiError& error) {
+        return error.code;
+    }
+    return 0;
+}
+
+TEST_F(Win32NativeWifiTest, SignalsArrivalsRemovalsAndAServiceRestartAsTheSystemTellsThem) {
+    using Kind = platform::WifiEvent::Kind;
+    WifiInterfaceId second = kStandInInterface;
+    second[15] = 0x62;
+    const std::string control = logPath_ + ".control";
+    ASSERT_TRUE(writeControl(control, "quality=64\n"));
+    setEnvironment("NOLVARA_WLAN_CONTROL", control.c_str());
+    std::vector<platform::WifiEvent> events;
+    const auto record = [&](const platform::WifiEvent& event) { events.push_back(event); };
+    const auto heard = [&](Kind kind, const WifiInterfaceId& id, std::int32_t quality) {
+        return std::count_if(events.begin(), events.end(), [&](const platform::WifiEvent& e) {
+            return e.kind == kind && e.id == id && (quality < 0 || e.quality == quality);
+        });
+    };
+    auto session = wifi.open(record);
+    EXPECT_EQ(session->signalQuality(kStandInInterface), 64);
+    EXPECT_EQ(codeOf([&] { session->signalQuality(second); }), 1168u);
+
+    ASSERT_TRUE(writeControl(control, "quality=30\nsecond=connected\n"));
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            return heard(Kind::SignalQuality, kStandInInterface, 30) == 1 &&
+                   heard(Kind::Arrived, second, -1) == 1 && heard(Kind::Connected, second, -1) == 1;
+        },
+        kNotificationMs));
+    EXPECT_EQ(session->signalQuality(kStandInInterface), 30);
+    EXPECT_EQ(session->interfaces().size(), 2u);
+    session->set(second, WifiSetting::BackgroundScan, false);
+    EXPECT_FALSE(session->query(second, WifiSetting::BackgroundScan));
+    EXPECT_TRUE(session->query(kStandInInterface, WifiSetting::BackgroundScan)) << "each its own";
+
+    ASSERT_TRUE(writeControl(control, "quality=30\n"));
+    ASSERT_TRUE(pumpUntil([&] { return heard(Kind::Removed, second, -1) == 1; }, kNotificationMs));
+    EXPECT_EQ(codeOf([&] { session->set(second, WifiSetting::BackgroundScan, false); }), 1168u);
+
+    // The service stops: every call, an open too, answers 1722. Back again,
+    // the handle from before answers 6; a new one finds the defaults, and
+    // only it hears of changes.
+    session->set(kStandInInterface, WifiSetting::BackgroundScan, false);
+    ASSERT_TRUE(writeControl(control, "service=down\nrestarts=1\n"));
+    EXPECT_EQ(codeOf([&] { session->interfaces(); }), 1722u);
+    EXPECT_EQ(codeOf([&] { wifi.open(record); }), 1722u);
+    ASSERT_TRUE(writeControl(control, "restarts=1\n"));
+    EXPECT_EQ(codeOf([&] { session->query(kStandInInterface, WifiSetting::BackgroundScan); }), 6u);
+    auto fresh = wifi.open(record);
+    EXPECT_TRUE(fresh->query(kStandInInterface, WifiSetting::BackgroundScan));
+    events.clear();
+    ASSERT_TRUE(writeControl(control, "restarts=1\nquality=90\n"));
+    ASSERT_TRUE(pumpUntil([&] { return heard(Kind::SignalQuality, kStandInInterface, 90) > 0; },
+                          kNotificationMs));
+    EXPECT_FALSE(pumpUntil([&] { return events.size() > 1; }, 600))
+        << "the old registration is gone";
+    session.reset();
+    fresh.reset();
+    EXPECT_EQ(countLines(log(), "close result=6"), 1);
+}
+
 TEST_F(Win32NativeWifiTest, RepeatedSessionsLeaveNoHandleOrWindowBehind) {
     const auto cycle = [this] {
-        auto session = wifi.open([] {});
+        auto session = wifi.open(ignore);
         session->interfaces();
         session->set(kStandInInterface, WifiSetting::MediaStreaming, true);
         session->query(kStandInInterface, WifiSetting::MediaStreaming);
@@ -329,7 +408,7 @@ TEST(Win32NativeWifi, WithoutTheLibraryOrItsFunctionsNothingIsAvailable) {
         EXPECT_FALSE(wifi.available()) << c.path;
         EXPECT_FALSE(wifi.available()) << c.path;
         try {
-            wifi.open([] {});
+            wifi.open(ignore);
             ADD_FAILURE() << c.path << ": opened";
         } catch (const NativeWifiError& error) {
             EXPECT_EQ(error.code, c.code) << c.path << ": " << error.what();

@@ -1,24 +1,39 @@
 // A wlanapi.dll of the tests' own, copied over the system's one in a test
 // prefix: Wine's lists no interfaces and its WlanSetInterface ends the
-// process. It plays one wireless interface and keeps the two settings the
-// program changes the way Windows keeps them.
+// process. It plays up to two wireless interfaces and keeps the two settings
+// the program changes the way Windows keeps them.
 //
 // What the tests rely on:
-// - One interface, GUID {6e6f6c76-6172-6120-7465-737420776c61}, described as
-//   "Nolvara test wireless adapter", connected; NOLVARA_WLAN_STATE=disconnected
-//   reports it disconnected.
-// - Background scan on and media streaming off at first, per process. A value
-//   set stays until the handle that set it closes or the link drops.
+// - The first interface, GUID {6e6f6c76-6172-6120-7465-737420776c61},
+//   described as "Nolvara test wireless adapter", connected;
+//   NOLVARA_WLAN_STATE=disconnected reports it disconnected. The second, the
+//   same GUID but for a last byte of 0x62, exists only as the control file
+//   says.
+// - Background scan on and media streaming off at first, per process and
+//   interface. A value set stays until the handle that set it closes, the
+//   link drops or the service restarts.
 // - NOLVARA_WLAN_FAIL, a comma list of call=code (call: open, enum, set,
 //   query, register, close), makes that call answer that code and change
 //   nothing.
 // - NOLVARA_WLAN_LOG names a file that gets one line per call:
 //   "<unix epoch ms> <process id> <text>". A query that fails logs value=0,
-//   the value the caller got. Calls with an opcode other than the two are
-//   answered but not logged, as no line text is set aside for them.
+//   the value the caller got. Lines about the second interface end in
+//   " interface=2".
 // - Setting the named event NolvaraWlanStandIn.Reconnect drops and restores
-//   the link: the settings go back to the defaults, and a client that
-//   registered for ACM notifications hears of a completed connection.
+//   the link of the first interface: its settings go back to the defaults,
+//   and a client that registered for ACM notifications hears of a completed
+//   connection.
+// - NOLVARA_WLAN_CONTROL names a file of key=value lines, read at every call
+//   and, by a client registered for notifications, four times a second:
+//     quality=N, quality2=N   signal quality of the interfaces (80 at first),
+//                             told through MSM notifications as it changes;
+//     second=absent|disconnected|connected   the second interface, whose
+//                             arrival, connection and removal are notified;
+//     service=down            every call answers 1722 (RPC server
+//                             unavailable) and the registrations are gone;
+//     restarts=N              a new count is a restart of the service: every
+//                             handle from before answers 6, the settings are
+//                             back at their defaults, registrations gone.
 //
 // The environment is read at each call, so a test can change it in between.
 #include <windows.h>
@@ -38,9 +53,17 @@
 
 namespace {
 
-constexpr GUID kInterface = {
-    0x6e6f6c76, 0x6172, 0x6120, {0x74, 0x65, 0x73, 0x74, 0x20, 0x77, 0x6c, 0x61}};
+constexpr GUID kInterfaces[] = {
+    {0x6e6f6c76, 0x6172, 0x6120, {0x74, 0x65, 0x73, 0x74, 0x20, 0x77, 0x6c, 0x61}},
+    {0x6e6f6c76, 0x6172, 0x6120, {0x74, 0x65, 0x73, 0x74, 0x20, 0x77, 0x6c, 0x62}}};
+constexpr int kInterfaceCount = 2;
 constexpr wchar_t kDescription[] = L"Nolvara test wireless adapter";
+// How often a registered client looks at the control file.
+constexpr DWORD kControlPollMs = 250;
+constexpr ULONG kQualityDefault = 80;
+constexpr DWORD kRpcServerUnavailable = 1722;
+// MinGW's wlanapi.h lacks the codes of the media-specific module.
+constexpr DWORD kMsmSignalQualityChange = 8;
 constexpr char kReconnectEvent[] = "NolvaraWlanStandIn.Reconnect";
 constexpr char kLogMutex[] = "NolvaraWlanStandIn.Log";
 // A turn at the log that does not come in this time is taken anyway.
@@ -75,6 +98,63 @@ DWORD injectedFailure(const char* call) {
     }
     return ERROR_SUCCESS;
 }
+
+// ---- The control file ----
+
+enum class Presence { Absent, Disconnected, Connected };
+
+struct Control {
+    ULONG quality[kInterfaceCount] = {kQualityDefault, kQualityDefault};
+    Presence presence[kInterfaceCount] = {Presence::Connected, Presence::Absent};
+    bool serviceDown = false;
+    unsigned long restarts = 0;
+};
+
+Control readControl() {
+    Control control;
+    if (environment("NOLVARA_WLAN_STATE") == "disconnected")
+        control.presence[0] = Presence::Disconnected;
+    const std::string path = environment("NOLVARA_WLAN_CONTROL");
+    if (path.empty()) return control;
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return control;
+    char bytes[1024] = {};
+    DWORD read = 0;
+    ReadFile(file, bytes, sizeof bytes - 1, &read, nullptr);
+    CloseHandle(file);
+    const std::string text(bytes, read);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        const std::string key = line.substr(0, equals);
+        const std::string value = line.substr(equals + 1, line.find_last_not_of("\r ") - equals);
+        const unsigned long number = std::strtoul(value.c_str(), nullptr, 10);
+        if (key == "quality") control.quality[0] = number > 100 ? 100 : number;
+        if (key == "quality2") control.quality[1] = number > 100 ? 100 : number;
+        if (key == "second")
+            control.presence[1] = value == "connected"      ? Presence::Connected
+                                  : value == "disconnected" ? Presence::Disconnected
+                                                            : Presence::Absent;
+        if (key == "service") control.serviceDown = value == "down";
+        if (key == "restarts") control.restarts = number;
+    }
+    return control;
+}
+
+int interfaceOf(const GUID* guid) {
+    for (int i = 0; guid != nullptr && i < kInterfaceCount; ++i)
+        if (IsEqualGUID(*guid, kInterfaces[i])) return i;
+    return -1;
+}
+
+std::string interfaceText(int index) { return index == 1 ? " interface=2" : ""; }
 
 // ---- The log ----
 
@@ -134,8 +214,15 @@ struct Value {
         setBy = nullptr;
     }
 };
-Value backgroundScan{kBackgroundScanDefault, kBackgroundScanDefault};
-Value mediaStreaming{kMediaStreamingDefault, kMediaStreamingDefault};
+Value backgroundScan[kInterfaceCount] = {{kBackgroundScanDefault, kBackgroundScanDefault},
+                                         {kBackgroundScanDefault, kBackgroundScanDefault}};
+Value mediaStreaming[kInterfaceCount] = {{kMediaStreamingDefault, kMediaStreamingDefault},
+                                         {kMediaStreamingDefault, kMediaStreamingDefault}};
+
+void resetValues(int index) {
+    backgroundScan[index].reset();
+    mediaStreaming[index].reset();
+}
 
 struct Client {
     // Handle values are never used twice in a process, so a closed handle
@@ -149,19 +236,45 @@ struct Client {
     HANDLE reconnect = nullptr;
     WLAN_NOTIFICATION_CALLBACK callback = nullptr;
     void* context = nullptr;
+    DWORD sources = WLAN_NOTIFICATION_SOURCE_NONE;
+    // The control file as it was when the client registered: the thread may
+    // start only after the next change.
+    Control seenAtRegistration;
+    // The run of the service the handle was opened in.
+    unsigned long serviceRun = 0;
 };
 std::vector<std::unique_ptr<Client>> clients;
 std::uintptr_t lastHandle = 0x4e00;
+// The service's restarts as last seen: a new count resets the settings.
+unsigned long restartsSeen = 0;
+
+// The service as the control file has it, the settings reset after a
+// restart; under the lock. Registrations of an earlier run are gone.
+DWORD serviceAnswer(const Control& control) {
+    // Read outside the lock, a control may be older than one seen already:
+    // the count only ever goes forward.
+    const bool restarted = control.restarts > restartsSeen;
+    if (restarted || control.serviceDown) {
+        for (int i = 0; i < kInterfaceCount; ++i) resetValues(i);
+        for (const auto& client : clients) {
+            client->callback = nullptr;
+            client->context = nullptr;
+            client->sources = WLAN_NOTIFICATION_SOURCE_NONE;
+        }
+    }
+    if (restarted) restartsSeen = control.restarts;
+    return control.serviceDown ? kRpcServerUnavailable : ERROR_SUCCESS;
+}
 
 Client* clientOf(HANDLE handle) {
     for (const auto& client : clients)
-        if (client->handle == handle) return client.get();
+        if (client->handle == handle && client->serviceRun == restartsSeen) return client.get();
     return nullptr;
 }
 
-Value* valueOf(WLAN_INTF_OPCODE opcode) {
-    if (opcode == wlan_intf_opcode_background_scan_enabled) return &backgroundScan;
-    if (opcode == wlan_intf_opcode_media_streaming_mode) return &mediaStreaming;
+Value* valueOf(WLAN_INTF_OPCODE opcode, int index) {
+    if (opcode == wlan_intf_opcode_background_scan_enabled) return &backgroundScan[index];
+    if (opcode == wlan_intf_opcode_media_streaming_mode) return &mediaStreaming[index];
     return nullptr;
 }
 
@@ -172,32 +285,115 @@ const char* nameOf(WLAN_INTF_OPCODE opcode) {
 
 // ---- Notifications ----
 
-DWORD WINAPI notifyOnReconnect(void* param) {
-    auto* client = static_cast<Client*>(param);
-    const HANDLE events[] = {client->stop, client->reconnect};
-    while (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-        WLAN_NOTIFICATION_CALLBACK callback = nullptr;
-        void* context = nullptr;
-        {
-            // Windows forgets the settings whenever the link drops.
-            const Held held;
-            backgroundScan.reset();
-            mediaStreaming.reset();
-            callback = client->callback;
-            context = client->context;
+const char* notificationName(DWORD source, DWORD code) {
+    if (source == WLAN_NOTIFICATION_SOURCE_MSM) return "signal_quality";
+    switch (code) {
+        case wlan_notification_acm_connection_complete:
+            return "connection_complete";
+        case wlan_notification_acm_disconnected:
+            return "disconnected";
+        case wlan_notification_acm_interface_arrival:
+            return "interface_arrival";
+        default:
+            return "interface_removal";
+    }
+}
+
+// Hands one notification to the client's callback, if it still wants that
+// kind; outside the lock, as Windows calls from a thread of its own.
+void fire(Client& client, DWORD source, DWORD code, int index, ULONG quality = 0) {
+    WLAN_NOTIFICATION_CALLBACK callback = nullptr;
+    void* context = nullptr;
+    {
+        const Held held;
+        if ((client.sources & source) != 0) {
+            callback = client.callback;
+            context = client.context;
         }
-        log("link dropped");
-        WLAN_CONNECTION_NOTIFICATION_DATA connection;
-        std::memset(&connection, 0, sizeof connection);
-        WLAN_NOTIFICATION_DATA data;
-        std::memset(&data, 0, sizeof data);
-        data.NotificationSource = WLAN_NOTIFICATION_SOURCE_ACM;
-        data.NotificationCode = wlan_notification_acm_connection_complete;
-        data.InterfaceGuid = kInterface;
+    }
+    if (callback == nullptr) return;
+    WLAN_CONNECTION_NOTIFICATION_DATA connection;
+    std::memset(&connection, 0, sizeof connection);
+    WLAN_NOTIFICATION_DATA data;
+    std::memset(&data, 0, sizeof data);
+    data.NotificationSource = source;
+    data.NotificationCode = code;
+    data.InterfaceGuid = kInterfaces[index];
+    if (source == WLAN_NOTIFICATION_SOURCE_MSM) {
+        data.dwDataSize = sizeof quality;
+        data.pData = &quality;
+    } else if (code == wlan_notification_acm_connection_complete) {
         data.dwDataSize = sizeof connection;
         data.pData = &connection;
-        if (callback != nullptr) callback(&data, context);
-        log("notify connection_complete");
+    }
+    callback(&data, context);
+    std::string text = std::string("notify ") + notificationName(source, code);
+    if (source == WLAN_NOTIFICATION_SOURCE_MSM) text += " quality=" + std::to_string(quality);
+    log(text + interfaceText(index));
+}
+
+// What changed in the control file since the client last looked, told as
+// Windows would tell it.
+void notifyChanges(Client& client, const Control& seen, const Control& now) {
+    const DWORD acm = WLAN_NOTIFICATION_SOURCE_ACM;
+    for (int i = 0; i < kInterfaceCount; ++i) {
+        // A close under way waits for this thread: it tells no more.
+        if (WaitForSingleObject(client.stop, 0) == WAIT_OBJECT_0) return;
+        const Presence was = seen.presence[i];
+        const Presence is = now.presence[i];
+        if (was == Presence::Absent && is != Presence::Absent)
+            fire(client, acm, wlan_notification_acm_interface_arrival, i);
+        if (was == Presence::Connected && is != Presence::Connected) {
+            {
+                const Held held;
+                resetValues(i);
+            }
+            fire(client, acm, wlan_notification_acm_disconnected, i);
+        }
+        if (was != Presence::Absent && is == Presence::Absent)
+            fire(client, acm, wlan_notification_acm_interface_removal, i);
+        if (was != Presence::Connected && is == Presence::Connected)
+            fire(client, acm, wlan_notification_acm_connection_complete, i);
+        if (is == Presence::Connected && now.quality[i] != seen.quality[i])
+            fire(client, WLAN_NOTIFICATION_SOURCE_MSM, kMsmSignalQualityChange, i, now.quality[i]);
+    }
+}
+
+DWORD WINAPI notifyClient(void* param) {
+    auto* client = static_cast<Client*>(param);
+    const HANDLE events[] = {client->stop, client->reconnect};
+    // Without a control file nothing changes but by the event: no polling,
+    // which the footprint benchmark would count as the program's.
+    const bool polling = !environment("NOLVARA_WLAN_CONTROL").empty();
+    Control seen;
+    {
+        const Held held;
+        seen = client->seenAtRegistration;
+    }
+    for (;;) {
+        const DWORD woke =
+            WaitForMultipleObjects(2, events, FALSE, polling ? kControlPollMs : INFINITE);
+        if (woke == WAIT_OBJECT_0 + 1) {
+            {
+                // Windows forgets the settings whenever the link drops.
+                const Held held;
+                resetValues(0);
+            }
+            log("link dropped");
+            fire(*client, WLAN_NOTIFICATION_SOURCE_ACM, wlan_notification_acm_connection_complete,
+                 0);
+        } else if (woke != WAIT_TIMEOUT) {
+            break;
+        }
+        if (!polling) continue;
+        const Control now = readControl();
+        {
+            // A restart takes the registration along.
+            const Held held;
+            serviceAnswer(now);
+        }
+        notifyChanges(*client, seen, now);
+        seen = now;
     }
     return 0;
 }
@@ -219,7 +415,7 @@ bool startNotifying(Client& client) {
     if (client.stop != nullptr && client.reconnect != nullptr)
         // A small stack: the thread only waits, and the footprint benchmark
         // should measure the program rather than its stand-in.
-        client.thread = CreateThread(nullptr, 64 * 1024, &notifyOnReconnect, &client,
+        client.thread = CreateThread(nullptr, 64 * 1024, &notifyClient, &client,
                                      STACK_SIZE_PARAM_IS_A_RESERVATION, &client.threadId);
     if (client.thread != nullptr) return true;
     if (client.stop != nullptr) CloseHandle(client.stop);
@@ -266,14 +462,18 @@ __declspec(dllexport) DWORD WINAPI
                    PHANDLE phClientHandle) {
     DWORD result = injectedFailure("open");
     if (result == ERROR_SUCCESS) {
-        if (pdwNegotiatedVersion == nullptr || phClientHandle == nullptr ||
-            (dwClientVersion != 1 && dwClientVersion != 2)) {
+        const Control control = readControl();
+        const Held held;
+        result = serviceAnswer(control);
+        if (result != ERROR_SUCCESS) {
+        } else if (pdwNegotiatedVersion == nullptr || phClientHandle == nullptr ||
+                   (dwClientVersion != 1 && dwClientVersion != 2)) {
             result = ERROR_INVALID_PARAMETER;
         } else {
-            const Held held;
             clients.push_back(std::make_unique<Client>());
             lastHandle += 4;
             clients.back()->handle = reinterpret_cast<HANDLE>(lastHandle);
+            clients.back()->serviceRun = restartsSeen;
             *phClientHandle = clients.back()->handle;
             *pdwNegotiatedVersion = dwClientVersion;
         }
@@ -285,28 +485,38 @@ __declspec(dllexport) DWORD WINAPI
 __declspec(dllexport) DWORD WINAPI WlanCloseHandle(HANDLE hClientHandle, PVOID) {
     DWORD result = injectedFailure("close");
     if (result == ERROR_SUCCESS) {
+        const Control control = readControl();
         std::unique_ptr<Client> closed;
         Notifier notifier;
         {
             const Held held;
+            result = serviceAnswer(control);
+            // A handle of an earlier run of the service is unknown to this
+            // one, but its thread is this process's to end.
             for (auto it = clients.begin(); it != clients.end(); ++it) {
                 if ((*it)->handle != hClientHandle) continue;
+                if (result == ERROR_SUCCESS && (*it)->serviceRun != restartsSeen)
+                    result = ERROR_INVALID_HANDLE;
                 closed = std::move(*it);
                 clients.erase(it);
+                // No notification of it is called from here on.
+                closed->callback = nullptr;
+                closed->context = nullptr;
+                closed->sources = WLAN_NOTIFICATION_SOURCE_NONE;
                 notifier = takeNotifier(*closed);
                 break;
             }
+            if (!closed && result == ERROR_SUCCESS) result = ERROR_INVALID_HANDLE;
         }
         if (closed) {
             // No notification of the handle runs once it is closed; a thread
             // that does not end in time keeps what it reads.
             const bool ended = stopNotifying(notifier);
             const Held held;
-            for (Value* value : {&backgroundScan, &mediaStreaming})
-                if (value->setBy == closed.get()) value->reset();
+            for (int i = 0; i < kInterfaceCount; ++i)
+                for (Value* value : {&backgroundScan[i], &mediaStreaming[i]})
+                    if (value->setBy == closed.get()) value->reset();
             if (!ended) closed.release();
-        } else {
-            result = ERROR_INVALID_HANDLE;
         }
     }
     log("close" + resultText(result));
@@ -318,24 +528,30 @@ __declspec(dllexport) DWORD WINAPI
     DWORD result = injectedFailure("enum");
     DWORD count = 0;
     if (result == ERROR_SUCCESS) {
+        const Control control = readControl();
         const Held held;
-        if (ppInterfaceList == nullptr) {
+        result = serviceAnswer(control);
+        if (result != ERROR_SUCCESS) {
+        } else if (ppInterfaceList == nullptr) {
             result = ERROR_INVALID_PARAMETER;
         } else if (clientOf(hClientHandle) == nullptr) {
             result = ERROR_INVALID_HANDLE;
         } else {
-            auto* list = static_cast<WLAN_INTERFACE_INFO_LIST*>(
-                allocate(sizeof(WLAN_INTERFACE_INFO_LIST) + sizeof(WLAN_INTERFACE_INFO)));
+            auto* list = static_cast<WLAN_INTERFACE_INFO_LIST*>(allocate(
+                sizeof(WLAN_INTERFACE_INFO_LIST) + kInterfaceCount * sizeof(WLAN_INTERFACE_INFO)));
             if (list == nullptr) {
                 result = ERROR_NOT_ENOUGH_MEMORY;
             } else {
-                count = list->dwNumberOfItems = 1;
-                WLAN_INTERFACE_INFO& info = list->InterfaceInfo[0];
-                info.InterfaceGuid = kInterface;
-                std::memcpy(info.strInterfaceDescription, kDescription, sizeof kDescription);
-                info.isState = environment("NOLVARA_WLAN_STATE") == "disconnected"
-                                   ? wlan_interface_state_disconnected
-                                   : wlan_interface_state_connected;
+                for (int i = 0; i < kInterfaceCount; ++i) {
+                    if (control.presence[i] == Presence::Absent) continue;
+                    WLAN_INTERFACE_INFO& info = list->InterfaceInfo[count++];
+                    info.InterfaceGuid = kInterfaces[i];
+                    std::memcpy(info.strInterfaceDescription, kDescription, sizeof kDescription);
+                    info.isState = control.presence[i] == Presence::Connected
+                                       ? wlan_interface_state_connected
+                                       : wlan_interface_state_disconnected;
+                }
+                list->dwNumberOfItems = count;
                 *ppInterfaceList = list;
             }
         }
@@ -351,28 +567,34 @@ __declspec(dllexport) VOID WINAPI WlanFreeMemory(PVOID pMemory) {
 __declspec(dllexport) DWORD WINAPI
     WlanSetInterface(HANDLE hClientHandle, const GUID* pInterfaceGuid, WLAN_INTF_OPCODE OpCode,
                      DWORD dwDataSize, const PVOID pData, PVOID) {
-    Value* const target = valueOf(OpCode);
-    if (target == nullptr) return ERROR_NOT_SUPPORTED;
+    const int index = interfaceOf(pInterfaceGuid);
+    if (valueOf(OpCode, 0) == nullptr) return ERROR_NOT_SUPPORTED;
     const bool readable = pData != nullptr && dwDataSize >= sizeof(BOOL);
     BOOL requested = FALSE;
     if (readable) std::memcpy(&requested, pData, sizeof requested);
     DWORD result = injectedFailure("set");
     if (result == ERROR_SUCCESS) {
+        const Control control = readControl();
         const Held held;
+        result = serviceAnswer(control);
         Client* const client = clientOf(hClientHandle);
-        if (client == nullptr) {
+        if (result != ERROR_SUCCESS) {
+        } else if (client == nullptr) {
             result = ERROR_INVALID_HANDLE;
         } else if (!readable || pInterfaceGuid == nullptr) {
             result = ERROR_INVALID_PARAMETER;
-        } else if (!IsEqualGUID(*pInterfaceGuid, kInterface)) {
+        } else if (index < 0 || control.presence[index] == Presence::Absent) {
             result = ERROR_NOT_FOUND;
+        } else if (control.presence[index] != Presence::Connected) {
+            result = ERROR_INVALID_STATE;
         } else {
+            Value* const target = valueOf(OpCode, index);
             target->value = requested != FALSE;
             target->setBy = client;
         }
     }
     log(std::string("set ") + nameOf(OpCode) + "=" + (requested != FALSE ? "1" : "0") +
-        resultText(result));
+        resultText(result) + interfaceText(index));
     return result;
 }
 
@@ -380,19 +602,40 @@ __declspec(dllexport) DWORD WINAPI
     WlanQueryInterface(HANDLE hClientHandle, const GUID* pInterfaceGuid, WLAN_INTF_OPCODE OpCode,
                        PVOID, PDWORD pdwDataSize, PVOID* ppData,
                        PWLAN_OPCODE_VALUE_TYPE pWlanOpcodeValueType) {
-    const Value* const source = valueOf(OpCode);
-    if (source == nullptr) return ERROR_NOT_SUPPORTED;
-    BOOL answered = FALSE;
+    const int index = interfaceOf(pInterfaceGuid);
+    const bool connection = OpCode == wlan_intf_opcode_current_connection;
+    if (!connection && valueOf(OpCode, 0) == nullptr) return ERROR_NOT_SUPPORTED;
+    DWORD answered = 0;
     DWORD result = injectedFailure("query");
     if (result == ERROR_SUCCESS) {
+        const Control control = readControl();
         const Held held;
-        if (clientOf(hClientHandle) == nullptr) {
+        result = serviceAnswer(control);
+        if (result != ERROR_SUCCESS) {
+        } else if (clientOf(hClientHandle) == nullptr) {
             result = ERROR_INVALID_HANDLE;
         } else if (pInterfaceGuid == nullptr || pdwDataSize == nullptr || ppData == nullptr) {
             result = ERROR_INVALID_PARAMETER;
-        } else if (!IsEqualGUID(*pInterfaceGuid, kInterface)) {
+        } else if (index < 0 || control.presence[index] == Presence::Absent) {
             result = ERROR_NOT_FOUND;
+        } else if (connection && control.presence[index] != Presence::Connected) {
+            result = ERROR_INVALID_STATE;
+        } else if (connection) {
+            auto* data = static_cast<WLAN_CONNECTION_ATTRIBUTES*>(
+                allocate(sizeof(WLAN_CONNECTION_ATTRIBUTES)));
+            if (data == nullptr) {
+                result = ERROR_NOT_ENOUGH_MEMORY;
+            } else {
+                data->isState = wlan_interface_state_connected;
+                answered = data->wlanAssociationAttributes.wlanSignalQuality =
+                    control.quality[index];
+                *ppData = data;
+                *pdwDataSize = sizeof *data;
+                if (pWlanOpcodeValueType != nullptr)
+                    *pWlanOpcodeValueType = wlan_opcode_value_type_query_only;
+            }
         } else {
+            const Value* const source = valueOf(OpCode, index);
             auto* data = static_cast<BOOL*>(allocate(sizeof(BOOL)));
             if (data == nullptr) {
                 result = ERROR_NOT_ENOUGH_MEMORY;
@@ -407,8 +650,12 @@ __declspec(dllexport) DWORD WINAPI
             }
         }
     }
-    log(std::string("query ") + nameOf(OpCode) + " value=" + (answered != FALSE ? "1" : "0") +
-        resultText(result));
+    if (connection)
+        log("query current_connection quality=" + std::to_string(answered) + resultText(result) +
+            interfaceText(index));
+    else
+        log(std::string("query ") + nameOf(OpCode) + " value=" + (answered != 0 ? "1" : "0") +
+            resultText(result) + interfaceText(index));
     return result;
 }
 
@@ -419,25 +666,30 @@ __declspec(dllexport) DWORD WINAPI
     DWORD result = injectedFailure("register");
     Notifier stopped;
     if (result == ERROR_SUCCESS) {
+        const Control control = readControl();
         const Held held;
+        result = serviceAnswer(control);
         Client* const client = clientOf(hClientHandle);
-        const bool acm = (dwNotifSource & WLAN_NOTIFICATION_SOURCE_ACM) != 0;
-        if (client == nullptr) {
+        const DWORD wanted =
+            dwNotifSource & (WLAN_NOTIFICATION_SOURCE_ACM | WLAN_NOTIFICATION_SOURCE_MSM);
+        if (result != ERROR_SUCCESS) {
+        } else if (client == nullptr) {
             result = ERROR_INVALID_HANDLE;
         } else if (dwNotifSource != WLAN_NOTIFICATION_SOURCE_NONE && funcCallback == nullptr) {
             result = ERROR_INVALID_PARAMETER;
         } else {
-            if (pdwPrevNotifSource != nullptr)
-                *pdwPrevNotifSource = client->callback != nullptr ? WLAN_NOTIFICATION_SOURCE_ACM
-                                                                  : WLAN_NOTIFICATION_SOURCE_NONE;
-            if (acm) {
+            if (pdwPrevNotifSource != nullptr) *pdwPrevNotifSource = client->sources;
+            if (wanted != 0) {
                 client->callback = funcCallback;
                 client->context = pCallbackContext;
+                client->sources = wanted;
+                client->seenAtRegistration = control;
                 if (!startNotifying(*client)) result = ERROR_NOT_ENOUGH_MEMORY;
             } else {
-                // A registration replaces the one before: no more connections.
+                // A registration replaces the one before: no more events.
                 client->callback = nullptr;
                 client->context = nullptr;
+                client->sources = WLAN_NOTIFICATION_SOURCE_NONE;
                 stopped = takeNotifier(*client);
             }
         }

@@ -4,17 +4,20 @@
 // function is looked up at run time.
 #include <wlanapi.h>
 
+#include <array>
 #include <cstring>
 #include <exception>
 #include <iterator>
+#include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
 #include "platform/win32/MessageWindow.h"
-#include "platform/win32/Win32DllSearch.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32DllSearch.h"
 
 namespace platform::win32 {
 
@@ -24,8 +27,13 @@ namespace {
 // settings this is for.
 constexpr DWORD kClientVersion = 2;
 
-constexpr UINT kConnected = WM_APP + 1;
+constexpr UINT kEventsWaiting = WM_APP + 1;
 constexpr const char* kEventsClass = "NolvaraWifiEvents";
+// MinGW's wlanapi.h lacks the codes of the media-specific module.
+constexpr DWORD kMsmSignalQualityChange = 8;
+// Events not yet handled when more come are few; beyond this many they are
+// dropped, and the session's user finds out by asking.
+constexpr std::size_t kMailboxEvents = 32;
 
 struct FreeLibraryHandle {
     void operator()(HMODULE library) const { FreeLibrary(library); }
@@ -135,6 +143,92 @@ private:
     void* memory_;
 };
 
+// What the system's thread hands to the thread of the session: events kept
+// under a lock, and a message that there are some. The system's thread finds
+// a mailbox by a cookie, never by its address: a call that comes late, even
+// after a close that failed with the service gone, finds nothing.
+struct Mailbox {
+    HWND window = nullptr;
+    std::array<platform::WifiEvent, kMailboxEvents> events{};
+    std::size_t count = 0;
+    std::size_t taken = 0;
+    // A message is on its way; none is posted again until the events are taken.
+    bool signalled = false;
+};
+
+struct MailboxLock {
+    MailboxLock() { InitializeCriticalSection(&section); }
+    ~MailboxLock() { DeleteCriticalSection(&section); }
+    MailboxLock(const MailboxLock&) = delete;
+    MailboxLock& operator=(const MailboxLock&) = delete;
+    CRITICAL_SECTION section;
+};
+
+struct Mailboxes {
+    MailboxLock lock;
+    // Cookies are never used twice in a process.
+    std::map<std::uintptr_t, Mailbox*> byCookie;
+    std::uintptr_t lastCookie = 0;
+};
+
+Mailboxes& mailboxes() {
+    static Mailboxes all;
+    return all;
+}
+
+class Locked {
+public:
+    Locked() { EnterCriticalSection(&mailboxes().lock.section); }
+    ~Locked() { LeaveCriticalSection(&mailboxes().lock.section); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+};
+
+// A mailbox's place in the table, for as long as events may come for it.
+class MailboxEntry {
+public:
+    explicit MailboxEntry(Mailbox& box) {
+        const Locked locked;
+        cookie_ = ++mailboxes().lastCookie;
+        mailboxes().byCookie[cookie_] = &box;
+    }
+    ~MailboxEntry() { withdraw(); }
+    MailboxEntry(const MailboxEntry&) = delete;
+    MailboxEntry& operator=(const MailboxEntry&) = delete;
+
+    void* context() const { return reinterpret_cast<void*>(cookie_); }
+    void withdraw() {
+        const Locked locked;
+        mailboxes().byCookie.erase(cookie_);
+    }
+
+private:
+    std::uintptr_t cookie_ = 0;
+};
+
+void post(void* context, const platform::WifiEvent& event) {
+    const Locked locked;
+    const auto found = mailboxes().byCookie.find(reinterpret_cast<std::uintptr_t>(context));
+    if (found == mailboxes().byCookie.end()) return;
+    Mailbox& box = *found->second;
+    if (box.count < box.events.size()) box.events[box.count++] = event;
+    // One message for a burst: the thread takes all there are. A post that
+    // fails (a full queue) is tried again with the next event.
+    if (!box.signalled) box.signalled = PostMessageA(box.window, kEventsWaiting, 0, 0) != FALSE;
+}
+
+// The oldest event, in the order they came.
+std::optional<platform::WifiEvent> take(Mailbox& box) {
+    const Locked locked;
+    if (box.taken == box.count) {
+        box.signalled = false;
+        return std::nullopt;
+    }
+    const platform::WifiEvent event = box.events[box.taken++];
+    if (box.taken == box.count) box.taken = box.count = 0;
+    return event;
+}
+
 // One client handle; closing it makes the system undo what was set through
 // it, and returns only once no notification of it runs any more.
 class ClientHandle {
@@ -164,7 +258,7 @@ struct DestroyEventWindow {
         // A notification posted before the handle closed must find nothing,
         // not even a later window that happens to get the same handle value.
         MSG msg;
-        while (PeekMessageA(&msg, window, kConnected, kConnected, PM_REMOVE)) {
+        while (PeekMessageA(&msg, window, kEventsWaiting, kEventsWaiting, PM_REMOVE)) {
         }
         DestroyWindow(window);
     }
@@ -173,36 +267,62 @@ using EventWindow = UniqueHandle<HWND, DestroyEventWindow>;
 
 LRESULT CALLBACK eventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+std::optional<platform::WifiEvent> eventOf(const WLAN_NOTIFICATION_DATA& data) {
+    using Kind = platform::WifiEvent::Kind;
+    platform::WifiEvent event;
+    event.id = idOf(data.InterfaceGuid);
+    if (data.NotificationSource == WLAN_NOTIFICATION_SOURCE_ACM) {
+        static constexpr std::pair<DWORD, Kind> kAcmEvents[] = {
+            {wlan_notification_acm_connection_complete, Kind::Connected},
+            {wlan_notification_acm_disconnected, Kind::Disconnected},
+            {wlan_notification_acm_interface_arrival, Kind::Arrived},
+            {wlan_notification_acm_interface_removal, Kind::Removed}};
+        for (const auto& [code, kind] : kAcmEvents) {
+            if (data.NotificationCode != code) continue;
+            event.kind = kind;
+            return event;
+        }
+        return std::nullopt;
+    }
+    if (data.NotificationSource == WLAN_NOTIFICATION_SOURCE_MSM &&
+        data.NotificationCode == kMsmSignalQualityChange && data.pData != nullptr &&
+        data.dwDataSize >= sizeof(WLAN_SIGNAL_QUALITY)) {
+        WLAN_SIGNAL_QUALITY quality = 0;
+        std::memcpy(&quality, data.pData, sizeof quality);
+        event.kind = Kind::SignalQuality;
+        event.quality = static_cast<std::int32_t>(quality > 100 ? 100 : quality);
+        return event;
+    }
+    return std::nullopt;
+}
 
 // Runs on a thread of the system's: it may only hand the news on.
 void CALLBACK onNotification(PWLAN_NOTIFICATION_DATA data, PVOID context) {
-    if (data != nullptr && data->NotificationSource == WLAN_NOTIFICATION_SOURCE_ACM &&
-        data->NotificationCode == static_cast<DWORD>(wlan_notification_acm_connection_complete))
-        PostMessageA(static_cast<HWND>(context), kConnected, 0, 0);
+    if (data == nullptr) return;
+    if (const std::optional<platform::WifiEvent> event = eventOf(*data)) post(context, *event);
 }
 
 class Win32WifiSession : public platform::NativeWifiSession {
 public:
-    Win32WifiSession(std::shared_ptr<const Api> api, std::function<void()> onConnected)
-        : api_(std::move(api)), onConnected_(std::move(onConnected)), client_(*api_) {
-        if (onConnected_) {
+    Win32WifiSession(std::shared_ptr<const Api> api, platform::NativeWifi::EventHandler onEvent)
+        : api_(std::move(api)), onEvent_(std::move(onEvent)), client_(*api_) {
+        if (onEvent_) {
             events_.reset(CreateMessageWindow(kEventsClass, &eventProc));
             if (!events_) fail("CreateWindowExA", "window for the notifications", GetLastError());
             SetWindowLongPtrA(events_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+            mailbox_.window = events_.get();
         }
         DWORD negotiated = 0;
         HANDLE handle = nullptr;
         const DWORD opened = api_->openHandle(kClientVersion, nullptr, &negotiated, &handle);
         if (opened != ERROR_SUCCESS) fail("WlanOpenHandle", nullptr, opened);
         client_.reset(handle);
-        if (onConnected_) {
-            // The window, not this object, is what the system's thread gets:
-            // a message to a window that is gone is lost harmlessly.
-            const DWORD registered =
-                api_->registerNotification(client_.get(), WLAN_NOTIFICATION_SOURCE_ACM, TRUE,
-                                           &onNotification, events_.get(), nullptr, nullptr);
+        if (onEvent_) {
+            const DWORD registered = api_->registerNotification(
+                client_.get(), WLAN_NOTIFICATION_SOURCE_ACM | WLAN_NOTIFICATION_SOURCE_MSM, TRUE,
+                &onNotification, entry_.context(), nullptr, nullptr);
             if (registered != ERROR_SUCCESS)
-                fail("WlanRegisterNotification", "connections", registered);
+                fail("WlanRegisterNotification", "interface events", registered);
             registered_ = true;
         }
     }
@@ -211,8 +331,9 @@ public:
         if (registered_)
             api_->registerNotification(client_.get(), WLAN_NOTIFICATION_SOURCE_NONE, TRUE, nullptr,
                                        nullptr, nullptr, nullptr);
-        // Closing waits for a notification that is running; only then can no
-        // more be posted, and the window go.
+        // From here no notification reaches the mailbox, whatever the system
+        // does with a handle whose service is gone.
+        entry_.withdraw();
         client_.reset();
         events_.reset();
     }
@@ -249,27 +370,27 @@ public:
     }
 
     bool query(const platform::WifiInterfaceId& id, platform::WifiSetting setting) override {
-        const GUID guid = guidOf(id);
         const Setting which = settingOf(setting);
-        DWORD size = 0;
-        void* data = nullptr;
-        WLAN_OPCODE_VALUE_TYPE valueType{};
-        const DWORD result = api_->queryInterface(client_.get(), &guid, which.opcode, nullptr,
-                                                  &size, &data, &valueType);
-        const WlanMemory owned(*api_, data);
-        if (result != ERROR_SUCCESS) fail("WlanQueryInterface", which.name, result);
-        if (data == nullptr || size < sizeof(BOOL))
-            fail("WlanQueryInterface", which.name, ERROR_INVALID_DATA);
         BOOL value = FALSE;
-        std::memcpy(&value, data, sizeof value);
+        queryInto(id, which.opcode, which.name, &value, sizeof value);
         return value != FALSE;
     }
 
-    void connected() {
+    std::int32_t signalQuality(const platform::WifiInterfaceId& id) override {
+        WLAN_CONNECTION_ATTRIBUTES connection;
+        queryInto(id, wlan_intf_opcode_current_connection, "current connection", &connection,
+                  sizeof connection);
+        const WLAN_SIGNAL_QUALITY quality = connection.wlanAssociationAttributes.wlanSignalQuality;
+        return static_cast<std::int32_t>(quality > 100 ? 100 : quality);
+    }
+
+    Mailbox& mailbox() { return mailbox_; }
+
+    void deliver(const platform::WifiEvent& event) {
         // The handler may let go of this session; its own copy outlives that.
-        const std::function<void()> handler = onConnected_;
+        const platform::NativeWifi::EventHandler handler = onEvent_;
         try {
-            handler();
+            handler(event);
         } catch (...) {
             // The handler reports its own failures; none may cross into the
             // system's dispatch of the message.
@@ -277,18 +398,43 @@ public:
     }
 
 private:
+    // The first bytes of the answer to a query, which must hold that many.
+    void queryInto(const platform::WifiInterfaceId& id, WLAN_INTF_OPCODE opcode, const char* name,
+                   void* into, std::size_t bytes) {
+        const GUID guid = guidOf(id);
+        DWORD size = 0;
+        void* data = nullptr;
+        WLAN_OPCODE_VALUE_TYPE valueType{};
+        const DWORD result =
+            api_->queryInterface(client_.get(), &guid, opcode, nullptr, &size, &data, &valueType);
+        const WlanMemory owned(*api_, data);
+        if (result != ERROR_SUCCESS) fail("WlanQueryInterface", name, result);
+        if (data == nullptr || size < bytes) fail("WlanQueryInterface", name, ERROR_INVALID_DATA);
+        std::memcpy(into, data, bytes);
+    }
+
     // Declared first, so the library stays loaded until the rest is gone.
     const std::shared_ptr<const Api> api_;
-    const std::function<void()> onConnected_;
+    const platform::NativeWifi::EventHandler onEvent_;
+    Mailbox mailbox_;
+    MailboxEntry entry_{mailbox_};
     EventWindow events_;
     ClientHandle client_;
     bool registered_ = false;
 };
 
 LRESULT CALLBACK eventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != kConnected) return DefWindowProcA(window, message, wParam, lParam);
-    auto* session = reinterpret_cast<Win32WifiSession*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (session != nullptr) session->connected();
+    if (message != kEventsWaiting) return DefWindowProcA(window, message, wParam, lParam);
+    // A handler that lets go of the session takes the window and the events
+    // left with it: the session is looked up again before each.
+    for (;;) {
+        auto* session =
+            reinterpret_cast<Win32WifiSession*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (session == nullptr) break;
+        const std::optional<platform::WifiEvent> event = take(session->mailbox());
+        if (!event) break;
+        session->deliver(*event);
+    }
     return 0;
 }
 
@@ -325,8 +471,7 @@ const std::shared_ptr<const Win32NativeWifi::Api>& Win32NativeWifi::api() {
 
 bool Win32NativeWifi::available() { return api() != nullptr; }
 
-std::unique_ptr<platform::NativeWifiSession> Win32NativeWifi::open(
-    std::function<void()> onConnected) {
+std::unique_ptr<platform::NativeWifiSession> Win32NativeWifi::open(EventHandler onEvent) {
     const std::shared_ptr<const Api> wlan = api();
     if (!wlan) {
         std::string message = "The library ";
@@ -336,7 +481,7 @@ std::unique_ptr<platform::NativeWifiSession> Win32NativeWifi::open(
         message += ").";
         throw platform::NativeWifiError(message, loadError_);
     }
-    return std::make_unique<Win32WifiSession>(wlan, std::move(onConnected));
+    return std::make_unique<Win32WifiSession>(wlan, std::move(onEvent));
 }
 
 }  // namespace platform::win32

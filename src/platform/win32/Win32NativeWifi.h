@@ -27,8 +27,8 @@ public:
 
     bool available() override;
     // Call it and let go of the session on the thread whose message loop is
-    // to run onConnected.
-    std::unique_ptr<platform::NativeWifiSession> open(std::function<void()> onConnected) override;
+    // to run onEvent.
+    std::unique_ptr<platform::NativeWifiSession> open(EventHandler onEvent) override;
 
     // The loaded library and its functions; every session holds it too, so
     // the library stays loaded as long as any handle is open.

@@ -1,0 +1,336 @@
+#include "core/WirelessControl.h"
+
+#include <utility>
+#include <vector>
+
+namespace core {
+
+using platform::NativeWifiError;
+using platform::WifiEvent;
+using platform::WifiInterfaceId;
+using platform::WifiSetting;
+
+namespace {
+constexpr std::uint32_t kInvalidHandle = 6;
+}  // namespace
+
+bool MeansServiceLost(std::uint32_t code) {
+    switch (code) {
+        case kInvalidHandle:  // a handle of the service's run before
+        case 1062:            // the service has not been started
+        case 1722:            // RPC server unavailable: the service is down
+        case 1726:            // the remote procedure call failed
+        case 1727:            // ... and did not execute
+        case 1753:            // no endpoint: the service is not listening yet
+            return true;
+        default:
+            return false;
+    }
+}
+
+WirelessControl::WirelessControl(platform::NativeWifi& wifi, std::function<std::uint32_t()> nowMs)
+    : wifi_(wifi), nowMs_(std::move(nowMs)) {}
+
+WirelessControl::~WirelessControl() { release(); }
+
+template <typename Call>
+bool WirelessControl::tryCall(Call call, bool aboutOneInterface) {
+    if (!session_) throw Lost{};
+    try {
+        call();
+        return true;
+    } catch (const NativeWifiError& error) {
+        // A driver's own refusal, a gone or disconnected interface: that
+        // interface alone, tried again at the next read-back.
+        if (aboutOneInterface && !MeansServiceLost(error.code)) return false;
+        lose(error.code);
+        throw Lost{};
+    }
+}
+
+bool WirelessControl::open() {
+    if (session_) return true;
+    if (triedAtMs_ && nowMs_() - *triedAtMs_ < kWirelessRetryMs) return false;
+    return openNow();
+}
+
+bool WirelessControl::openNow() {
+    if (session_) return true;
+    if (released_) return false;
+    triedAtMs_ = nowMs_();
+    try {
+        session_ = wifi_.open([this](const WifiEvent& event) { handle(event); });
+        openedAtMs_ = readAtMs_ = *triedAtMs_;
+        heldBefore_ = true;
+        refresh();
+    } catch (const NativeWifiError& error) {
+        // The WLAN service is not running, or refuses us: tried again soon.
+        lose(error.code);
+    } catch (const Lost&) {
+    }
+    return held();
+}
+
+void WirelessControl::lose(std::uint32_t code) {
+    // What was held is gone with the service; closing it may fail too.
+    const bool wasHeld = held();
+    session_.reset();
+    for (const auto& [id, wifi] : interfaces_) rule_.forget(id);
+    interfaces_.clear();
+    // A handle the service no longer knows means that it is back already: a
+    // new one is tried at the next tick, unless the handle was new itself.
+    const std::uint32_t now = nowMs_();
+    if (wasHeld && code == kInvalidHandle && now - openedAtMs_ >= kWirelessRetryMs)
+        triedAtMs_.reset();
+    else
+        triedAtMs_ = now;
+    applied_ = false;
+}
+
+void WirelessControl::refresh() {
+    std::vector<platform::WifiInterface> listed;
+    tryCall([&] { listed = session_->interfaces(); }, false);
+    std::map<WifiInterfaceId, Interface> kept;
+    for (const platform::WifiInterface& info : listed) {
+        Interface wifi;
+        const auto known = interfaces_.find(info.id);
+        if (known != interfaces_.end()) wifi = known->second;
+        wifi.connected = info.connected;
+        // Windows drops the settings with the link.
+        if (!wifi.connected) wifi.scanSet.reset();
+        kept.emplace(info.id, wifi);
+    }
+    for (const auto& [id, wifi] : interfaces_)
+        if (kept.count(id) == 0 || !kept[id].connected) rule_.forget(id);
+    interfaces_ = std::move(kept);
+}
+
+bool WirelessControl::wantsScan(const WifiInterfaceId& id) {
+    return !scanOff_ || rule_.weak(id, nowMs_());
+}
+
+void WirelessControl::apply(const WifiInterfaceId& id, Interface& wifi) {
+    const bool scan = wantsScan(id);
+    // Each setting on its own: one that is refused does not keep the other
+    // from being made.
+    const bool scanMade = tryCall([&] { session_->set(id, WifiSetting::BackgroundScan, scan); });
+    const bool streamingMade =
+        tryCall([&] { session_->set(id, WifiSetting::MediaStreaming, !scan); });
+    wifi.refused = !scanMade || !streamingMade;
+    if (wifi.refused)
+        wifi.scanSet.reset();
+    else
+        wifi.scanSet = scan;
+}
+
+void WirelessControl::applyAll() {
+    for (auto& [id, wifi] : interfaces_)
+        if (wifi.connected) apply(id, wifi);
+}
+
+void WirelessControl::settle() {
+    std::size_t connected = 0;
+    bool refused = false;
+    for (const auto& [id, wifi] : interfaces_) {
+        if (!wifi.connected) continue;
+        ++connected;
+        refused = refused || wifi.refused || (scanOff_ && !wifi.scanSet);
+    }
+    applied_ = held() && connected > 0 && !refused;
+}
+
+void WirelessControl::decide(bool scanOff) {
+    scanOff_ = scanOff;
+    applied_ = false;
+    // Made on the handle that is opened next, should this try fail.
+    changed_ = true;
+    // A decision is worth a try whenever the last one was.
+    if (!openNow()) return;
+    try {
+        refresh();
+        applyAll();
+    } catch (const Lost&) {
+    }
+    settle();
+}
+
+void WirelessControl::readBack() {
+    refresh();
+    const std::uint32_t now = nowMs_();
+    for (auto& [key, wifi] : interfaces_) {
+        if (!wifi.connected) continue;
+        // Clang 14 cannot capture a structured binding in a lambda.
+        const WifiInterfaceId& id = key;
+        std::int32_t quality = 0;
+        if (tryCall([&] { quality = session_->signalQuality(id); })) rule_.heard(id, quality, now);
+        if (!changed_) continue;
+        // While "on" Windows' own defaults hold once set: only what was
+        // refused is this run's to make again.
+        if (!scanOff_) {
+            if (wifi.refused) apply(id, wifi);
+            continue;
+        }
+        // Something else may have changed it, or the service forgotten it.
+        bool scan = false;
+        const bool read = tryCall([&] { scan = session_->query(id, WifiSetting::BackgroundScan); });
+        if (!read || wifi.refused || scan != wantsScan(id) || wifi.scanSet != scan) apply(id, wifi);
+    }
+}
+
+std::tuple<bool, bool, bool, bool> WirelessControl::shown() const {
+    return {held(), applied_, scanningForWeakSignal(), interfaces_.empty()};
+}
+
+bool WirelessControl::tick() {
+    if (released_) return false;
+    const auto before = shown();
+    const std::uint32_t now = nowMs_();
+    if (!session_) {
+        if (triedAtMs_ && now - *triedAtMs_ < kWirelessRetryMs) return false;
+        if (openNow() && changed_) {
+            try {
+                applyAll();
+            } catch (const Lost&) {
+            }
+        }
+        settle();
+        return shown() != before;
+    }
+    try {
+        if (now - readAtMs_ >= kWirelessReadBackMs) {
+            readAtMs_ = now;
+            readBack();
+        }
+    } catch (const Lost&) {
+    }
+    settle();
+    judgeSignals();
+    return shown() != before;
+}
+
+bool WirelessControl::judgeSignals() {
+    if (!session_ || !changed_ || !scanOff_) return false;
+    bool switched = false;
+    try {
+        for (auto& [id, wifi] : interfaces_) {
+            // A refused one waits for the next read-back.
+            if (!wifi.connected || wifi.refused || wifi.scanSet == wantsScan(id)) continue;
+            apply(id, wifi);
+            switched = true;
+        }
+    } catch (const Lost&) {
+        switched = true;
+    }
+    settle();
+    return switched;
+}
+
+std::optional<std::uint32_t> WirelessControl::nextSignalTurnMs() const {
+    if (!session_ || !changed_ || !scanOff_) return std::nullopt;
+    const std::uint32_t now = nowMs_();
+    std::optional<std::uint32_t> soonest;
+    for (const auto& [id, wifi] : interfaces_) {
+        // A refused one waits for the read-back, not for its signal.
+        if (!wifi.connected || wifi.refused) continue;
+        const std::optional<std::uint32_t> due = rule_.dueMs(id);
+        // Tick counts wrap: the sooner is the one less far from now.
+        if (due && (!soonest || static_cast<std::int32_t>(*due - now) <
+                                    static_cast<std::int32_t>(*soonest - now)))
+            soonest = due;
+    }
+    return soonest;
+}
+
+void WirelessControl::handle(const WifiEvent& event) {
+    using Kind = WifiEvent::Kind;
+    if (event.kind == Kind::SignalQuality) {
+        // The rule decides once the quality has held.
+        rule_.heard(event.id, event.quality, nowMs_());
+        if (onSignalHeard) onSignalHeard();
+        return;
+    }
+    try {
+        switch (event.kind) {
+            case Kind::Connected: {
+                // Windows dropped what was set with the link that went.
+                Interface& wifi = interfaces_[event.id];
+                wifi.connected = true;
+                wifi.scanSet.reset();
+                std::int32_t quality = 0;
+                if (tryCall([&] { quality = session_->signalQuality(event.id); }))
+                    rule_.heard(event.id, quality, nowMs_());
+                if (changed_ && scanOff_) apply(event.id, wifi);
+                break;
+            }
+            case Kind::Disconnected: {
+                const auto found = interfaces_.find(event.id);
+                if (found != interfaces_.end()) {
+                    found->second.connected = false;
+                    found->second.scanSet.reset();
+                }
+                rule_.forget(event.id);
+                break;
+            }
+            case Kind::Arrived:
+                refresh();
+                if (changed_ && scanOff_) applyAll();
+                break;
+            case Kind::Removed:
+                interfaces_.erase(event.id);
+                rule_.forget(event.id);
+                break;
+            case Kind::SignalQuality:
+                break;
+        }
+    } catch (const Lost&) {
+    }
+    settle();
+    if (onChange) onChange();
+}
+
+void WirelessControl::renewed() {
+    if (!session_) return;
+    try {
+        refresh();
+        if (changed_ && scanOff_) applyAll();
+    } catch (const Lost&) {
+    }
+    settle();
+}
+
+void WirelessControl::release() {
+    if (session_ && changed_ && scanOff_) decide(false);
+    session_.reset();
+    released_ = true;
+}
+
+void WirelessControl::adoptCurrentState() {
+    if (!session_ || changed_) return;
+    try {
+        for (const auto& [id, wifi] : interfaces_) {
+            if (!wifi.connected) continue;
+            bool scan = true;
+            if (tryCall([&, &id = id] { scan = session_->query(id, WifiSetting::BackgroundScan); }))
+                scanOff_ = !scan;
+            break;
+        }
+    } catch (const Lost&) {
+    }
+}
+
+bool WirelessControl::scanningForWeakSignal() const {
+    if (!session_ || !changed_ || !scanOff_) return false;
+    for (const auto& [id, wifi] : interfaces_)
+        if (wifi.connected && wifi.scanSet == true) return true;
+    return false;
+}
+
+std::int32_t WirelessControl::signal() const {
+    for (const auto& [id, wifi] : interfaces_) {
+        if (!wifi.connected) continue;
+        if (const std::optional<std::int32_t> quality = rule_.quality(id)) return *quality;
+    }
+    return -1;
+}
+
+}  // namespace core

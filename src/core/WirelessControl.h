@@ -1,0 +1,136 @@
+// The Native Wifi way of taking the lag off the link: one client handle,
+// through which every connected wireless interface gets background scan off
+// and media streaming on while the probe loop decides "off", and both back
+// on otherwise. An interface whose signal stays weak gets them back on
+// meanwhile (the signal rule), so that Windows can roam.
+//
+// The WLAN service may restart under the handle (a driver update, a resume):
+// its calls then fail, its registration is gone and its settings are back at
+// their defaults. Any failure that does not concern one interface alone
+// counts as such a loss: the handle goes, and a new one is tried every few
+// seconds and given the decided state.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <tuple>
+
+#include "core/SignalRule.h"
+#include "platform/NativeWifi.h"
+
+namespace core {
+
+// Whether a failed call's code says that the handle or the service is gone
+// (an RPC failure, a handle the service no longer knows) rather than
+// speaking of the one interface the call was about.
+bool MeansServiceLost(std::uint32_t code);
+
+// How often a handle that could not be opened, or was lost, is tried again;
+// the settings of a connection are read back this often while "off", and
+// every signal is asked for this often.
+inline constexpr std::uint32_t kWirelessRetryMs = 4000;
+inline constexpr std::uint32_t kWirelessReadBackMs = 5000;
+
+class WirelessControl {
+public:
+    // nowMs reads the tick count; the control asks it whenever it needs the time.
+    WirelessControl(platform::NativeWifi& wifi, std::function<std::uint32_t()> nowMs);
+    ~WirelessControl();
+    WirelessControl(const WirelessControl&) = delete;
+    WirelessControl& operator=(const WirelessControl&) = delete;
+
+    // Opens the handle unless one is held; false when it cannot be, or the
+    // control was released. After a failed try the next comes only once
+    // kWirelessRetryMs have passed.
+    bool open();
+    // The probe loop's decision, made on every connected interface.
+    void decide(bool scanOff);
+    // Once a probe tick: the handle is tried again, the settings read back
+    // and the signals asked for when due, and an interface whose signal
+    // turned is switched. True when what the status shows has changed.
+    bool tick();
+    // Switches an interface whose signal turned since it was set; true when
+    // it did. The probe tick does it too; this is for the moment a hold ends.
+    bool judgeSignals();
+    // The tick count at which the soonest signal's hold ends while "off";
+    // none while no hold runs.
+    std::optional<std::uint32_t> nextSignalTurnMs() const;
+    // After a resume Windows may have dropped the settings: they are made again.
+    void renewed();
+    // Everything set back and the handle closed, for good.
+    void release();
+    // A window that set nothing shows what the first connected interface
+    // holds, whoever set it.
+    void adoptCurrentState();
+
+    void setWeakSignalThreshold(std::int32_t threshold) { rule_.setThreshold(threshold); }
+    std::int32_t weakSignalThreshold() const { return rule_.threshold(); }
+
+    bool held() const { return static_cast<bool>(session_); }
+    // A handle was held and is gone with the service, to be tried again.
+    bool lost() const { return !session_ && heldBefore_ && !released_; }
+    bool scanOff() const { return scanOff_; }
+    // Whether the decided state reached every connected interface.
+    bool applied() const { return applied_; }
+    // Whether anything was set through this control, which it sets back.
+    bool changed() const { return changed_; }
+    // The decision is "off", but some interface scans for its weak signal.
+    bool scanningForWeakSignal() const;
+    std::size_t interfaceCount() const { return interfaces_.size(); }
+    // The last quality heard of the first connected interface; -1 for none.
+    std::int32_t signal() const;
+
+    // Runs after an event of the system changed what the status shows; and
+    // after a signal was heard, whose hold may now end at another time.
+    std::function<void()> onChange;
+    std::function<void()> onSignalHeard;
+
+private:
+    struct Interface {
+        bool connected = false;
+        // Background scan as this handle last set it; none where it set nothing.
+        std::optional<bool> scanSet;
+        bool refused = false;
+    };
+    // The handle is gone: why a call failed.
+    struct Lost {};
+
+    bool openNow();
+    void handle(const platform::WifiEvent& event);
+    void lose(std::uint32_t code);
+    // Lists the interfaces again; new ones are kept, gone ones forgotten.
+    void refresh();
+    void applyAll();
+    // Whether the decided state now holds on every connected interface.
+    void settle();
+    // What the status line shows of this control.
+    std::tuple<bool, bool, bool, bool> shown() const;
+    void apply(const platform::WifiInterfaceId& id, Interface& wifi);
+    void readBack();
+    // Whether the call succeeded; a failure that means a lost service (any
+    // failure at all of a call about no one interface) throws Lost.
+    template <typename Call>
+    bool tryCall(Call call, bool aboutOneInterface = true);
+    bool wantsScan(const platform::WifiInterfaceId& id);
+
+    platform::NativeWifi& wifi_;
+    std::function<std::uint32_t()> nowMs_;
+    std::unique_ptr<platform::NativeWifiSession> session_;
+    SignalRule rule_;
+    std::map<platform::WifiInterfaceId, Interface> interfaces_;
+    bool scanOff_ = false;
+    bool applied_ = true;
+    bool changed_ = false;
+    bool released_ = false;
+    bool heldBefore_ = false;
+    // When the handle was last tried and last opened, and the settings last
+    // read back.
+    std::optional<std::uint32_t> triedAtMs_;
+    std::uint32_t openedAtMs_ = 0;
+    std::uint32_t readAtMs_ = 0;
+};
+
+}  // namespace core
