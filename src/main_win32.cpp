@@ -14,6 +14,7 @@
 #include "platform/win32/Win32DllSearch.h"
 #include "platform/win32/Win32Form.h"
 #include "platform/win32/Win32Platform.h"
+#include "settings/Store.h"
 #include "shell/TF_nolvara.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -39,6 +40,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (args.size() < 2 || args[1] != core::kHiddenRunSwitch) com.emplace();
     try {
         platform::win32::Win32Platform win32;
+        // Before the settings are read: what a 32-bit copy of earlier versions
+        // kept in its own view of the registry is found where every copy looks.
+        win32.registry.carryOverFrom32BitView(settings::kSettingsKey + 1, settings::kRunKey + 1,
+                                              settings::kRunValue);
 
         shell::TF_nolvara window(win32.platform);
         platform::win32::Win32Form binding(window, instance);

@@ -60,7 +60,7 @@ bool WirelessControl::openNow() {
     triedAtMs_ = nowMs_();
     try {
         session_ = wifi_.open([this](const WifiEvent& event) { handle(event); });
-        openedAtMs_ = readAtMs_ = *triedAtMs_;
+        openedAtMs_ = readAtMs_ = listedAtMs_ = *triedAtMs_;
         heldBefore_ = true;
         refresh();
     } catch (const NativeWifiError& error) {
@@ -154,15 +154,16 @@ void WirelessControl::decide(bool scanOff) {
     settle();
 }
 
-void WirelessControl::readBack() {
-    refresh();
+void WirelessControl::readBack(bool listing) {
+    if (listing) refresh();
     const std::uint32_t now = nowMs_();
     for (auto& [key, wifi] : interfaces_) {
         if (!wifi.connected) continue;
         // Clang 14 cannot capture a structured binding in a lambda.
         const WifiInterfaceId& id = key;
         std::int32_t quality = 0;
-        if (tryCall([&] { quality = session_->signalQuality(id); })) rule_.heard(id, quality, now);
+        if (listing && tryCall([&] { quality = session_->signalQuality(id); }))
+            rule_.heard(id, quality, now);
         if (!changed_) continue;
         // While "on" Windows' own defaults hold once set: only what was
         // refused is this run's to make again.
@@ -197,9 +198,12 @@ bool WirelessControl::tick() {
         return shown() != before;
     }
     try {
-        if (now - readAtMs_ >= kWirelessReadBackMs) {
+        const bool listing = now - listedAtMs_ >= kWirelessListMs;
+        // Nothing to read back while nothing was set.
+        if (listing || (changed_ && now - readAtMs_ >= kWirelessReadBackMs)) {
+            if (listing) listedAtMs_ = now;
             readAtMs_ = now;
-            readBack();
+            readBack(listing);
         }
     } catch (const Lost&) {
     }

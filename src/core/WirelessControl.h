@@ -29,10 +29,12 @@ namespace core {
 bool MeansServiceLost(std::uint32_t code);
 
 // How often a handle that could not be opened, or was lost, is tried again;
-// the settings of a connection are read back this often while "off", and
-// every signal is asked for this often.
+// the settings of a connection are read back this often while "off"; the
+// interfaces are listed and their signals asked for this often (the system's
+// notices may be missed).
 inline constexpr std::uint32_t kWirelessRetryMs = 4000;
 inline constexpr std::uint32_t kWirelessReadBackMs = 5000;
+inline constexpr std::uint32_t kWirelessListMs = 10000;
 
 class WirelessControl {
 public:
@@ -109,7 +111,8 @@ private:
     // What the status line shows of this control.
     std::tuple<bool, bool, bool, bool> shown() const;
     void apply(const platform::WifiInterfaceId& id, Interface& wifi);
-    void readBack();
+    // With listing, the interfaces are listed again and their signals asked for.
+    void readBack(bool listing);
     // Whether the call succeeded; a failure that means a lost service (any
     // failure at all of a call about no one interface) throws Lost.
     template <typename Call>
@@ -131,6 +134,7 @@ private:
     std::optional<std::uint32_t> triedAtMs_;
     std::uint32_t openedAtMs_ = 0;
     std::uint32_t readAtMs_ = 0;
+    std::uint32_t listedAtMs_ = 0;
 };
 
 }  // namespace core

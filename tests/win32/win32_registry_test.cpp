@@ -12,6 +12,7 @@
 #include <sddl.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "platform/win32/Win32Registry.h"
 #include "win32/TestFiles.h"
@@ -266,6 +267,89 @@ TEST_F(Win32Registry, AKeyThatMayOnlyBeReadIsReadAndRefusesWrites) {
     ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;KA;;;WD)", SDDL_REVISION_1, &open, nullptr);
     RegSetKeySecurity(raw.get(), DACL_SECURITY_INFORMATION, open);
     LocalFree(open);
+}
+
+// The key below HKLM in one view, made with a text value; empty name: no value.
+void plantIn(REGSAM view, const char* key, const char* name, const char* text) {
+    HKEY made = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS | view,
+                              nullptr, &made, nullptr),
+              ERROR_SUCCESS);
+    if (*name != '\0')
+        RegSetValueExA(made, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                       static_cast<DWORD>(std::strlen(text) + 1));
+    RegCloseKey(made);
+}
+
+// The text of the value in one view; "-" when the key or value is missing.
+std::string textIn(REGSAM view, const char* key, const char* name) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | view, &opened) != ERROR_SUCCESS)
+        return "-";
+    char text[256] = {};
+    DWORD size = sizeof text - 1;
+    const LONG result =
+        RegQueryValueExA(opened, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+    RegCloseKey(opened);
+    return result == ERROR_SUCCESS ? std::string(text) : "-";
+}
+
+// Both builds keep one set of settings in the 64-bit view; what a 32-bit
+// copy of earlier versions left in its own view is carried there once.
+TEST(Win32RegistryViews, OneSetInThe64BitViewWhatThe32BitOneHeldCarriedOverOnce) {
+    constexpr const char* kKey = "SOFTWARE\\NolvaraViewTest";
+    constexpr const char* kRun = "SOFTWARE\\NolvaraViewTestRun";
+    constexpr const char* kIpList = "SOFTWARE\\NolvaraViewTest\\IPList";
+    constexpr REGSAM k64 = KEY_WOW64_64KEY;
+    constexpr REGSAM k32 = KEY_WOW64_32KEY;
+    ASSERT_TRUE(platform::win32::TwoRegistryViews()) << "the prefix is a 64-bit one";
+    platform::win32::Win32Registry registry;
+    const auto clean = [&] {
+        for (const char* key : {kKey, kRun}) registry.open()->deleteKey(std::string("\\") + key);
+    };
+    clean();
+
+    auto accessor = registry.open();
+    ASSERT_TRUE(accessor->openKey(std::string("\\") + kKey, true));
+    accessor->writeText("language", "german");
+    accessor.reset();
+    EXPECT_EQ(textIn(k64, kKey, "language"), "german");
+    EXPECT_EQ(textIn(k32, kKey, "language"), "-");
+    clean();
+
+    plantIn(k32, kKey, "language", "german");
+    plantIn(k32, kIpList, "ip1", "10.0.0.1");
+    // Found where they are before they are carried, by a run that may not.
+    accessor = registry.open();
+    ASSERT_TRUE(accessor->openKey(std::string("\\") + kIpList, false));
+    EXPECT_EQ(accessor->readText("ip1"), "10.0.0.1");
+    accessor.reset();
+    plantIn(k32, kRun, "Nolvara", "C:\\Nolvara\\P_nolvara.exe -hide");
+    plantIn(k64, kRun, "", "");
+    EXPECT_TRUE(registry.carryOverFrom32BitView(kKey, kRun, "Nolvara"));
+    EXPECT_EQ(textIn(k64, kKey, "language"), "german");
+    EXPECT_EQ(textIn(k64, kIpList, "ip1"), "10.0.0.1");
+    EXPECT_EQ(textIn(k32, kKey, "language"), "german") << "left for an older copy";
+    EXPECT_EQ(textIn(k64, kRun, "Nolvara"), "C:\\Nolvara\\P_nolvara.exe -hide");
+    EXPECT_EQ(textIn(k32, kRun, "Nolvara"), "-") << "one start at log-on, not two";
+
+    // Once: what the 64-bit view holds is never overwritten by the old view.
+    plantIn(k32, kKey, "language", "english");
+    plantIn(k32, kRun, "Nolvara", "D:\\Other\\P_nolvara.exe -hide");
+    EXPECT_TRUE(registry.carryOverFrom32BitView(kKey, kRun, "Nolvara"));
+    EXPECT_EQ(textIn(k64, kKey, "language"), "german");
+    EXPECT_EQ(textIn(k32, kRun, "Nolvara"), "D:\\Other\\P_nolvara.exe -hide")
+        << "an entry for another file stays";
+
+    // Removed settings are gone from both views, or the next start would
+    // carry them back.
+    accessor = registry.open();
+    ASSERT_TRUE(accessor->openKey("\\SOFTWARE", false));
+    EXPECT_TRUE(accessor->deleteKey("NolvaraViewTest"));
+    EXPECT_EQ(textIn(k64, kKey, "language"), "-");
+    EXPECT_EQ(textIn(k32, kKey, "language"), "-");
+    accessor.reset();
+    clean();
 }
 
 }  // namespace

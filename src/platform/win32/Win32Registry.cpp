@@ -4,6 +4,13 @@ namespace platform::win32 {
 
 namespace {
 
+// On 64-bit Windows a 32-bit program's HKLM\SOFTWARE is redirected to
+// WOW6432Node unless it asks for the 64-bit view: both builds keep their one
+// set of settings there. 32-bit Windows ignores the flag.
+constexpr REGSAM kView = KEY_WOW64_64KEY;
+// The view a 32-bit copy of earlier versions wrote to.
+constexpr REGSAM kOldView = KEY_WOW64_32KEY;
+
 // Key names are at most 255 characters long.
 constexpr DWORD kMaxKeyNameLength = 255;
 // Value names are at most 16383 characters long.
@@ -14,11 +21,28 @@ constexpr DWORD kMaxValueNameLength = 16383;
                                   ").");
 }
 
+// RegDeleteKeyExA, which names the view, is missing from 32-bit XP, where
+// there is only the one view.
+LONG deleteKeyIn(HKEY parent, const std::string& name, REGSAM view) {
+    using DeleteKeyEx = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
+    static const auto deleteKeyEx = reinterpret_cast<DeleteKeyEx>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegDeleteKeyExA")));
+    if (deleteKeyEx == nullptr) return RegDeleteKeyA(parent, name.c_str());
+    return deleteKeyEx(parent, name.c_str(), view, 0);
+}
+
+RegKey openIn(HKEY parent, const std::string& subKey, REGSAM access, REGSAM view) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(parent, subKey.c_str(), 0, access | view, &key) != ERROR_SUCCESS)
+        return RegKey();
+    return RegKey(key);
+}
+
 // RegDeleteKeyA refuses a key that still has subkeys, and RegDeleteTreeA came
 // only after XP, so the tree goes from the leaves up.
-bool deleteTree(HKEY parent, const std::string& name) {
+bool deleteTree(HKEY parent, const std::string& name, REGSAM view = kView) {
     {
-        RegKey key = RegKey::open(parent, name);
+        RegKey key = openIn(parent, name, KEY_ALL_ACCESS, view);
         if (!key) return false;
         // Names first, deletions after: deleting while enumerating would shift
         // the indexes under the walk.
@@ -34,21 +58,87 @@ bool deleteTree(HKEY parent, const std::string& name) {
         }
         // A subkey that stays behind makes the last step fail, which is the
         // answer the caller gets.
-        for (const std::string& c : children) deleteTree(key.get(), c);
+        for (const std::string& c : children) deleteTree(key.get(), c, view);
     }
-    return RegDeleteKeyA(parent, name.c_str()) == ERROR_SUCCESS;
+    return deleteKeyIn(parent, name, view) == ERROR_SUCCESS;
+}
+
+// The REG_SZ value of the key; empty when it has none.
+std::string textOf(HKEY key, const std::string& name) {
+    char text[1024] = {};
+    DWORD type = 0;
+    DWORD size = sizeof text - 1;
+    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_SZ)
+        return std::string();
+    return std::string(text);
+}
+
+// Every value and subkey of from that to lacks, made in to; false when
+// anything could not be read or made.
+bool copyMissing(HKEY from, HKEY to) {
+    bool whole = true;
+    std::string name(kMaxValueNameLength + 1, '\0');
+    std::vector<BYTE> data;
+    for (DWORD index = 0;; ++index) {
+        DWORD nameLength = static_cast<DWORD>(name.size());
+        DWORD type = 0;
+        DWORD size = 0;
+        LONG result =
+            RegEnumValueA(from, index, name.data(), &nameLength, nullptr, &type, nullptr, &size);
+        if (result == ERROR_NO_MORE_ITEMS) break;
+        if (result != ERROR_SUCCESS) return false;
+        const std::string value(name.data(), nameLength);
+        if (RegQueryValueExA(to, value.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+            ERROR_SUCCESS)
+            continue;
+        data.assign(size, 0);
+        result = RegQueryValueExA(from, value.c_str(), nullptr, &type, data.data(), &size);
+        whole = whole && result == ERROR_SUCCESS &&
+                RegSetValueExA(to, value.c_str(), 0, type, data.data(), size) == ERROR_SUCCESS;
+    }
+    char child[kMaxKeyNameLength + 1];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof child;
+        const LONG result =
+            RegEnumKeyExA(from, index, child, &length, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_NO_MORE_ITEMS) break;
+        if (result != ERROR_SUCCESS) return false;
+        const RegKey source = openIn(from, child, KEY_READ, kOldView);
+        HKEY made = nullptr;
+        const bool created =
+            RegCreateKeyExA(to, child, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | kView,
+                            nullptr, &made, nullptr) == ERROR_SUCCESS;
+        const RegKey target(created ? made : nullptr);
+        whole = whole && source && target && copyMissing(source.get(), target.get());
+    }
+    return whole;
 }
 
 }  // namespace
 
+bool TwoRegistryViews() {
+    if (sizeof(void*) == 8) return true;
+    // IsWow64Process came with XP SP2; looked up, as older systems lack it.
+    static const bool wow64 = [] {
+        using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
+        const auto isWow64 = reinterpret_cast<IsWow64>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+        BOOL redirected = FALSE;
+        return isWow64 != nullptr && isWow64(GetCurrentProcess(), &redirected) && redirected;
+    }();
+    return wow64;
+}
+
 RegKey RegKey::open(HKEY parent, const std::string& subKey) {
     HKEY key = nullptr;
-    LONG result = RegOpenKeyExA(parent, subKey.c_str(), 0, KEY_ALL_ACCESS, &key);
+    LONG result = RegOpenKeyExA(parent, subKey.c_str(), 0, KEY_ALL_ACCESS | kView, &key);
     // Without administrator rights a machine-wide key opens for reading only:
     // the hidden run still reads its settings, and a write fails as on any
     // key it may not change.
     if (result == ERROR_ACCESS_DENIED)
-        result = RegOpenKeyExA(parent, subKey.c_str(), 0, KEY_READ, &key);
+        result = RegOpenKeyExA(parent, subKey.c_str(), 0, KEY_READ | kView, &key);
     if (result != ERROR_SUCCESS) return RegKey();
     return RegKey(key);
 }
@@ -56,7 +146,7 @@ RegKey RegKey::open(HKEY parent, const std::string& subKey) {
 RegKey RegKey::create(HKEY parent, const std::string& subKey) {
     HKEY key = nullptr;
     const LONG result = RegCreateKeyExA(parent, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
+                                        KEY_ALL_ACCESS | kView, nullptr, &key, nullptr);
     // An existing key may still be ours to read.
     if (result == ERROR_ACCESS_DENIED) return open(parent, subKey);
     if (result != ERROR_SUCCESS) return RegKey();
@@ -68,19 +158,30 @@ std::pair<HKEY, std::string> Win32RegistryAccessor::resolve(const std::string& k
     return {current(), key};
 }
 
+std::string Win32RegistryAccessor::pathOf(const std::string& key) const {
+    if (!key.empty() && key.front() == '\\') return key.substr(1);
+    return path_.empty() ? key : path_ + "\\" + key;
+}
+
 bool Win32RegistryAccessor::openKey(const std::string& key, bool create) {
     const auto [parent, subKey] = resolve(key);
+    path_ = pathOf(key);
     // The new key is opened before the old one closes: a relative name starts
     // from the old one.
-    key_ = parent == nullptr        ? RegKey()
-           : create               ? RegKey::create(parent, subKey)
-                                  : RegKey::open(parent, subKey);
+    key_ = parent == nullptr ? RegKey()
+           : create          ? RegKey::create(parent, subKey)
+                             : RegKey::open(parent, subKey);
+    // A run without the rights to carry an earlier 32-bit copy's settings
+    // over still reads them where they are.
+    if (!key_ && parent != nullptr && TwoRegistryViews())
+        key_ = openIn(HKEY_LOCAL_MACHINE, path_, KEY_READ, kOldView);
     openFailed_ = !key_;
     return !openFailed_;
 }
 
 void Win32RegistryAccessor::closeKey() {
     key_.reset();
+    path_.clear();
     openFailed_ = false;
 }
 
@@ -88,7 +189,7 @@ bool Win32RegistryAccessor::keyExists(const std::string& key) {
     const auto [parent, subKey] = resolve(key);
     if (parent == nullptr) return false;
     HKEY opened = nullptr;
-    const LONG result = RegOpenKeyExA(parent, subKey.c_str(), 0, KEY_QUERY_VALUE, &opened);
+    const LONG result = RegOpenKeyExA(parent, subKey.c_str(), 0, KEY_QUERY_VALUE | kView, &opened);
     const RegKey owner(result == ERROR_SUCCESS ? opened : nullptr);
     // A key we may not read is there all the same.
     return result == ERROR_SUCCESS || result == ERROR_ACCESS_DENIED;
@@ -98,7 +199,11 @@ bool Win32RegistryAccessor::deleteKey(const std::string& key) {
     const auto [parent, subKey] = resolve(key);
     // An empty name would stand for the parent itself.
     if (parent == nullptr || subKey.empty()) return false;
-    return deleteTree(parent, subKey);
+    // Gone means gone from the view an earlier 32-bit copy wrote to as well,
+    // or the next start would carry it back.
+    const bool deleted = deleteTree(parent, subKey);
+    if (deleted) deleteTree(HKEY_LOCAL_MACHINE, pathOf(key), kOldView);
+    return deleted;
 }
 
 bool Win32RegistryAccessor::valueExists(const std::string& name) {
@@ -182,6 +287,38 @@ std::unique_ptr<platform::RegistryAccessor> Win32Registry::open() {
     return std::make_unique<Win32RegistryAccessor>();
 }
 
+bool Win32Registry::carryOverFrom32BitView(const std::string& key, const std::string& runKey,
+                                           const std::string& runValue) {
+    // On 32-bit Windows both views are the one.
+    if (!TwoRegistryViews()) return true;
+    bool whole = true;
+    // Once: a 64-bit view that has the key has the settings. The old ones
+    // stay, for an older copy that may still run.
+    if (!openIn(HKEY_LOCAL_MACHINE, key, KEY_QUERY_VALUE, kView)) {
+        const RegKey old = openIn(HKEY_LOCAL_MACHINE, key, KEY_READ, kOldView);
+        if (old) {
+            const RegKey made = RegKey::create(HKEY_LOCAL_MACHINE, key);
+            whole = made && copyMissing(old.get(), made.get());
+        }
+    }
+    // An earlier 32-bit copy's start at log-on: one entry, in the 64-bit view,
+    // when it starts the same program as this one's.
+    const RegKey oldRun = openIn(HKEY_LOCAL_MACHINE, runKey, KEY_ALL_ACCESS, kOldView);
+    if (!oldRun) return whole;
+    Win32RegistryAccessor accessor;
+    try {
+        if (!accessor.openKey("\\" + runKey, true)) return false;
+        const std::string old = textOf(oldRun.get(), runValue);
+        if (old.empty()) return whole;
+        if (!accessor.valueExists(runValue)) accessor.writeText(runValue, old);
+        if (accessor.readText(runValue) == old)
+            whole = RegDeleteValueA(oldRun.get(), runValue.c_str()) == ERROR_SUCCESS && whole;
+    } catch (const platform::RegistryError&) {
+        return false;
+    }
+    return whole;
+}
+
 std::unique_ptr<platform::RegistryWatch> Win32Registry::watch(const std::string& key) {
     return std::make_unique<Win32RegistryWatch>(key);
 }
@@ -190,7 +327,8 @@ bool Win32RegistryWatch::arm() {
     if (!event_) event_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     if (!opened_) {
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_NOTIFY, &key) == ERROR_SUCCESS)
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_NOTIFY | kView, &key) ==
+            ERROR_SUCCESS)
             opened_.reset(key);
     }
     armed_ = event_ && opened_ &&

@@ -54,7 +54,13 @@ private:
     // from the root, any other name from the open key.
     std::pair<HKEY, std::string> resolve(const std::string& key) const;
 
+    // The name below HKEY_LOCAL_MACHINE that a name starts from.
+    std::string pathOf(const std::string& key) const;
+
     RegKey key_;
+    // The open key's name below HKEY_LOCAL_MACHINE: a relative name in the
+    // other view must be found from the root, where the views part.
+    std::string path_;
     bool openFailed_ = false;
 };
 
@@ -75,10 +81,22 @@ private:
     bool armed_ = false;
 };
 
+// Whether the system has a 32-bit view of HKLM\SOFTWARE beside the 64-bit
+// one (64-bit Windows), which every key here is opened in.
+bool TwoRegistryViews();
+
 class Win32Registry : public platform::Registry {
 public:
     std::unique_ptr<platform::RegistryAccessor> open() override;
     std::unique_ptr<platform::RegistryWatch> watch(const std::string& key) override;
+
+    // Settings that an earlier 32-bit copy left in the 32-bit view only are
+    // copied into the 64-bit view, once and without deleting them; its Run
+    // entry, when it starts the same program, moves there. Keys below
+    // HKEY_LOCAL_MACHINE, without a leading "\". False when something
+    // could not be carried.
+    bool carryOverFrom32BitView(const std::string& key, const std::string& runKey,
+                                const std::string& runValue);
 };
 
 }  // namespace platform::win32
