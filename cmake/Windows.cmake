@@ -62,6 +62,8 @@ add_test(NAME delayed_dlls_not_imported
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   add_test(NAME check_imports_selftest COMMAND bash ${CMAKE_SOURCE_DIR}/tests/tools/check-imports-selftest.sh)
   add_test(NAME release_tools_selftest COMMAND bash ${CMAKE_SOURCE_DIR}/tests/tools/release-tools-selftest.sh)
+  # A release signed with a throwaway certificate, made from both programs.
+  add_test(NAME codesign_selftest COMMAND bash ${CMAKE_SOURCE_DIR}/tests/tools/codesign-selftest.sh)
   # The stand-in for the wireless service, registered as WZCSVC by the backend
   # tests and the end-to-end scenarios in their own prefixes; never shipped.
   add_executable(wzc_standin tests/service/wzc_standin.cpp)

@@ -12,6 +12,7 @@
 #include "core/ProgramState.h"
 #include "core/Startup.h"
 #include "platform/win32/Win32DllSearch.h"
+#include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32Form.h"
 #include "platform/win32/Win32Platform.h"
 #include "settings/Store.h"
@@ -21,6 +22,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Before anything can load a DLL: the run may have administrator rights
     // and lie in a folder where anyone could have left one.
     platform::win32::RestrictDllSearch();
+    // Before the first window: the program draws itself at the display's
+    // scale rather than being stretched by the system.
+    platform::win32::DeclareDpiAwareness();
     const std::vector<std::string> args = core::SplitCommandLine(GetCommandLineA());
     // The report shows no window and asks for no rights: it reads what the
     // session's hidden run records and writes a file of the user's.

@@ -76,8 +76,6 @@ public:
     // delete it, and reads up to maxBytes of it; null when it cannot be held
     // (missing, or already open for writing elsewhere).
     virtual std::unique_ptr<HeldFile> holdFile(const std::string& path, std::size_t maxBytes) = 0;
-    // Up to maxBytes from the start of the file; empty when it cannot be read.
-    virtual std::string readFile(const std::string& path, std::size_t maxBytes) = 0;
     // Puts the bytes at path whole, in place of any file there, with the
     // user's usual rights; false leaves nothing of them there.
     virtual bool replaceFile(const std::string& path, const std::string& bytes) = 0;

@@ -38,8 +38,10 @@ bool TF_nolvara::StartHeld(const std::string& path, const std::string& arguments
     // be this program, byte for byte.
     const std::unique_ptr<platform::HeldFile> held = platform.files.holdFile(path, kMaxProgramBytes);
     if (!held || !held->complete()) return false;
-    const std::string self = platform.files.readFile(platform.system.programPath(), kMaxProgramBytes + 1);
-    return held->bytes() == self && platform.shell.start(path, arguments);
+    const std::unique_ptr<platform::HeldFile> self =
+        platform.files.holdFile(platform.system.programPath(), kMaxProgramBytes);
+    return self && self->complete() && held->bytes() == self->bytes() &&
+           platform.shell.start(path, arguments);
 }
 
 TF_nolvara::FolderFitness TF_nolvara::PrepareInstallFolder(const std::string& path) {

@@ -136,11 +136,6 @@ bool FakeFileSystem::writeFile(const std::string& path, const std::string& bytes
     return true;
 }
 
-std::string FakeFileSystem::readFile(const std::string& path, std::size_t maxBytes) {
-    const auto it = files_.find(key(path));
-    return it == files_.end() ? std::string() : it->second.bytes.substr(0, maxBytes);
-}
-
 void FakeFileSystem::addFile(const std::string& path, const std::string& bytes, bool readOnly) {
     std::string parent = parentOf(path);
     // Every folder above the file exists too.

@@ -41,7 +41,6 @@ public:
     // An existing folder reports what setFolderSecurity gave it, else the
     // protected access list with the Administrators as owner.
     std::optional<platform::FolderSecurity> folderSecurity(const std::string& path) override;
-    std::string readFile(const std::string& path, std::size_t maxBytes) override;
     bool replaceFile(const std::string& path, const std::string& bytes) override {
         return writeFile(path, bytes);
     }

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32Form.h"
 #include "platform/win32/Win32Platform.h"
 #include "shell/TF_nolvara.h"
@@ -273,6 +274,66 @@ TEST_F(NolvaraWindow, DelayEditHasItsLabelToTheRightInsideTheBox) {
     EXPECT_EQ(Win32Rig::windowText(label), "Sekunden");
     window.E_shutdowndelay.setVisible(false);
     EXPECT_FALSE(IsWindowVisible(label) || (style(label) & WS_VISIBLE));
+}
+
+// A move to a monitor at 150 % lays every window out at that scale, and a
+// move back gives each exactly the rectangle it had.
+TEST_F(NolvaraWindow, AMoveToAMonitorOfAnotherScaleScalesEveryRectangleAndTheFont) {
+    ASSERT_EQ(platform::win32::DpiOf(binding.hwnd()), 96) << "the test prefix runs at 100 %";
+    window.setOuterSize(425, 255);
+    std::vector<std::pair<HWND, RECT>> at96;
+    EnumChildWindows(
+        binding.hwnd(),
+        [](HWND h, LPARAM all) {
+            reinterpret_cast<decltype(at96)*>(all)->emplace_back(h, clientRectIn(h));
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&at96));
+    ASSERT_GT(at96.size(), 48u) << "the controls and the labels of edits";
+    RECT frame96{};
+    GetWindowRect(binding.hwnd(), &frame96);
+    auto fontHeight = [&] {
+        LOGFONTA font{};
+        GetObjectA(reinterpret_cast<HFONT>(SendMessageA(of(window.L_Text), WM_GETFONT, 0, 0)),
+                   sizeof font, &font);
+        return font.lfHeight;
+    };
+    HWND status = of(window.Statusbar);
+
+    RECT suggested{10, 20, 10 + 638, 20 + 383};
+    SendMessageA(binding.hwnd(), 0x02E0, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    RECT frame{};
+    GetWindowRect(binding.hwnd(), &frame);
+    EXPECT_TRUE(EqualRect(&frame, &suggested)) << "the window takes the rectangle Windows suggests";
+    EXPECT_EQ(fontHeight(), -17);
+    for (const auto& [h, before] : at96) {
+        if (h == status) continue;
+        SCOPED_TRACE(className(h) + " " + std::to_string(GetDlgCtrlID(h)));
+        const RECT now = clientRectIn(h);
+        EXPECT_NEAR(now.left, before.left * 1.5, 1.0);
+        EXPECT_NEAR(now.top, before.top * 1.5, 1.0);
+        EXPECT_NEAR(now.right, before.right * 1.5, 1.0);
+        EXPECT_NEAR(now.bottom, before.bottom * 1.5, 1.0);
+    }
+    RECT client{};
+    GetClientRect(binding.hwnd(), &client);
+    const RECT bar = clientRectIn(status);
+    EXPECT_EQ(bar.bottom - bar.top, 30);
+    EXPECT_EQ(bar.bottom, client.bottom);
+    int edges[2] = {};
+    SendMessageA(status, SB_GETPARTS, 2, reinterpret_cast<LPARAM>(edges));
+    EXPECT_EQ(edges[0], 495);
+    window.setOuterSize(500, 300);
+    GetWindowRect(binding.hwnd(), &frame);
+    EXPECT_EQ(frame.right - frame.left, 750) << "a new size of the model is scaled too";
+
+    window.setOuterSize(425, 255);
+    SendMessageA(binding.hwnd(), 0x02E0, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&frame96));
+    EXPECT_EQ(fontHeight(), -11);
+    for (const auto& [h, before] : at96) {
+        const RECT now = clientRectIn(h);
+        EXPECT_TRUE(EqualRect(&now, &before)) << className(h) << " " << GetDlgCtrlID(h);
+    }
 }
 
 }  // namespace

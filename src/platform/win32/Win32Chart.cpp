@@ -41,12 +41,14 @@ void fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {
 
 }  // namespace
 
-void DrawChart(HDC dc, int width, int height, const ui::Chart& chart, HFONT font) {
+void DrawChart(HDC dc, int width, int height, const ui::Chart& chart, HFONT font, int dpi) {
     fill(dc, 0, 0, width, height, kChartGround);
+    const int markHeight = ScaledForDpi(kChartMarkHeight, dpi);
+    const int dotStep = std::max(ScaledForDpi(3, dpi), 1);
     const auto& points = chart.points();
     const double lowest = std::log(std::max<double>(chart.lowest, 1));
     const double span = std::max(std::log(std::max<double>(chart.highest, 2)) - lowest, 1e-9);
-    const int plotTop = kChartMarkHeight + 1;
+    const int plotTop = markHeight + 1;
     const int plotHeight = std::max(height - plotTop, 1);
     // Height above the bottom edge of a value, at least a pixel for one that
     // is there at all.
@@ -73,7 +75,7 @@ void DrawChart(HDC dc, int width, int height, const ui::Chart& chart, HFONT font
         }
         if (shaded) fill(dc, x, 0, x + 1, height, kChartShade);
         if (value) fill(dc, x, height - heightOf(highest), x + 1, height, kChartValue);
-        if (mark) fill(dc, x, 0, x + 1, kChartMarkHeight, kChartMark);
+        if (mark) fill(dc, x, 0, x + 1, markHeight, kChartMark);
     }
     // The scale: a line at every power of ten, its value beside it.
     const Selected selectedFont(dc, font);
@@ -82,15 +84,16 @@ void DrawChart(HDC dc, int width, int height, const ui::Chart& chart, HFONT font
     for (std::uint32_t tick = 1; tick <= chart.highest; tick *= 10) {
         if (tick < chart.lowest) continue;
         const int y = height - heightOf(tick);
-        for (int x = 0; x < width; x += 3) SetPixel(dc, x, y, kChartGrid);
+        for (int x = 0; x < width; x += dotStep) SetPixel(dc, x, y, kChartGrid);
         std::string label = std::to_string(tick);
         if (tick * 10 > chart.highest) label += " ms";
-        TextOutA(dc, 2, std::clamp(y, plotTop, std::max(plotTop, height - 12)), label.c_str(),
-                 static_cast<int>(label.size()));
+        TextOutA(dc, ScaledForDpi(2, dpi),
+                 std::clamp(y, plotTop, std::max(plotTop, height - ScaledForDpi(12, dpi))),
+                 label.c_str(), static_cast<int>(label.size()));
     }
 }
 
-void PaintChart(HWND hwnd, const ui::Chart& chart, HFONT font) {
+void PaintChart(HWND hwnd, const ui::Chart& chart, HFONT font, int dpi) {
     PAINTSTRUCT paint;
     HDC target = BeginPaint(hwnd, &paint);
     RECT client{};
@@ -100,10 +103,10 @@ void PaintChart(HWND hwnd, const ui::Chart& chart, HFONT font) {
     GdiObject bitmap(memory ? CreateCompatibleBitmap(target, width, height) : nullptr);
     if (bitmap) {
         const Selected selected(memory.get(), bitmap.get());
-        DrawChart(memory.get(), width, height, chart, font);
+        DrawChart(memory.get(), width, height, chart, font, dpi);
         BitBlt(target, 0, 0, width, height, memory.get(), 0, 0, SRCCOPY);
     } else {
-        DrawChart(target, width, height, chart, font);
+        DrawChart(target, width, height, chart, font, dpi);
     }
     EndPaint(hwnd, &paint);
 }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/Win32Dpi.h"
 #include "ui/Control.h"
 
 namespace platform::win32 {
@@ -14,12 +15,13 @@ inline constexpr COLORREF kChartShade = RGB(214, 228, 250);
 inline constexpr COLORREF kChartValue = RGB(0, 110, 60);
 inline constexpr COLORREF kChartMark = RGB(210, 30, 30);
 inline constexpr COLORREF kChartGrid = RGB(170, 170, 170);
-// The band at the top that marks take.
+// The band at the top that marks take, in 96-DPI units.
 inline constexpr int kChartMarkHeight = 4;
 
-// Draws the whole chart into a DC of that size.
-void DrawChart(HDC dc, int width, int height, const ui::Chart& chart, HFONT font);
+// Draws the whole chart into a DC of that size, at the display's scale.
+void DrawChart(HDC dc, int width, int height, const ui::Chart& chart, HFONT font,
+               int dpi = kDesignDpi);
 // Answers WM_PAINT of the chart's window.
-void PaintChart(HWND hwnd, const ui::Chart& chart, HFONT font);
+void PaintChart(HWND hwnd, const ui::Chart& chart, HFONT font, int dpi = kDesignDpi);
 
 }  // namespace platform::win32

@@ -285,16 +285,6 @@ bool Win32FileSystem::removeFolder(const std::string& path) {
     return RemoveDirectoryA(path.c_str()) != 0;
 }
 
-std::string Win32FileSystem::readFile(const std::string& path, std::size_t maxBytes) {
-    // Shared with writers: a download may still hold the file open.
-    const FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    std::string bytes;
-    if (file) readUpTo(file.get(), maxBytes, bytes);
-    return bytes;
-}
-
 std::unique_ptr<platform::HeldFile> Win32FileSystem::holdFile(const std::string& path,
                                                                std::size_t maxBytes) {
     // Shared for reading only: the system may still load the program from

@@ -35,7 +35,6 @@ public:
     bool createProtectedFolder(const std::string& path) override;
     bool removeFolder(const std::string& path) override;
     std::optional<platform::FolderSecurity> folderSecurity(const std::string& path) override;
-    std::string readFile(const std::string& path, std::size_t maxBytes) override;
     // Written beside it under a name of its own, then moved over it.
     bool replaceFile(const std::string& path, const std::string& bytes) override;
     std::unique_ptr<platform::HeldFile> holdFile(const std::string& path,

@@ -97,20 +97,24 @@ Win32Form::Impl::Impl(ui::Form& form, HINSTANCE instance) : form_(form) {
     InitCommonControlsEx(&icc);
     registerWindowClass(instance, &WindowProc);
 
-    font_.reset(CreateFontA(form_.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                            DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, form_.fontName.c_str()));
     faceBrush_.reset(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
-    if (!font_ || !faceBrush_) throw windowsError("The window's font or brush cannot be created");
+    if (!faceBrush_) throw windowsError("The window's brush cannot be created");
 
     // Tool-window border with only a close button; not resizable.
+    dpi_ = DpiOf(nullptr);
     CreateWindowExA(WS_EX_LAYERED | WS_EX_TOOLWINDOW, kWindowClass, form_.caption().c_str(),
                     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                    CW_USEDEFAULT, form_.outerWidth(), form_.outerHeight(), nullptr, nullptr,
-                    instance, this);
+                    CW_USEDEFAULT, scaled(form_.outerWidth()), scaled(form_.outerHeight()), nullptr,
+                    nullptr, instance, this);
     if (hwnd_ == nullptr) throw windowsError("The main window cannot be created");
 
     try {
+        // The monitor the window came up on may have a scale of its own.
+        if (const int dpi = DpiOf(hwnd_); dpi != dpi_) {
+            dpi_ = dpi;
+            sizeChanged();
+        }
+        font_ = makeFont();
         const auto& controls = form_.controls();
         for (size_t i = 0; i < controls.size(); ++i) {
             ui::Control& control = *controls[i];
@@ -174,6 +178,38 @@ Win32Form::Impl::Impl(ui::Form& form, HINSTANCE instance) : form_(form) {
 }
 
 Win32Form::Impl::~Impl() { teardown(); }
+
+FontHandle Win32Form::Impl::makeFont() const {
+    FontHandle font(CreateFontA(scaled(form_.fontHeight), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                form_.fontName.c_str()));
+    if (!font) throw windowsError("The window's font cannot be created");
+    return font;
+}
+
+void Win32Form::Impl::rescale(int dpi, const RECT* suggested) {
+    if (dpi <= 0 || hwnd_ == nullptr) return;
+    const int before = std::exchange(dpi_, dpi);
+    FontHandle font;
+    try {
+        font = makeFont();
+    } catch (...) {
+        dpi_ = before;
+        throw;
+    }
+    // The controls let go of the old font before it is deleted.
+    const FontHandle old = std::exchange(font_, std::move(font));
+    for (const auto& binding : controls_) binding->rescaled();
+    if (suggested != nullptr)
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    else
+        sizeChanged();
+    layoutStatusBar();
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
 
 void Win32Form::Impl::teardown() {
     form_.attachPeer(nullptr);
@@ -271,7 +307,7 @@ Win32Form::Impl::MenuBinding* Win32Form::Impl::bindingOf(const ui::MenuItem& ite
 }
 
 int Win32Form::Impl::parentClientWidth(const ui::Control& control) const {
-    if (control.parent() != nullptr) return control.parent()->bounds().width;
+    if (control.parent() != nullptr) return scaled(control.parent()->bounds().width);
     RECT rc{};
     GetClientRect(hwnd_, &rc);
     return rc.right;
@@ -290,8 +326,8 @@ void Win32Form::Impl::captionChanged() {
 
 void Win32Form::Impl::sizeChanged() {
     if (hwnd_ != nullptr)
-        SetWindowPos(hwnd_, nullptr, 0, 0, form_.outerWidth(), form_.outerHeight(),
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(hwnd_, nullptr, 0, 0, scaled(form_.outerWidth()),
+                     scaled(form_.outerHeight()), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Form::Impl::opacityChanged() {
@@ -369,6 +405,9 @@ LRESULT Win32Form::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
             return reinterpret_cast<LRESULT>(faceBrush_.get());
         case WM_SIZE:
             layoutStatusBar();
+            return 0;
+        case kWmDpiChanged:
+            rescale(LOWORD(wp), reinterpret_cast<const RECT*>(lp));
             return 0;
         case WM_ACTIVATE:
             if (LOWORD(wp) == WA_INACTIVE) {

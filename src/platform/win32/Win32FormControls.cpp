@@ -66,8 +66,9 @@ void Win32Form::Impl::ControlBinding::create(HWND parent, HINSTANCE instance, bo
     const ui::Rect& b = control_.bounds();
     const std::string text =
         control_.kind() == ui::ControlKind::StatusBar ? std::string() : control_.text();
-    hwnd_ = CreateWindowExA(native.exStyle, native.className, text.c_str(), style, b.left, b.top,
-                            b.width, nativeHeight(), parent,
+    hwnd_ = CreateWindowExA(native.exStyle, native.className, text.c_str(), style,
+                            owner_.scaled(b.left), owner_.scaled(b.top), owner_.scaled(b.width),
+                            nativeHeight(), parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), instance, nullptr);
     if (hwnd_ == nullptr)
         throw windowsError("The control " + control_.name() + " cannot be created");
@@ -82,19 +83,10 @@ void Win32Form::Impl::ControlBinding::create(HWND parent, HINSTANCE instance, bo
         case ui::ControlKind::ComboBox:
             itemsChanged();
             break;
-        case ui::ControlKind::StatusBar: {
-            // Right edges of the panels, each as wide as the model says; the
-            // last one reaches the window's edge, as status bars usually do,
-            // so that no text is cut off at its right end.
-            std::vector<int> edges;
-            int right = 0;
-            for (const auto& panel : static_cast<ui::StatusBar&>(control_).panels())
-                edges.push_back(right += panel.width);
-            if (!edges.empty()) edges.back() = -1;
-            send(SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+        case ui::ControlKind::StatusBar:
+            setStatusParts();
             itemsChanged();
             break;
-        }
         case ui::ControlKind::Edit:
             subclass();
             syncEditLimit();
@@ -107,22 +99,56 @@ void Win32Form::Impl::ControlBinding::create(HWND parent, HINSTANCE instance, bo
         default:
             break;
     }
-    if (control_.kind() == ui::ControlKind::ComboBox) {
-        // Make the closed box as high as the model's box; the font decides
-        // the rest, so correct the selection field's height by the difference.
-        RECT rc{};
-        GetWindowRect(hwnd_, &rc);
-        const int excess = (rc.bottom - rc.top) - b.height;
-        const int field = static_cast<int>(send(CB_GETITEMHEIGHT, static_cast<WPARAM>(-1)));
-        if (excess != 0 && field - excess > 0)
-            send(CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field - excess);
-    }
+    fitComboHeight();
     control_.attachPeer(this);
 }
 
+void Win32Form::Impl::ControlBinding::setStatusParts() {
+    // Right edges of the panels, each as wide as the model says; the last one
+    // reaches the window's edge, as status bars usually do, so that no text
+    // is cut off at its right end.
+    std::vector<int> edges;
+    int right = 0;
+    for (const auto& panel : static_cast<ui::StatusBar&>(control_).panels())
+        edges.push_back(owner_.scaled(right += panel.width));
+    if (!edges.empty()) edges.back() = -1;
+    send(SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+}
+
+void Win32Form::Impl::ControlBinding::fitComboHeight() {
+    if (control_.kind() != ui::ControlKind::ComboBox) return;
+    // Make the closed box as high as the model's box; the font decides the
+    // rest, so correct the selection field's height by the difference. Once
+    // a height was set, Wine answers it with two pixels more than it was
+    // set to: a second look corrects that.
+    int field = static_cast<int>(send(CB_GETITEMHEIGHT, static_cast<WPARAM>(-1)));
+    for (int look = 0; look < 2; ++look) {
+        RECT rc{};
+        GetWindowRect(hwnd_, &rc);
+        const int excess = (rc.bottom - rc.top) - owner_.scaled(control_.bounds().height);
+        if (excess == 0 || field - excess <= 0) return;
+        field -= excess;
+        send(CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+    }
+}
+
+void Win32Form::Impl::ControlBinding::rescaled() {
+    if (hwnd_ == nullptr) return;
+    const WPARAM font = reinterpret_cast<WPARAM>(owner_.font());
+    send(WM_SETFONT, font, TRUE);
+    if (label_ != nullptr) SendMessageA(label_, WM_SETFONT, font, TRUE);
+    if (control_.kind() == ui::ControlKind::StatusBar) {
+        // The form lays it along its bottom edge.
+        setStatusParts();
+        return;
+    }
+    boundsChanged();
+    fitComboHeight();
+}
+
 int Win32Form::Impl::ControlBinding::nativeHeight() const {
-    return control_.kind() == ui::ControlKind::ComboBox ? kComboDropHeight
-                                                        : control_.bounds().height;
+    return owner_.scaled(control_.kind() == ui::ControlKind::ComboBox ? kComboDropHeight
+                                                                      : control_.bounds().height);
 }
 
 void Win32Form::Impl::ControlBinding::subclass() {
@@ -156,7 +182,8 @@ LRESULT Win32Form::Impl::ControlBinding::subclassed(UINT msg, WPARAM wp, LPARAM 
         // Drawn whole off screen: nothing to erase first.
         if (msg == WM_ERASEBKGND) return 1;
         if (msg == WM_PAINT) {
-            PaintChart(hwnd_, static_cast<const ui::Chart&>(control_), owner_.font());
+            PaintChart(hwnd_, static_cast<const ui::Chart&>(control_), owner_.font(),
+                       owner_.dpi());
             return 0;
         }
     } else if (control_.kind() == ui::ControlKind::Edit) {
@@ -263,8 +290,8 @@ void Win32Form::Impl::ControlBinding::enabledChanged() {
 void Win32Form::Impl::ControlBinding::boundsChanged() {
     if (hwnd_ == nullptr || control_.kind() == ui::ControlKind::StatusBar) return;
     const ui::Rect& b = control_.bounds();
-    SetWindowPos(hwnd_, nullptr, b.left, b.top, b.width, nativeHeight(),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd_, nullptr, owner_.scaled(b.left), owner_.scaled(b.top),
+                 owner_.scaled(b.width), nativeHeight(), SWP_NOZORDER | SWP_NOACTIVATE);
     if (label_ != nullptr) placeEditLabel();
 }
 
@@ -328,7 +355,7 @@ void Win32Form::Impl::ControlBinding::focusRequested() {
 }
 
 void Win32Form::Impl::ControlBinding::layoutAtBottom(int clientWidth, int clientHeight) {
-    const int height = control_.bounds().height;
+    const int height = owner_.scaled(control_.bounds().height);
     SetWindowPos(hwnd_, nullptr, 0, clientHeight - height, clientWidth, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -362,11 +389,12 @@ void Win32Form::Impl::ControlBinding::updateEditLabel() {
 
 void Win32Form::Impl::ControlBinding::placeEditLabel() {
     const ui::Rect& b = control_.bounds();
-    const int left = b.left + b.width + kEditLabelGap;
-    const int top = b.top + (b.height - kEditLabelHeight) / 2;
+    const int left = owner_.scaled(b.left + b.width + kEditLabelGap);
+    const int height = owner_.scaled(kEditLabelHeight);
+    const int top = owner_.scaled(b.top) + (owner_.scaled(b.height) - height) / 2;
     int right = owner_.parentClientWidth(control_);
-    if (control_.parent() != nullptr) right -= kGroupFrameWidth;
-    SetWindowPos(label_, nullptr, left, top, std::max(right - left, 0), kEditLabelHeight,
+    if (control_.parent() != nullptr) right -= owner_.scaled(kGroupFrameWidth);
+    SetWindowPos(label_, nullptr, left, top, std::max(right - left, 0), height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

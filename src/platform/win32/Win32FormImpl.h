@@ -2,6 +2,7 @@
 // and timers (Win32Form.cpp), the child controls (Win32FormControls.cpp).
 #pragma once
 
+#include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32Form.h"
 
 #include <commctrl.h>
@@ -17,6 +18,7 @@ namespace platform::win32 {
 
 namespace form_detail {
 
+// Lengths here are in 96-DPI units, as the models' rectangles are.
 // A drop-down list's window height is the height of its open list; the closed
 // box takes its height from the font.
 inline constexpr int kComboDropHeight = 200;
@@ -38,6 +40,10 @@ inline std::runtime_error windowsError(const std::string& what) {
 }
 
 inline bool isCtlColor(UINT msg) { return msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC; }
+
+// Sent to a window that moved to a monitor of another scale (Windows 8.1 on);
+// the headers of an XP build lack it.
+inline constexpr UINT kWmDpiChanged = 0x02E0;
 
 }  // namespace form_detail
 
@@ -71,6 +77,10 @@ public:
 
     HFONT font() const { return font_.get(); }
     HBRUSH faceBrush() const { return faceBrush_.get(); }
+    int dpi() const { return dpi_; }
+    // A length in 96-DPI units in pixels at the window's scale.
+    int scaled(int length) const { return ScaledForDpi(length, dpi_); }
+    // The width in pixels that a control's parent gives it.
     int parentClientWidth(const ui::Control& control) const;
     void rebuildMenu(const ui::MenuItem& parent);
     void updateMenuItem(const MenuBinding& binding);
@@ -82,11 +92,16 @@ private:
     HMENU menuOf(const ui::MenuItem& parent) const;
     void insertMenuItem(HMENU menu, UINT position, const MenuBinding& binding);
     void layoutStatusBar();
+    FontHandle makeFont() const;
+    // Everything laid out anew at the DPI; the window takes the suggested
+    // rectangle, or else its own size at that scale.
+    void rescale(int dpi, const RECT* suggested);
     void showError(const char* what);
     void teardown();
 
     ui::Form& form_;
     HWND hwnd_ = nullptr;
+    int dpi_ = kDesignDpi;
     FontHandle font_;
     BrushHandle faceBrush_;
     MenuHandle menuBar_;
@@ -120,6 +135,8 @@ public:
     // A notification the control sent to its parent.
     void command(WORD code);
     void layoutAtBottom(int clientWidth, int clientHeight);
+    // The window's font and scale changed: the control takes both.
+    void rescaled();
 
     void textChanged() override;
     void visibleChanged() override;
@@ -143,6 +160,8 @@ private:
     void updateEditLabel();
     void placeEditLabel();
     void syncEditLimit();
+    void setStatusParts();
+    void fitComboHeight();
     int nativeHeight() const;
 
     Impl& owner_;
