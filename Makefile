@@ -28,9 +28,11 @@ test-host: host
 	ctest --test-dir $(BUILD)/host --output-on-failure -j2
 
 # Imports of both programs, the backend tests and the end-to-end scenarios under Wine.
+# Two at a time: each scenario has its own prefix, namespace and display, and
+# most of their time is waiting on the program.
 test-windows: x86_64 i686
 	ctest --test-dir $(BUILD)/i686 --output-on-failure
-	ctest --test-dir $(BUILD)/x86_64 --output-on-failure
+	ctest --test-dir $(BUILD)/x86_64 --output-on-failure -j2
 
 # libFuzzer over every parser of outside input, on the host build of the logic.
 FUZZ_SECONDS ?= 60

@@ -25,6 +25,7 @@ void TF_nolvara::UpdateStatus() {
         for (ui::MenuItem* item : items) item->setEnabled(false);
         Menu_autocontrol.setEnabled(false);
     }
+    RefreshTray();
 }
 
 void TF_nolvara::Menu_autocontrolClick() {
@@ -68,6 +69,8 @@ bool TF_nolvara::ShutdownQueryHandler() {
         state.sessionEnding = true;
         for (ui::Timer* timer : {&T_ping, &T_shutdowndelay, &T_servicestart})
             timer->setEnabled(false);
+        // A cancelled end takes control up as after the start, unpaused.
+        pause.end();
         ArmSignalTimer();
         // Nor may an update end or replace anything now: a transfer under way
         // is abandoned, and a partial download deleted.
@@ -92,6 +95,8 @@ void TF_nolvara::EndSessionHandler(bool ending) {
         if (ending) {
             // An end that came without its question sets everything back too.
             if (!state.sessionEnding) ShutdownQueryHandler();
+            // The process may be ended any moment now: the icon goes first.
+            tray.reset();
             ReleaseWirelessLink();
             close();
             return;

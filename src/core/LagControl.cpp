@@ -24,7 +24,8 @@ void TF_nolvara::BeginLagTick() {
     // while the link is lost, or before the router first answered, waits
     // until the router answers.
     const bool mayStart = !state.connectionLost && !state.awaitingFirstReply &&
-                          !state.sessionEnding && controlWay != ControlWay::None &&
+                          !state.sessionEnding && !pause.active() &&
+                          controlWay != ControlWay::None &&
                           state.startMode != core::kStartModeUnreadable;
     if (lagRecorder->test().running()) {
         lagRecorder->testAsked();

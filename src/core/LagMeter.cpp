@@ -1,5 +1,7 @@
 #include "core/LagMeter.h"
 
+#include <algorithm>
+
 namespace core {
 
 namespace {
@@ -44,9 +46,20 @@ LagTest::Step LagRecorder::endTick(std::int64_t localTime, std::uint32_t tickMs,
         open();
     }
     if (writer_) writer_->add(sample);
+    recent_[recentNext_] = sample;
+    recentNext_ = (recentNext_ + 1) % recent_.size();
+    recentCount_ = std::min(recentCount_ + 1, recent_.size());
     const LagTest::Step step = test_.ticked(sample.result);
     if (sample.testPhase != 0) publishTest();
     return step;
+}
+
+std::vector<LagSample> LagRecorder::lastMinute() const {
+    std::vector<LagSample> samples;
+    samples.reserve(recentCount_);
+    for (std::size_t i = recent_.size() - recentCount_; i < recent_.size(); ++i)
+        samples.push_back(recent_[(recentNext_ + i) % recent_.size()]);
+    return samples;
 }
 
 void LagRecorder::publishTest() {

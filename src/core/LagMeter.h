@@ -2,6 +2,7 @@
 // and takes lag test requests; the window and the report read it and ask.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -34,6 +35,9 @@ public:
     LagTest::Step endTick(std::int64_t localTime, std::uint32_t tickMs, std::int8_t signal);
     // The test's state as the window is to see it now.
     void publishTest();
+    // The samples of the last minute at most, oldest first, kept here even
+    // where the shared record could not be made.
+    std::vector<LagSample> lastMinute() const;
 
 private:
     void open();
@@ -47,6 +51,9 @@ private:
     LagTest test_;
     std::optional<std::int64_t> lastTime_;
     std::uint32_t lastTickMs_ = 0;
+    std::array<LagSample, 60> recent_{};
+    std::size_t recentCount_ = 0;
+    std::size_t recentNext_ = 0;
 };
 
 // The record of the session's hidden run; none where no run records. A

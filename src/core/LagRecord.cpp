@@ -89,7 +89,7 @@ std::optional<LagRecordView> ReadLagBlock(const unsigned char* bytes, std::size_
     // Odd: copied while the writer was at work.
     if (load<std::uint32_t>(bytes + kCounterAt) % 2 != 0) return std::nullopt;
     LagRecordView view;
-    if (bytes[kTestAt] > static_cast<unsigned char>(LagTestState::Refused) ||
+    if (bytes[kTestAt] > static_cast<unsigned char>(LagTestState::Paused) ||
         bytes[kTestAt + 1] > 2 * kLagTestPhaseSec)
         return std::nullopt;
     view.test = {static_cast<LagTestState>(bytes[kTestAt]), bytes[kTestAt + 1]};
@@ -173,19 +173,19 @@ LagTest::Step LagTest::ticked(LagResult outcome) {
     return Step::None;
 }
 
-void LagTest::end() {
-    if (running()) status_ = {LagTestState::Ended, 0};
+void LagTest::end(LagTestState why) {
+    if (running()) status_ = {why, 0};
 }
 
 void LagTest::refuse() {
     if (running()) status_ = {LagTestState::Refused, 0};
 }
 
-LagFigures FiguresOf(const std::vector<LagSample>& samples, bool scanOn) {
+LagFigures FiguresOf(const std::vector<LagSample>& samples, std::optional<bool> scanOn) {
     LagFigures figures;
     std::vector<std::uint32_t> rtts;
     for (const LagSample& s : samples) {
-        if (s.scanOn != scanOn) continue;
+        if (scanOn && s.scanOn != *scanOn) continue;
         ++figures.seconds;
         if (s.result == LagResult::Late) ++figures.spikes;
         if (s.result != LagResult::Answer) continue;

@@ -45,6 +45,7 @@ enum class LagTestState : std::uint8_t {
     LinkLost = 3,  // ended early: the usual handling of a lost link took over
     Ended = 4,     // ended early by the session's end
     Refused = 5,   // scanning could not be switched on: no test
+    Paused = 6,    // ended early: the user paused automatic control
 };
 struct LagTestStatus {
     LagTestState state = LagTestState::None;
@@ -94,8 +95,8 @@ struct LagFigures {
 };
 inline constexpr std::uint32_t kLagSpikeMs = 50;
 // Percentiles by nearest rank: the smallest value with at least that share
-// of the answers at or below it.
-LagFigures FiguresOf(const std::vector<LagSample>& samples, bool scanOn);
+// of the answers at or below it. Without a scan state, over every sample.
+LagFigures FiguresOf(const std::vector<LagSample>& samples, std::optional<bool> scanOn);
 
 // The samples of the newest lag test, its two minutes as far as they came.
 std::vector<LagSample> LastLagTest(const std::vector<LagSample>& samples);
@@ -130,8 +131,8 @@ public:
     std::uint8_t phase() const;
     // After a tick of the test: what the caller must do now.
     Step ticked(LagResult outcome);
-    // The session ends meanwhile.
-    void end();
+    // The session ends meanwhile, or the user pauses control.
+    void end(LagTestState why = LagTestState::Ended);
     // Its first switch failed: it never began.
     void refuse();
     LagTestStatus status() const { return status_; }

@@ -23,6 +23,7 @@ void TF_nolvara::StartConnectionLossHandling() {
 }
 
 void TF_nolvara::T_pingTimer() {
+    if (pause.over(platform.system.tickCountMs())) ResumeControl();
     // The registry is read again only when it changed: settings saved by the
     // window or edited by hand, a start mode set from outside.
     if (!settingsWatch) settingsWatch = platform.registry.watch(settings::kSettingsKey + 1);
@@ -76,6 +77,7 @@ void TF_nolvara::T_pingTimer() {
         }
     }
     EndLagTick();
+    RefreshTray();
 
     if (state.sessionEnding) return;
     if (state.updateCheckTicks < 1799) {
@@ -107,6 +109,8 @@ void TF_nolvara::ICMPReply(const core::EchoResult& reply) {
         // The lag test holds the switches until it ends.
         if (lagRecorder->test().running()) return;
     }
+    // So does a pause: Windows scans until it ends, whatever the router does.
+    if (pause.active()) return;
     // The link came back while the service would not start (another
     // program connected): no more tries, and the service stays off.
     if (state.serviceStartFailures > 0 && ICMP.answeredInTime(reply)) {

@@ -14,6 +14,8 @@ inline constexpr std::int32_t kProgramVersion = 6;
 inline constexpr const char* kExeName = "P_nolvara.exe";
 // The switch of the hidden automatic-control run, which shows no window.
 inline constexpr const char* kHiddenRunSwitch = "-hide";
+// The window, opened on the lag meter (from the notification icon).
+inline constexpr const char* kLagMeterSwitch = "-lag";
 inline constexpr const char* kApplicationTitle = "Nolvara";
 inline constexpr const char* kServiceName = "WZCSVC";
 // Its key in the machine-wide registry, which holds its start mode ("Start").
@@ -74,6 +76,8 @@ struct ProgramState {
     bool takeOverDue = false;
     // Whether the wireless service runs, as this run last set or read it.
     bool serviceRunning = false;
+    // The setting "trayicon": the hidden run shows its notification icon.
+    bool trayIcon = true;
 };
 
 }  // namespace core

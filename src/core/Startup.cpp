@@ -94,6 +94,8 @@ void TF_nolvara::FormCreate() {
             state.autoControl = true;
             lagRecorder = std::make_unique<core::LagRecorder>(platform.share);
             if (controlWay == ControlWay::Service) TakeOverService();
+            // After the take-over: the first look is the one that holds.
+            MakeTray();
             T_ping.setEnabled(true);
         } else {
             handled = true;
@@ -120,6 +122,10 @@ void TF_nolvara::FormCreate() {
 
     if (!handled && state.installedVersion >= state.programVersion)
         SaveSettings(state.autostart, chk_restartservice.checked(), state.language);
+    // The notification icon's way into the window.
+    if (runKind == core::RunKind::Interactive && first == core::kLagMeterSwitch &&
+        Menu_file.enabled())
+        Menu_lagmeterClick();
 }
 
 void TF_nolvara::FormClose(ui::CloseAction& action) {

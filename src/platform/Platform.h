@@ -7,6 +7,7 @@
 #include "platform/Http.h"
 #include "platform/IcmpEcho.h"
 #include "platform/NativeWifi.h"
+#include "platform/NotifyArea.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/ServiceManager.h"
@@ -31,6 +32,7 @@ struct Platform {
     SignatureCheck& signatures;
     NativeWifi& wifi;
     SessionShare& share;
+    NotifyArea& notify;
 };
 
 }  // namespace platform

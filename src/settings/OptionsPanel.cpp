@@ -1,5 +1,6 @@
-// The panel of the settings that the first versions did not have: for now
-// the signal quality below which Windows may look for a better access point.
+// The panel of the settings that the first versions did not have: the signal
+// quality below which Windows may look for a better access point, and the
+// hidden run's notification icon.
 #include "core/Convert.h"
 #include "settings/Store.h"
 #include "shell/TF_nolvara.h"
@@ -12,17 +13,18 @@ void TF_nolvara::Menu_optionsClick() {
     // Windows XP has no per-connection scan to let on: its service is switched.
     const bool applies = controlWay == ControlWay::NativeWifi;
     E_weaksignal.setEnabled(applies);
-    B_optionssave.setEnabled(applies);
+    Chk_trayicon.setChecked(state.trayIcon);
     L_optionsnote.setText(LookupText(applies ? "options_weaksignal" : "options_vistaonly"));
 }
 
 void TF_nolvara::B_optionssaveClick() {
+    const bool applies = controlWay == ControlWay::NativeWifi;
     std::int32_t threshold = -1;
     try {
         threshold = core::StrToInt(E_weaksignal.text());
     } catch (const core::ConversionError&) {
     }
-    if (threshold < 0 || threshold > 100) {
+    if (applies && (threshold < 0 || threshold > 100)) {
         L_optionsnote.setText(LookupText("options_invalid"));
         return;
     }
@@ -31,7 +33,8 @@ void TF_nolvara::B_optionssaveClick() {
         auto reg = platform.registry.open();
         settings::Guarded([&] {
             if (!reg->openKey(settings::kSettingsKey, true)) return;
-            reg->writeInteger("weaksignal", threshold);
+            if (applies) reg->writeInteger("weaksignal", threshold);
+            reg->writeInteger("trayicon", Chk_trayicon.checked() ? 1 : 0);
             saved = true;
         });
     }
@@ -39,8 +42,9 @@ void TF_nolvara::B_optionssaveClick() {
         L_optionsnote.setText(LookupText("options_notsaved"));
         return;
     }
-    // The hidden run reads it at its next tick; this window shows it from now.
-    wireless.setWeakSignalThreshold(threshold);
+    // The hidden run reads them at its next tick; this window shows them from now.
+    if (applies) wireless.setWeakSignalThreshold(threshold);
+    state.trayIcon = Chk_trayicon.checked();
     L_optionsnote.setText(LookupText("options_saved"));
 }
 

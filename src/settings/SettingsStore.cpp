@@ -30,6 +30,13 @@ void TF_nolvara::LoadSettings() {
         if (opened && reg->valueExists("weaksignal")) weakSignal = reg->readInteger("weaksignal");
     });
     wireless.setWeakSignalThreshold(core::WeakSignalThreshold(weakSignal));
+    // Shown unless switched off; anything but 0 shows it.
+    std::optional<std::int64_t> trayIcon;
+    settings::Guarded([&] {
+        if (opened && reg->valueExists("trayicon")) trayIcon = reg->readInteger("trayicon");
+    });
+    state.trayIcon = !trayIcon || *trayIcon != 0;
+    Chk_trayicon.setChecked(state.trayIcon);
     settings::Guarded([&] {
         const std::int32_t storedAutostart =
             reg->valueExists("autostart") ? reg->readInteger("autostart") : 0;
@@ -103,7 +110,7 @@ bool TF_nolvara::SettingsAreDefault() {
            state.installPath == DefaultInstallPath() && state.language == "english" &&
            !chk_dhcp.checked() && list_ip.count() == 0 && E_shutdowndelay.text() == "30" &&
            E_routerip.text() == LookupText("routerinput") &&
-           wireless.weakSignalThreshold() == core::kWeakSignalDefault;
+           wireless.weakSignalThreshold() == core::kWeakSignalDefault && state.trayIcon;
 }
 
 void TF_nolvara::RemoveKeyIfDefault() {

@@ -15,6 +15,8 @@ bool TF_nolvara::TerminateByName(const std::string& fileName) {
         // its file is named: the uninstall it started would end it.
         if (platform.system.claimedInSession(core::kWindowClaimPrefix + std::to_string(p.id)))
             continue;
+        // Its notification icon would stay behind until the mouse passed.
+        platform.notify.removeIconsOf(p.id);
         // One that cannot be ended is passed over; the walk goes on.
         if (processes.terminate(p.id)) return true;
     }

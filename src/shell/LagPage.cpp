@@ -1,19 +1,12 @@
 #include "shell/LagPage.h"
 
+#include "text/Messages.h"
+
 namespace shell {
 
 namespace {
 
-// Replaces %1, %2, ... in turn.
-std::string filled(std::string text, const std::vector<std::string>& values) {
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        std::string slot = "%";
-        slot += std::to_string(i + 1);
-        const std::size_t at = text.find(slot);
-        if (at != std::string::npos) text.replace(at, slot.size(), values[i]);
-    }
-    return text;
-}
+using text::Filled;
 
 std::string column(const std::string& heading, const core::LagFigures& f) {
     std::string text = heading;
@@ -82,13 +75,13 @@ LagPageContent LagPage(const std::optional<core::LagRecordView>& record,
     switch (record->test.state) {
         case core::LagTestState::Running:
             page.state =
-                filled(text("lag_test_running"), {std::to_string(record->test.secondsLeft)});
+                Filled(text("lag_test_running"), {std::to_string(record->test.secondsLeft)});
             break;
         case core::LagTestState::Finished:
             // Both minutes scanning, or neither: a switch did not take.
             page.state = on.seconds == 0 || off.seconds == 0
                              ? text("lag_test_noswitch")
-                             : filled(text("lag_verdict"),
+                             : Filled(text("lag_verdict"),
                                       {std::to_string(on.spikes), std::to_string(off.spikes)});
             break;
         case core::LagTestState::Refused:
@@ -99,6 +92,9 @@ LagPageContent LagPage(const std::optional<core::LagRecordView>& record,
             break;
         case core::LagTestState::Ended:
             page.state = text("lag_test_ended");
+            break;
+        case core::LagTestState::Paused:
+            page.state = text("lag_test_paused");
             break;
         case core::LagTestState::None:
             page.state = text("lag_legend");

@@ -10,6 +10,7 @@
 #include "core/EchoClient.h"
 #include "core/LagMeter.h"
 #include "core/ProgramState.h"
+#include "core/TrayIcon.h"
 #include "core/WirelessControl.h"
 #include "platform/Platform.h"
 #include "platform/Registry.h"
@@ -92,8 +93,9 @@ public:
     ui::Label L_weaksignal{*this, "L_weaksignal", &box_options, {8, 20, 292, 30}};
     ui::Edit E_weaksignal{*this, "E_weaksignal", &box_options, {304, 22, 30, 21}};
     ui::Label L_weaksignalunit{*this, "L_weaksignalunit", &box_options, {338, 25, 63, 17}};
-    ui::Label L_optionsnote{*this, "L_optionsnote", &box_options, {8, 60, 393, 78}};
+    ui::Label L_optionsnote{*this, "L_optionsnote", &box_options, {8, 84, 393, 56}};
     ui::Button B_optionssave{*this, "B_optionssave", &box_options, {328, 144, 75, 25}};
+    ui::CheckBox Chk_trayicon{*this, "Chk_trayicon", &box_options, {8, 58, 393, 18}};
 
     // ---- Main menu ----
     ui::MenuItem Menu_file{"Menu_file", "&File"};
@@ -285,6 +287,23 @@ public:
     void T_lagTimer();
     void B_lagtestClick();
     void B_lagsaveClick();
+
+    // ---- The hidden run's notification icon and its pause (core/TrayControl.cpp) ----
+    // The hidden run's icon; none in the other kinds of run.
+    std::unique_ptr<core::TrayIcon> tray;
+    core::TrayPause pause;
+    void MakeTray();
+    // Shows the icon as things hold now, or takes it away.
+    void RefreshTray();
+    core::TrayReason TrayReasonNow() const;
+    void TrayChosen(core::TrayCommand command);
+    // Windows may scan for an hour, whatever the router does.
+    void PauseControl();
+    // The probe loop decides again: scanning off while the router answers.
+    void ResumeControl();
+    // Starts this program's window with the arguments (it asks for
+    // administrator rights itself).
+    void OpenWindow(const std::string& arguments);
 
     // ---- DHCP mode (adapters/AdapterQuery.cpp) ----
     std::string AdapterQuery(const std::string& command, const std::string& argument);

@@ -82,6 +82,7 @@ constexpr Row kRows[] = {
      "Let Windows look for a better access point when the signal is below"},
     {"L_weaksignalunit", "%", "%"},
     {"B_optionssave", "Speichern", "Save"},
+    {"Chk_trayicon", "Symbol im Infobereich anzeigen", "Show an icon in the notification area"},
 
     // Main menu
     {"Menu_file", "&Datei", "&File"},

@@ -110,8 +110,8 @@ constexpr Message kMessages[] = {
      "that Windows can move to a better access point, and off again once the signal is 10 "
      "points stronger. 0 switches this off."},
     {"options_vistaonly",
-     "Diese Einstellung betrifft nur Windows Vista und neuer.",
-     "This setting concerns Windows Vista and later only."},
+     "Die Signalschwelle betrifft nur Windows Vista und neuer.",
+     "The signal threshold concerns Windows Vista and later only."},
     {"options_invalid",
      "Bitte eine Zahl von 0 bis 100 eingeben.",
      "Please enter a number from 0 to 100."},
@@ -238,6 +238,9 @@ constexpr Message kMessages[] = {
     {"lag_test_ended",
      "Der Lag-Test wurde abgebrochen: Die Sitzung endet.",
      "The lag test ended early: the session is ending."},
+    {"lag_test_paused",
+     "Der Lag-Test wurde abgebrochen: Die Automatik wurde pausiert.",
+     "The lag test ended early: automatic control was paused."},
     {"lag_test_norecord",
      "Der Lag-Test braucht die Automatik. Schalten Sie sie ein mit Steuerung > Automatik "
      "einschalten.",
@@ -251,6 +254,29 @@ constexpr Message kMessages[] = {
      "Lag test asked for: it starts while the router answers."},
     {"lag_saved", "Gespeichert: %s", "Saved: %s"},
     {"lag_notsaved", "%s konnte nicht geschrieben werden.", "%s could not be written."},
+    // The notification icon's tooltip: "Nolvara: ", what holds now and why,
+    // then a line on the last minute.
+    {"tray_off", "Hintergrundsuche aus", "background scan off"},
+    {"tray_on", "Hintergrundsuche an", "background scan on"},
+    {"tray_off_xp", "Wireless Zero ist deaktiviert", "Wireless Zero is disabled"},
+    {"tray_on_xp", "Wireless Zero läuft", "Wireless Zero is running"},
+    {"tray_waiting", ", wartet auf den Router", ", waiting for the router"},
+    {"tray_linklost", ", Verbindung verloren", ", link lost"},
+    {"tray_weak", " (schwaches Signal)", " (weak signal)"},
+    {"tray_paused", ", Pause noch %1 min", ", paused for %1 min"},
+    {"tray_minute", "Router %1 ms, %2 in der letzten Minute", "router %1 ms, %2 in the last minute"},
+    {"tray_nospikes", "keine Lag-Spitzen", "no lag spikes"},
+    {"tray_onespike", "1 Lag-Spitze", "1 lag spike"},
+    {"tray_spikes", "%1 Lag-Spitzen", "%1 lag spikes"},
+    {"tray_noanswer",
+     "keine Antwort vom Router in der letzten Minute",
+     "no answer from the router in the last minute"},
+    // The notification icon's menu.
+    {"tray_lagmeter", "&Lag-Anzeige", "&Lag meter"},
+    {"tray_pause", "1 Stunde &pausieren", "&Pause for 1 hour"},
+    {"tray_resume", "&Jetzt fortsetzen", "&Resume now"},
+    {"tray_open", "Nolvara ö&ffnen", "&Open Nolvara"},
+    {"tray_end", "Automatik &beenden", "&End automatic control"},
 };
 
 using TextMap = std::unordered_map<std::string, std::string>;
@@ -313,6 +339,16 @@ std::string LookupText(const std::string& language, const std::string& key) {
 
     const auto found = texts->find(key);
     return found != texts->end() ? found->second : std::string(kFallback);
+}
+
+std::string Filled(std::string text, const std::vector<std::string>& values) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        std::string slot = "%";
+        slot += std::to_string(i + 1);
+        const std::size_t at = text.find(slot);
+        if (at != std::string::npos) text.replace(at, slot.size(), values[i]);
+    }
+    return text;
 }
 
 }  // namespace text

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace text {
 
@@ -9,5 +10,8 @@ namespace text {
 // language yields the empty text; a key that is not in the table yields the
 // fallback text.
 std::string LookupText(const std::string& language, const std::string& key);
+
+// The text with its %1, %2, ... replaced by the values in turn.
+std::string Filled(std::string text, const std::vector<std::string>& values);
 
 }  // namespace text

@@ -201,6 +201,48 @@ public:
 };
 
 // One headless world: clock, system and dialogs bundled as a platform.
+// The notification area: the icon as the shell would show it, and the
+// user's clicks and Explorer's restart played from the test.
+class FakeNotifyArea : public platform::NotifyArea {
+public:
+    struct Icon : platform::NotifyIcon {
+        explicit Icon(FakeNotifyArea& area) : area_(area) {}
+        ~Icon() override { area_.shown.reset(); }
+        bool show(platform::NotifyLook look, const std::string& tip) override {
+            ++area_.calls;
+            area_.shown = Shown{look, tip};
+            return true;
+        }
+        FakeNotifyArea& area_;
+    };
+    struct Shown {
+        platform::NotifyLook look;
+        std::string tip;
+    };
+    std::unique_ptr<platform::NotifyIcon> create(platform::NotifyEvents e) override {
+        events = std::move(e);
+        return std::make_unique<Icon>(*this);
+    }
+    void removeIconsOf(std::uint32_t processId) override { removedOf.push_back(processId); }
+    // Explorer ends and comes back: its icons are gone.
+    void restartShell() {
+        shown.reset();
+        if (events.shellRestarted) events.shellRestarted();
+    }
+    // The menu as a right click opens it, and a choice from it by caption.
+    std::vector<std::string> menu() { return events.menu ? events.menu() : std::vector<std::string>(); }
+    void choose(const std::string& caption) {
+        const auto items = menu();
+        for (std::size_t i = 0; i < items.size(); ++i)
+            if (items[i] == caption) return events.chosen(i);
+        throw std::logic_error("no menu item " + caption);
+    }
+    std::optional<Shown> shown;
+    platform::NotifyEvents events;
+    int calls = 0;
+    std::vector<std::uint32_t> removedOf;
+};
+
 struct HeadlessWorld {
     VirtualClock clock;
     FakeSystem system{clock};
@@ -216,9 +258,10 @@ struct HeadlessWorld {
     FakeSignatureCheck signatures;
     FakeNativeWifi wifi{clock};
     FakeSessionShare share;
+    FakeNotifyArea notify;
     platform::Platform platform{system,   dialogs, registry, files,      processes, shell,
                                 services, icmp,    adapters, http,       signatures, wifi,
-                                share};
+                                share,    notify};
 
     // Runs the event loop; it ends once the end of the program was requested.
     void runFor(int ms) {

@@ -48,7 +48,7 @@ TEST(LagRecord, TheBlockKeepsTheLastHourOldestFirstAndReadsBackWhole) {
     EXPECT_TRUE(broken(4, 1)) << "layout";
     EXPECT_TRUE(broken(8, 0)) << "capacity";
     EXPECT_TRUE(broken(20, 1)) << "a writer at work";
-    EXPECT_TRUE(broken(24, 6)) << "test state";
+    EXPECT_TRUE(broken(24, 7)) << "test state";
     EXPECT_TRUE(broken(25, 121)) << "test seconds left";
     const std::size_t newest = 28 + (3624 % 3600) * 14;
     EXPECT_TRUE(broken(newest + 8, 3)) << "result";

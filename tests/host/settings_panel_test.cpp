@@ -181,6 +181,8 @@ TEST(FileOps, DeleteFileForcedClearsReadOnlyAndTerminateSkipsWhatItCannotEnd) {
     p.world.processes.protectedIds = {5};
     EXPECT_TRUE(p.window.TerminateByName("P_NOLVARA.exe"));
     EXPECT_EQ(p.world.processes.terminated, (std::vector<std::uint32_t>{6}));
+    EXPECT_EQ(p.world.notify.removedOf, (std::vector<std::uint32_t>{5, 6}))
+        << "an ended run's notification icon would stay behind";
     EXPECT_FALSE(p.window.TerminateByName("P_NOLVARA.exe"));
 }
 
@@ -239,9 +241,14 @@ TEST_F(SettingsPanel, TheWeakSignalIsSetOnTheOptionsPanelWhereTheNativeWifiWayRu
     xp.start();
     xp.window.Menu_options.click();
     EXPECT_FALSE(xp.window.E_weaksignal.enabled());
-    EXPECT_FALSE(xp.window.B_optionssave.enabled());
     EXPECT_EQ(xp.window.L_optionsnote.text(),
-              "Diese Einstellung betrifft nur Windows Vista und neuer.");
+              "Die Signalschwelle betrifft nur Windows Vista und neuer.");
+    // The notification icon is every Windows' setting.
+    EXPECT_TRUE(xp.window.Chk_trayicon.checked());
+    xp.window.Chk_trayicon.click();
+    xp.window.B_optionssave.click();
+    EXPECT_EQ(xp.world.registry.get(kKey, "trayicon")->number, 0);
+    EXPECT_FALSE(xp.world.registry.get(kKey, "weaksignal").has_value());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "platform/win32/Win32Http.h"
 #include "platform/win32/Win32Icmp.h"
 #include "platform/win32/Win32NativeWifi.h"
+#include "platform/win32/Win32NotifyArea.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32SessionShare.h"
@@ -42,9 +43,10 @@ struct Win32Platform {
     Win32SignatureCheck signatures;
     Win32NativeWifi wifi;
     Win32SessionShare share;
+    Win32NotifyArea notify;
     platform::Platform platform{system,   dialogs, registry, files,      processes, launcher,
                                 services, icmp,    adapters, http,       signatures, wifi,
-                                share};
+                                share,    notify};
 };
 
 }  // namespace platform::win32

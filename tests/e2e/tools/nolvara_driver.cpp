@@ -36,6 +36,9 @@ constexpr DWORD kPollMs = 50;
 const char* const kUsage =
     "usage: nolvara_driver <command> [arguments]\n"
     "  count                          number of top-level windows of the main class\n"
+    "  tray-icons                     number of icons in Wine's notification area window\n"
+    "  tray-tip [--escaped]           the tooltip of the program's notification icon\n"
+    "  wait-menu <ms>                 wait for an open popup menu, print its screen position \"x y\"\n"
     "  wait-window <ms>               wait for the main window, print its title\n"
     "  wait-visible <ms> [<id>]       wait until the main window (or control) is visible\n"
     "  wait-gone <ms>                 wait until no main window exists\n"
@@ -625,6 +628,45 @@ int run(std::vector<std::string> args) {
     if (cmd == "count") {
         if (!args.empty()) return usage();
         std::printf("%d\n", scanMain().count);
+        return 0;
+    }
+
+    if (cmd == "tray-tip") {
+        const bool escaped = takeFlag(args, "--escaped");
+        if (!args.empty()) return usage();
+        // The icon's window carries the tooltip as its text.
+        HWND icon = FindWindowA("Nolvara.NotifyIcon", nullptr);
+        std::string text;
+        if (icon == nullptr || !windowText(icon, text)) return 1;
+        put(escaped ? escape(text) : text);
+        return 0;
+    }
+
+    if (cmd == "wait-menu") {
+        long ms = 0;
+        if (args.size() != 1 || !parseNumber(args[0].c_str(), ms)) return usage();
+        HWND menu = nullptr;
+        const bool met = waitFor(ms, [&] {
+            menu = FindWindowA("#32768", nullptr);
+            return menu != nullptr && IsWindowVisible(menu);
+        });
+        if (!met) return 1;
+        RECT r{};
+        GetWindowRect(menu, &r);
+        std::printf("%ld %ld\n", r.left, r.top);
+        return 0;
+    }
+
+    if (cmd == "tray-icons") {
+        if (!args.empty()) return usage();
+        // Wine's explorer keeps one child window per icon in this window.
+        HWND tray = FindWindowA(nullptr, "Wine System Tray");
+        int icons = 0;
+        if (tray != nullptr)
+            EnumChildWindows(
+                tray, [](HWND, LPARAM n) { return ++*reinterpret_cast<int*>(n), TRUE; },
+                reinterpret_cast<LPARAM>(&icons));
+        std::printf("%d\n", icons);
         return 0;
     }
 

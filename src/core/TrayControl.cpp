@@ -1,0 +1,125 @@
+// The hidden run's notification icon: its look and tooltip follow what the
+// probe loop decides; its menu opens the window, pauses control for an hour,
+// or ends the run as the session's end would.
+#include "shell/TF_nolvara.h"
+
+namespace shell {
+
+void TF_nolvara::MakeTray() {
+    const auto text = [this](const std::string& key) { return LookupText(key); };
+    platform::NotifyEvents events;
+    events.clicked = [this] { OpenWindow(core::kLagMeterSwitch); };
+    events.menu = [this, text] {
+        tray->menuOfferedResume = pause.active();
+        return core::TrayMenu(pause.active(), text);
+    };
+    events.chosen = [this](std::size_t index) { TrayChosen(static_cast<core::TrayCommand>(index)); };
+    events.shellRestarted = [this] {
+        if (tray) tray->shellRestarted();
+        RefreshTray();
+    };
+    tray = std::make_unique<core::TrayIcon>(platform.notify, std::move(events));
+    RefreshTray();
+}
+
+core::TrayReason TF_nolvara::TrayReasonNow() const {
+    if (pause.active()) return core::TrayReason::Paused;
+    if (state.connectionLost) return core::TrayReason::LinkLost;
+    if (state.awaitingFirstReply || T_shutdowndelay.enabled()) return core::TrayReason::Waiting;
+    if (controlWay == ControlWay::NativeWifi && wireless.scanningForWeakSignal())
+        return core::TrayReason::WeakSignal;
+    return core::TrayReason::None;
+}
+
+void TF_nolvara::RefreshTray() {
+    if (!tray) return;
+    if (!state.trayIcon) {
+        tray->update(false, false, std::string());
+        return;
+    }
+    const auto text = [this](const std::string& key) { return LookupText(key); };
+    const std::uint32_t now = platform.system.tickCountMs();
+    const std::string& minute = tray->minute(now, [&] {
+        return core::TrayMinute(
+            lagRecorder ? lagRecorder->lastMinute() : std::vector<core::LagSample>(), text);
+    });
+    const bool scanOn = WindowsMayScan();
+    tray->update(true, scanOn,
+                 core::TrayTip(scanOn, TrayReasonNow(), controlWay == ControlWay::Service,
+                               pause.minutesLeft(now), minute, text));
+}
+
+void TF_nolvara::TrayChosen(core::TrayCommand command) {
+    switch (command) {
+        case core::TrayCommand::LagMeter:
+            OpenWindow(core::kLagMeterSwitch);
+            break;
+        case core::TrayCommand::Pause:
+            // As the menu said when it opened: the hour may have run out since.
+            if (tray && tray->menuOfferedResume)
+                ResumeControl();
+            else
+                PauseControl();
+            break;
+        case core::TrayCommand::Open:
+            OpenWindow("");
+            break;
+        case core::TrayCommand::End: {
+            // As at the session's end: everything set back, the run ends; the
+            // next log-on starts it again. The session goes on, so Windows'
+            // wireless service is started too, once no tick can switch it off.
+            const bool ending = state.sessionEnding;
+            ShutdownQueryHandler();
+            if (controlWay == ControlWay::Service && !ending)
+                ApplyStartMode(core::kStartModeAutomatic);
+            EndSessionHandler(true);
+            break;
+        }
+    }
+}
+
+void TF_nolvara::PauseControl() {
+    if (!state.autoControl || state.sessionEnding || pause.active()) return;
+    // The user's pause wins over a lag test under way.
+    if (lagRecorder && lagRecorder->test().running()) {
+        lagRecorder->test().end(core::LagTestState::Paused);
+        lagRecorder->publishTest();
+    }
+    pause.start(platform.system.tickCountMs());
+    T_shutdowndelay.setEnabled(false);
+    // A service that will not start leaves nothing to pause: the probe loop
+    // goes on deciding, and the status line says why.
+    if (state.startMode != core::kStartModeAutomatic && !ApplyStartMode(core::kStartModeAutomatic))
+        pause.end();
+    UpdateStatus();
+}
+
+void TF_nolvara::ResumeControl() {
+    if (!pause.active()) return;
+    pause.end();
+    if (state.sessionEnding) return;
+    // Decided as the probe loop decides: off while the router answers; else
+    // as after a lost link, off at its next answer.
+    const std::vector<core::LagSample> recent =
+        lagRecorder ? lagRecorder->lastMinute() : std::vector<core::LagSample>();
+    if (!recent.empty() && recent.back().result == core::LagResult::Answer) {
+        // A start of the service still being tried from before is over.
+        state.serviceStartFailures = 0;
+        T_servicestart.setEnabled(false);
+        T_servicestart.setIntervalMs(kServiceStartDelayMs);
+        state.awaitingFirstReply = false;
+        state.connectionLost = false;
+        ApplyStartMode(core::kStartModeDisabled);
+        T_ping.setEnabled(true);
+    } else if (!state.awaitingFirstReply && state.startMode != core::kStartModeDisabled) {
+        state.connectionLost = true;
+    }
+    UpdateStatus();
+}
+
+void TF_nolvara::OpenWindow(const std::string& arguments) {
+    if (tray && !tray->mayOpen(platform.system.tickCountMs())) return;
+    platform.shell.start(platform.system.programPath(), arguments);
+}
+
+}  // namespace shell

@@ -1,0 +1,92 @@
+// The hidden run's icon in the notification area: which look it has, what its
+// tooltip says of now and of the last minute, its menu, and the hour's pause
+// taken through it. Nothing here switches anything or knows of Windows: the
+// caller says what holds, gives the time, and carries out what is chosen.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/LagRecord.h"
+#include "platform/NotifyArea.h"
+
+namespace core {
+
+// Why Windows may scan now, as the tooltip says beside whether it may.
+enum class TrayReason { None, Waiting, LinkLost, WeakSignal, Paused };
+
+// The pause: Windows may scan for an hour, then the probe loop decides again.
+inline constexpr std::uint32_t kTrayPauseMs = 60u * 60u * 1000u;
+class TrayPause {
+public:
+    void start(std::uint32_t nowMs) { sinceMs_ = nowMs; }
+    void end() { sinceMs_.reset(); }
+    bool active() const { return sinceMs_.has_value(); }
+    // Whether an active pause has run its hour at nowMs.
+    bool over(std::uint32_t nowMs) const;
+    // Whole minutes left, rounded up; 0 when none is active.
+    std::uint32_t minutesLeft(std::uint32_t nowMs) const;
+
+private:
+    std::optional<std::uint32_t> sinceMs_;
+};
+
+// The tooltip's line on the last minute of the record (at most 60 samples,
+// the newest last); empty without samples.
+std::string TrayMinute(const std::vector<LagSample>& lastMinute,
+                       const std::function<std::string(const std::string&)>& text);
+// How often that line is drawn anew: each change of the tooltip is a call
+// into the shell, and the round trip's median moves by a millisecond often.
+inline constexpr std::uint32_t kTrayMinuteEveryMs = 10000;
+// The tooltip: whether Windows may scan and why, then the minute's line, in
+// the language the lookup gives, cut to what Windows shows. serviceWay names
+// the wireless service instead of the background scan.
+inline constexpr std::size_t kTrayTipMax = 127;
+std::string TrayTip(bool scanOn, TrayReason reason, bool serviceWay, std::uint32_t pauseMinutesLeft,
+                    const std::string& minuteLine,
+                    const std::function<std::string(const std::string&)>& text);
+
+// The menu's items, in this order.
+enum class TrayCommand : std::size_t { LagMeter, Pause, Open, End };
+std::vector<std::string> TrayMenu(bool paused,
+                                  const std::function<std::string(const std::string&)>& text);
+
+// The icon as the notification area has it: shown only while wanted, and
+// told only what changed, since each change is a call into the shell.
+class TrayIcon {
+public:
+    // Nothing is made until the icon is first wanted.
+    TrayIcon(platform::NotifyArea& area, platform::NotifyEvents events);
+    // Shows the icon with this look and tip, or removes it.
+    void update(bool wanted, bool scanOn, const std::string& tip);
+    bool shown() const { return shown_.has_value(); }
+    // Explorer made its taskbar anew: the next update adds the icon again.
+    void shellRestarted() { shown_.reset(); }
+    // The tooltip's minute line, drawn anew at most every kTrayMinuteEveryMs.
+    const std::string& minute(std::uint32_t nowMs, const std::function<std::string()>& draw);
+    // Whether a window may be opened from the icon at nowMs: a double click,
+    // or a click and a choice, is one request.
+    bool mayOpen(std::uint32_t nowMs);
+    // Whether the menu offered "Resume now" when it last opened: the hour may
+    // run out while it is open.
+    bool menuOfferedResume = false;
+
+private:
+    struct Shown {
+        platform::NotifyLook look;
+        std::string tip;
+    };
+    platform::NotifyArea& area_;
+    platform::NotifyEvents events_;
+    std::unique_ptr<platform::NotifyIcon> icon_;
+    std::optional<Shown> shown_;
+    std::string minute_;
+    std::optional<std::uint32_t> minuteAtMs_;
+    std::optional<std::uint32_t> openedAtMs_;
+};
+
+}  // namespace core
