@@ -9,6 +9,7 @@ void TF_nolvara::MakeTray() {
     const auto text = [this](const std::string& key) { return LookupText(key); };
     platform::NotifyEvents events;
     events.clicked = [this] { OpenWindow(core::kLagMeterSwitch); };
+    events.hovered = [this] { RefreshTray(core::kTrayMinuteHoveredMs); };
     events.menu = [this, text] {
         tray->menuOfferedResume = pause.active();
         return core::TrayMenu(pause.active(), text);
@@ -31,7 +32,7 @@ core::TrayReason TF_nolvara::TrayReasonNow() const {
     return core::TrayReason::None;
 }
 
-void TF_nolvara::RefreshTray() {
+void TF_nolvara::RefreshTray(std::uint32_t minuteMaxAgeMs) {
     if (!tray) return;
     if (!state.trayIcon) {
         tray->update(false, false, std::string());
@@ -39,7 +40,7 @@ void TF_nolvara::RefreshTray() {
     }
     const auto text = [this](const std::string& key) { return LookupText(key); };
     const std::uint32_t now = platform.system.tickCountMs();
-    const std::string& minute = tray->minute(now, [&] {
+    const std::string& minute = tray->minute(now, minuteMaxAgeMs, [&] {
         return core::TrayMinute(
             lagRecorder ? lagRecorder->lastMinute() : std::vector<core::LagSample>(), text);
     });

@@ -64,8 +64,9 @@ std::vector<std::string> TrayMenu(bool paused,
 TrayIcon::TrayIcon(platform::NotifyArea& area, platform::NotifyEvents events)
     : area_(area), events_(std::move(events)) {}
 
-const std::string& TrayIcon::minute(std::uint32_t nowMs, const std::function<std::string()>& draw) {
-    if (!minuteAtMs_ || nowMs - *minuteAtMs_ >= kTrayMinuteEveryMs) {
+const std::string& TrayIcon::minute(std::uint32_t nowMs, std::uint32_t maxAgeMs,
+                                    const std::function<std::string()>& draw) {
+    if (!minuteAtMs_ || nowMs - *minuteAtMs_ >= maxAgeMs) {
         minuteAtMs_ = nowMs;
         minute_ = draw();
     }

@@ -39,9 +39,12 @@ private:
 // the newest last); empty without samples.
 std::string TrayMinute(const std::vector<LagSample>& lastMinute,
                        const std::function<std::string(const std::string&)>& text);
-// How often that line is drawn anew: each change of the tooltip is a call
-// into the shell, and the round trip's median moves by a millisecond often.
-inline constexpr std::uint32_t kTrayMinuteEveryMs = 10000;
+// How old that line may grow: each change of the tooltip is a call into the
+// shell, and the round trip's median moves by a millisecond often. It is
+// drawn anew once a minute, and when the pointer comes to the icon, so that
+// the tooltip a person reads is at most a few seconds old.
+inline constexpr std::uint32_t kTrayMinuteEveryMs = 60000;
+inline constexpr std::uint32_t kTrayMinuteHoveredMs = 2000;
 // The tooltip: whether Windows may scan and why, then the minute's line, in
 // the language the lookup gives, cut to what Windows shows. serviceWay names
 // the wireless service instead of the background scan.
@@ -66,8 +69,9 @@ public:
     bool shown() const { return shown_.has_value(); }
     // Explorer made its taskbar anew: the next update adds the icon again.
     void shellRestarted() { shown_.reset(); }
-    // The tooltip's minute line, drawn anew at most every kTrayMinuteEveryMs.
-    const std::string& minute(std::uint32_t nowMs, const std::function<std::string()>& draw);
+    // The tooltip's minute line, drawn anew once it is maxAgeMs old.
+    const std::string& minute(std::uint32_t nowMs, std::uint32_t maxAgeMs,
+                              const std::function<std::string()>& draw);
     // Whether a window may be opened from the icon at nowMs: a double click,
     // or a click and a choice, is one request.
     bool mayOpen(std::uint32_t nowMs);

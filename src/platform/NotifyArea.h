@@ -16,6 +16,8 @@ enum class NotifyLook { ScanOff, ScanOn };
 // facility calls these on the thread that made the icon, between events.
 struct NotifyEvents {
     std::function<void()> clicked;
+    // The pointer rests on the icon: its tooltip is about to show.
+    std::function<void()> hovered;
     // The menu's items, asked for when it opens; then the one chosen, by
     // its index (nothing when the menu closed without a choice).
     std::function<std::vector<std::string>()> menu;

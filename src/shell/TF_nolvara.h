@@ -293,8 +293,9 @@ public:
     std::unique_ptr<core::TrayIcon> tray;
     core::TrayPause pause;
     void MakeTray();
-    // Shows the icon as things hold now, or takes it away.
-    void RefreshTray();
+    // Shows the icon as things hold now, or takes it away; the minute's line
+    // is drawn anew once it is that old.
+    void RefreshTray(std::uint32_t minuteMaxAgeMs = core::kTrayMinuteEveryMs);
     core::TrayReason TrayReasonNow() const;
     void TrayChosen(core::TrayCommand command);
     // Windows may scan for an hour, whatever the router does.

@@ -96,10 +96,22 @@ TEST_F(TrayIcon, FollowsEveryDecisionAndIsToldOnlyWhatChanged) {
     ASSERT_EQ(startMode(), 4);
     EXPECT_EQ(look(), NotifyLook::ScanOff);
     EXPECT_EQ(tip(), "Nolvara: Wireless Zero is disabled") << "no minute drawn yet";
-    p.world.runFor(6000);
+    // The pointer on the icon draws the minute anew, at most every 2 s.
+    area().events.hovered();
     EXPECT_EQ(tip(), "Nolvara: Wireless Zero is disabled\nrouter 3 ms, no lag spikes in the last minute");
+    p.world.icmp.answer(kRouter, {platform::EchoStatus::EchoReply, 60});
+    p.world.runFor(1000);
+    area().events.hovered();
+    EXPECT_EQ(tip().substr(tip().find('\n')), "\nrouter 3 ms, no lag spikes in the last minute");
+    p.world.runFor(1000);
+    area().events.hovered();
+    EXPECT_EQ(tip().substr(tip().find('\n')), "\nrouter 3 ms, 2 lag spikes in the last minute");
+    answering(true);
+    p.world.runFor(61'000);
+    EXPECT_EQ(tip().substr(tip().find('\n')), "\nrouter 3 ms, no lag spikes in the last minute")
+        << "once a minute without the pointer";
     const int calls = area().calls;
-    p.world.runFor(10'000);
+    p.world.runFor(60'000);
     EXPECT_EQ(area().calls, calls) << "a tip that stays the same is not handed on again";
 
     answering(false);

@@ -127,6 +127,10 @@ private:
                 self->showMenu();
                 return 0;
             }
+            if (msg == kMouse && lp == WM_MOUSEMOVE) {
+                if (const auto hovered = self->events_.hovered) hovered();
+                return 0;
+            }
             if (msg == kShellRestarted) {
                 if (const auto restarted = self->events_.shellRestarted) restarted();
                 return 0;
