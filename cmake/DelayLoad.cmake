@@ -1,6 +1,6 @@
-# System DLLs that only some runs need (updates, dialogs, starting programs)
-# are loaded at their first call instead of at the start: the hidden run,
-# which runs all day, then never carries them. mingw-w64's delay-load helper
+# System DLLs that only some runs need (the window's controls, updates,
+# dialogs, starting programs) are loaded at their first call instead of at
+# the start: the hidden run, which runs all day, then never carries them. mingw-w64's delay-load helper
 # does the loading, through the program's hook that loads each from the
 # system folder by full path; dlltool makes the import libraries. iphlpapi
 # is among them although every probe needs it: it is no known DLL, and a
@@ -9,7 +9,7 @@
 # Each library offers exactly the functions that the checked list of XP's
 # imports allows for its DLL, so a call of anything else fails to link: the
 # same guard that the import check gives the program's other imports.
-set(NOLVARA_DELAYED_DLLS comdlg32 crypt32 iphlpapi ole32 shell32 wininet)
+set(NOLVARA_DELAYED_DLLS comctl32 comdlg32 crypt32 iphlpapi ole32 shell32 wininet)
 
 string(REGEX REPLACE "g\\+\\+(-win32)?$" "dlltool" NOLVARA_DLLTOOL "${CMAKE_CXX_COMPILER}")
 string(REGEX REPLACE "g\\+\\+(-win32)?$" "nm" NOLVARA_NM "${CMAKE_CXX_COMPILER}")

@@ -19,9 +19,10 @@ configure_file(src/platform/win32/ReleaseKey.h.in ${CMAKE_BINARY_DIR}/generated/
 file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
 add_library(nolvara_win32 STATIC ${WIN32_SOURCES})
 target_include_directories(nolvara_win32 PRIVATE ${CMAKE_BINARY_DIR}/generated)
-target_link_libraries(nolvara_win32 PUBLIC nolvara_logic comctl32 advapi32 gdi32 user32 kernel32)
+target_link_libraries(nolvara_win32 PUBLIC nolvara_logic advapi32 gdi32 user32 kernel32)
 target_compile_options(nolvara_win32 PRIVATE ${WARNINGS})
-# Signatures of updates (CryptoAPI's key decoding is crypt32's), the update
+# The window's controls (comctl32, which the hidden run never makes),
+# signatures of updates (CryptoAPI's key decoding is crypt32's), the update
 # check and download (WinINet, the system's own HTTP client), the folder
 # browser and starting programs (shell32, ole32), echo requests and adapters
 # (iphlpapi, whose Icmp* functions XP has there): the program loads these at

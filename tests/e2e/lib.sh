@@ -602,6 +602,27 @@ e2e_expect_status() {
     e2e_expect "status bar part $1" "$text" "$2"
 }
 
+# e2e_expect_tip TEXT: the tooltip of the hidden run's notification icon, the
+# one thing of that run a person sees, begins with TEXT, at once or within
+# 3 s: it follows a switch at the next tick.
+e2e_expect_tip() {
+    local tip deadline=$((${EPOCHREALTIME/[,.]/} + 3000000))
+    while :; do
+        tip=$(e2e_driver tray-tip | tr -d '\r') || tip=""
+        [ "${tip:0:${#1}}" != "$1" ] && [ "${EPOCHREALTIME/[,.]/}" -lt "$deadline" ] || break
+        sleep 0.1
+    done
+    e2e_expect_prefix "the icon's tooltip" "${tip//$'\n'/ \/ }" "$1"
+}
+
+# e2e_expect_no_controls: the hidden run's window, which never shows, has
+# made none of its controls.
+e2e_expect_no_controls() {
+    local listed
+    listed=$(e2e_driver list) || e2e_fail "cannot list the hidden window's controls"
+    e2e_expect "controls of the hidden window" "$(printf '%s' "$listed" | grep -c . || true)" 0
+}
+
 e2e_ms_since() { echo $(((${EPOCHREALTIME/[,.]/} - ${1/[,.]/}) / 1000)); }
 
 # e2e_expect_switched_off_after DELAY: the hidden run disables and stops

@@ -92,16 +92,8 @@ wlan_count() {
     awk -v since="$2" -v text="$1" '$1 >= since && substr($0, index($0, $3)) == text { n++ } END { print n + 0 }' "$LOG"
 }
 
-wait_status() {
-    local deadline=$(($(now_ms) + 3000)) text
-    while :; do
-        text=$(e2e_driver status --escaped 0) || e2e_fail "cannot read the status bar"
-        [ "$text" = "$1" ] && break
-        [ "$(now_ms)" -lt "$deadline" ] || e2e_fail "status bar: \"$text\", not \"$1\" within 3 s"
-        sleep 0.2
-    done
-    e2e_ok "status bar: \"$1\""
-}
+# The hidden run's state, as its notification icon's tooltip says it.
+wait_status() { e2e_expect_tip "$1"; }
 
 e2e_step "the prefix has no WZCSVC"
 if e2e_wine reg query 'HKLM\SYSTEM\CurrentControlSet\Services\WZCSVC' >/dev/null 2>&1; then
@@ -124,8 +116,8 @@ off=$(wlan_wait "set background_scan_enabled=0 result=0" "$start" 30000) ||
 [ "$off" -ge $((DELAY * 1000)) ] ||
     e2e_fail "the scan went off $off ms after the start, before the $DELAY s delay could pass"
 expect_off "$start" 30000 "the start"
-wait_status ' Background scan: off'
-e2e_expect_status 1 'Static'
+wait_status 'Nolvara: background scan off'
+e2e_expect_no_controls
 
 # ---------------------------------------------------------------------------
 e2e_step "2. the link goes: the scan is on again within 1.2 s"
@@ -133,7 +125,7 @@ e2e_link_down
 down=$(now_ms)
 expect_wlan "set background_scan_enabled=1 result=0" "$down" 1200 "the link went down"
 expect_wlan "set media_streaming_mode=0 result=0" "$down" 1200 "the link went down"
-wait_status ' Background scan: on'
+wait_status 'Nolvara: background scan on, link lost'
 
 # ---------------------------------------------------------------------------
 e2e_step "3. the link comes back: off again within 1.1 s"
@@ -159,7 +151,7 @@ on=$(wlan_wait "set background_scan_enabled=1 result=0" "$weak" 6000) ||
 [ "$on" -ge 4500 ] || e2e_fail "the scan went on $on ms after the weak signal, before it held 5 s"
 e2e_ok "scan on $on ms after the signal fell"
 expect_wlan "set media_streaming_mode=0 result=0" "$weak" 6000 "the weak signal"
-wait_status ' Background scan: on (weak signal)'
+wait_status 'Nolvara: background scan on (weak signal)'
 e2e_wine "$E2E_PROGRAM" -lagreport 'C:\e2e-lag.csv' >>"$E2E_DIR/program.log" 2>&1 ||
     e2e_fail "the lag report run failed"
 signal=$(tail -n 2 "$WINEPREFIX/drive_c/e2e-lag.csv" | head -n 1 | tr -d '\r' | cut -d, -f5)
@@ -170,7 +162,7 @@ e2e_step "6. the signal is back at 80: off within 11 s"
 wlan_control quality=80
 strong=$(now_ms)
 expect_off "$strong" 11000 "the strong signal"
-wait_status ' Background scan: off'
+wait_status 'Nolvara: background scan off'
 
 # ---------------------------------------------------------------------------
 e2e_step "7. a second adapter arrives and connects: off on it within 1 s"
@@ -220,12 +212,12 @@ sleep 7
 e2e_expect "scans switched on in 7 s of a weak signal with threshold 0" \
     "$(wlan_count "set background_scan_enabled=1 result=0" "$weak0")" 0
 e2e_expect "handles opened meanwhile" "$(wlan_count "open version=2 result=0" "$weak0")" 0
-wait_status ' Background scan: off'
+wait_status 'Nolvara: background scan off'
 
 # ---------------------------------------------------------------------------
 e2e_step "10. in German"
 e2e_reg_add 'SOFTWARE\Nolvara' language REG_SZ german
-wait_status ' Hintergrundsuche: aus'
+wait_status 'Nolvara: Hintergrundsuche aus'
 
 # ---------------------------------------------------------------------------
 e2e_step "11. the session ends: both set back and the handle closed"

@@ -20,7 +20,13 @@ namespace {
 FARPROC WINAPI delayLoadHook(unsigned notification, PDelayLoadInfo info) {
     if (notification != dliNotePreLoadLibrary || info == nullptr || info->szDll == nullptr)
         return nullptr;
-    const HMODULE module = LoadLibraryAt(SystemFolderPath(info->szDll));
+    // The common controls are the one exception: the manifest's dependency on
+    // version 6 binds the name to the system's side-by-side copy (a full path
+    // would get the old version 5 instead), and with a manifest no copy
+    // beside the program is looked at.
+    const HMODULE module = lstrcmpiA(info->szDll, "comctl32.dll") == 0
+                               ? LoadLibraryA("comctl32.dll")
+                               : LoadLibraryAt(SystemFolderPath(info->szDll));
     if (module != nullptr) return reinterpret_cast<FARPROC>(module);
     // The program's own module exports nothing, so every function asked of
     // it fails; a bare-name search never starts.

@@ -92,9 +92,8 @@ private:
 
 // ---- The form ----
 
-Win32Form::Impl::Impl(ui::Form& form, HINSTANCE instance) : form_(form) {
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&icc);
+Win32Form::Impl::Impl(ui::Form& form, HINSTANCE instance, bool deferControls)
+    : form_(form), instance_(instance) {
     registerWindowClass(instance, &WindowProc);
 
     faceBrush_.reset(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
@@ -114,43 +113,7 @@ Win32Form::Impl::Impl(ui::Form& form, HINSTANCE instance) : form_(form) {
             dpi_ = dpi;
             sizeChanged();
         }
-        font_ = makeFont();
-        const auto& controls = form_.controls();
-        for (size_t i = 0; i < controls.size(); ++i) {
-            ui::Control& control = *controls[i];
-            HWND parent = hwnd_;
-            if (control.parent() != nullptr) {
-                ControlBinding* parentBinding = bindingOf(*control.parent());
-                if (parentBinding == nullptr)
-                    throw std::logic_error("The control " + control.name() +
-                                           " comes before its parent");
-                parent = parentBinding->hwnd();
-            }
-            bool firstOfGroup = true;
-            for (size_t j = i; j-- > 0;) {
-                if (controls[j]->parent() != control.parent()) continue;
-                firstOfGroup = !(control.kind() == ui::ControlKind::RadioButton &&
-                                 controls[j]->kind() == ui::ControlKind::RadioButton);
-                break;
-            }
-            auto binding = std::make_unique<ControlBinding>(*this, control,
-                                                            kFirstControlId + static_cast<int>(i));
-            controlIndex_[&control] = binding.get();
-            controls_.push_back(std::move(binding));
-            controls_.back()->create(parent, instance, firstOfGroup);
-            if (control.kind() == ui::ControlKind::StatusBar) statusBar_ = controls_.back().get();
-        }
-        // Labels lie beneath the other controls of their parent, as text drawn
-        // on the parent itself would: a group box shown over the main text
-        // label covers it.
-        for (const auto& binding : controls_) {
-            if (binding->control().kind() == ui::ControlKind::Label)
-                SetWindowPos(binding->hwnd(), HWND_BOTTOM, 0, 0, 0, 0,
-                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-            if (binding->label() != nullptr)
-                SetWindowPos(binding->label(), HWND_BOTTOM, 0, 0, 0, 0,
-                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        }
+        if (!deferControls) makeControls();
         layoutStatusBar();
 
         if (!form_.mainMenu().items().empty()) {
@@ -179,6 +142,50 @@ Win32Form::Impl::Impl(ui::Form& form, HINSTANCE instance) : form_(form) {
 
 Win32Form::Impl::~Impl() { teardown(); }
 
+void Win32Form::Impl::makeControls() {
+    // The common controls' library is loaded here, at its first use.
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+    font_ = makeFont();
+    const auto& controls = form_.controls();
+    for (size_t i = 0; i < controls.size(); ++i) {
+        ui::Control& control = *controls[i];
+        HWND parent = hwnd_;
+        if (control.parent() != nullptr) {
+            ControlBinding* parentBinding = bindingOf(*control.parent());
+            if (parentBinding == nullptr)
+                throw std::logic_error("The control " + control.name() + " comes before its parent");
+            parent = parentBinding->hwnd();
+        }
+        bool firstOfGroup = true;
+        for (size_t j = i; j-- > 0;) {
+            if (controls[j]->parent() != control.parent()) continue;
+            firstOfGroup = !(control.kind() == ui::ControlKind::RadioButton &&
+                             controls[j]->kind() == ui::ControlKind::RadioButton);
+            break;
+        }
+        auto binding =
+            std::make_unique<ControlBinding>(*this, control, kFirstControlId + static_cast<int>(i));
+        controlIndex_[&control] = binding.get();
+        controls_.push_back(std::move(binding));
+        controls_.back()->create(parent, instance_, firstOfGroup);
+        if (control.kind() == ui::ControlKind::StatusBar) statusBar_ = controls_.back().get();
+    }
+    // Labels lie beneath the other controls of their parent, as text drawn on
+    // the parent itself would: a group box shown over the main text label
+    // covers it.
+    for (const auto& binding : controls_) {
+        if (binding->control().kind() == ui::ControlKind::Label)
+            SetWindowPos(binding->hwnd(), HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        if (binding->label() != nullptr)
+            SetWindowPos(binding->label(), HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    controlsMade_ = true;
+    layoutStatusBar();
+}
+
 FontHandle Win32Form::Impl::makeFont() const {
     FontHandle font(CreateFontA(scaled(form_.fontHeight), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                 DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
@@ -191,16 +198,19 @@ FontHandle Win32Form::Impl::makeFont() const {
 void Win32Form::Impl::rescale(int dpi, const RECT* suggested) {
     if (dpi <= 0 || hwnd_ == nullptr) return;
     const int before = std::exchange(dpi_, dpi);
-    FontHandle font;
-    try {
-        font = makeFont();
-    } catch (...) {
-        dpi_ = before;
-        throw;
+    // A window without its controls yet makes them at the scale of the day.
+    if (controlsMade_) {
+        FontHandle font;
+        try {
+            font = makeFont();
+        } catch (...) {
+            dpi_ = before;
+            throw;
+        }
+        // The controls let go of the old font before it is deleted.
+        const FontHandle old = std::exchange(font_, std::move(font));
+        for (const auto& binding : controls_) binding->rescaled();
     }
-    // The controls let go of the old font before it is deleted.
-    const FontHandle old = std::exchange(font_, std::move(font));
-    for (const auto& binding : controls_) binding->rescaled();
     if (suggested != nullptr)
         SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
                      suggested->right - suggested->left, suggested->bottom - suggested->top,
@@ -342,6 +352,8 @@ void Win32Form::Impl::visibleChanged() {
         ShowWindow(hwnd_, SW_HIDE);
         return;
     }
+    // A window made without its controls gets them before anyone sees it.
+    if (!controlsMade_) makeControls();
     if (!shownBefore_) {
         shownBefore_ = true;
         RECT rc{};
@@ -451,8 +463,8 @@ LRESULT Win32Form::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
 
 // ---- Public face ----
 
-Win32Form::Win32Form(ui::Form& form, HINSTANCE instance)
-    : impl_(std::make_unique<Impl>(form, instance)) {}
+Win32Form::Win32Form(ui::Form& form, HINSTANCE instance, bool deferControls)
+    : impl_(std::make_unique<Impl>(form, instance, deferControls)) {}
 Win32Form::~Win32Form() = default;
 Win32Form::Win32Form(Win32Form&& other) noexcept = default;
 Win32Form& Win32Form::operator=(Win32Form&& other) noexcept = default;

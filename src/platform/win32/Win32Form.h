@@ -39,8 +39,11 @@ public:
     static constexpr int kFirstMenuCommandId = 2000;
 
     // Creates every window without showing any: the model's show() does that.
-    // The form must outlive the binding.
-    Win32Form(ui::Form& form, HINSTANCE instance);
+    // With deferControls the child controls (and the common controls'
+    // library) are made only when the window is first shown: a run whose
+    // window never shows carries none of them. The form must outlive the
+    // binding.
+    Win32Form(ui::Form& form, HINSTANCE instance, bool deferControls = false);
     ~Win32Form();
     Win32Form(Win32Form&& other) noexcept;
     Win32Form& operator=(Win32Form&& other) noexcept;

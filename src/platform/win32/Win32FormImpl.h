@@ -53,7 +53,7 @@ public:
     class MenuBinding;
     class TimerBinding;
 
-    Impl(ui::Form& form, HINSTANCE instance);
+    Impl(ui::Form& form, HINSTANCE instance, bool deferControls);
     // Defined beside the menu and timer bindings, which it destroys.
     ~Impl() override;
     Impl(const Impl&) = delete;
@@ -92,6 +92,8 @@ private:
     HMENU menuOf(const ui::MenuItem& parent) const;
     void insertMenuItem(HMENU menu, UINT position, const MenuBinding& binding);
     void layoutStatusBar();
+    // The child controls, with the common controls' library and the font.
+    void makeControls();
     FontHandle makeFont() const;
     // Everything laid out anew at the DPI; the window takes the suggested
     // rectangle, or else its own size at that scale.
@@ -100,7 +102,9 @@ private:
     void teardown();
 
     ui::Form& form_;
+    HINSTANCE instance_;
     HWND hwnd_ = nullptr;
+    bool controlsMade_ = false;
     int dpi_ = kDesignDpi;
     FontHandle font_;
     BrushHandle faceBrush_;
