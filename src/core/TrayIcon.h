@@ -66,7 +66,6 @@ public:
     TrayIcon(platform::NotifyArea& area, platform::NotifyEvents events);
     // Shows the icon with this look and tip, or removes it.
     void update(bool wanted, bool scanOn, const std::string& tip);
-    bool shown() const { return shown_.has_value(); }
     // Explorer made its taskbar anew: the next update adds the icon again.
     void shellRestarted() { shown_.reset(); }
     // The tooltip's minute line, drawn anew once it is maxAgeMs old.

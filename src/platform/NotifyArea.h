@@ -2,6 +2,8 @@
 // tooltip, a menu on a right click and a command on a left click.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
