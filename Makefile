@@ -51,8 +51,11 @@ test-fuzz: fuzz-build
 
 test: test-host test-windows test-fuzz
 
+# WAY=wifi (default): Windows of today, through the Native Wifi stand-in;
+# WAY=xp: Windows XP's wireless service.
+WAY ?= wifi
 run: x86_64
-	./tools/run-sandbox out/x86_64/P_nolvara.exe
+	WAY=$(WAY) ./tools/run-sandbox out/x86_64/P_nolvara.exe
 
 # The release archive in out/dist/; with NOLVARA_SIGNING_KEY naming the release
 # private key, the update server's files too (see README.md).

@@ -6,7 +6,9 @@ namespace shell {
 
 void TF_nolvara::UpdateStatus() {
     const std::int32_t mode = ReadStartMode();
-    Statusbar.setPanelText(0, LookupText(StatusTextKey(mode)));
+    // Nothing starts at log-on whatever the window does: that comes first.
+    const bool startupOff = state.autostart && state.startupSwitchedOff;
+    Statusbar.setPanelText(0, LookupText(startupOff ? "status_startupoff" : StatusTextKey(mode)));
     state.startMode = mode;
     ui::MenuItem* items[] = {&Menu_status0, &Menu_status1, &Menu_status2, &Menu_status3,
                              &Menu_status4};
@@ -53,7 +55,9 @@ void TF_nolvara::Menu_autocontrolClick() {
     if (placed)
         StartHeld(installed, core::kHiddenRunSwitch);
     else
-        platform.shell.start(installed, core::kHiddenRunSwitch);
+        StartOwn(installed, core::kHiddenRunSwitch);
+    // The window stays to say so: closed, it would leave the user guessing.
+    if (SayWhenDeferred()) return;
     platform.system.sleepMs(100);
     close();
     state.autoControl = true;

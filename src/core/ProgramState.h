@@ -42,6 +42,8 @@ inline constexpr std::int32_t kStartModeUnreadable = 5;
 
 struct ProgramState {
     bool autostart = false;
+    // Windows' own switch for the start at log-on is off, whatever autostart says.
+    bool startupSwitchedOff = false;
     bool autoControl = false;
     std::string installPath;
     std::string exeName;

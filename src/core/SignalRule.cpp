@@ -7,6 +7,12 @@ std::int32_t WeakSignalThreshold(std::optional<std::int64_t> stored) {
     return static_cast<std::int32_t>(*stored);
 }
 
+std::int32_t QualityOfRssi(std::int32_t dBm) {
+    if (dBm <= -100) return 0;
+    if (dBm >= -50) return 100;
+    return 2 * (dBm + 100);
+}
+
 void SignalRule::heard(const InterfaceId& id, std::int32_t quality, std::uint32_t nowMs) {
     Heard& h = interfaces_[id];
     h.quality = quality;

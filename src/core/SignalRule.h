@@ -17,6 +17,10 @@ namespace core {
 inline constexpr std::int32_t kWeakSignalDefault = 50;
 std::int32_t WeakSignalThreshold(std::optional<std::int64_t> stored);
 
+// The quality (0-100) Windows shows for a received signal strength in dBm:
+// -100 dBm and below is 0, -50 dBm and above is 100, linear in between.
+std::int32_t QualityOfRssi(std::int32_t dBm);
+
 // How long a quality must hold before it counts, and how far above the
 // threshold a signal must come back to count as strong again.
 inline constexpr std::uint32_t kWeakSignalHoldMs = 5000;

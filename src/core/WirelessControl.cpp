@@ -12,6 +12,7 @@ using platform::WifiSetting;
 
 namespace {
 constexpr std::uint32_t kInvalidHandle = 6;
+constexpr std::uint32_t kTickSlackMs = 500;
 }  // namespace
 
 bool MeansServiceLost(std::uint32_t code) {
@@ -42,7 +43,10 @@ bool WirelessControl::tryCall(Call call, bool aboutOneInterface) {
     } catch (const NativeWifiError& error) {
         // A driver's own refusal, a gone or disconnected interface: that
         // interface alone, tried again at the next read-back.
-        if (aboutOneInterface && !MeansServiceLost(error.code)) return false;
+        if (aboutOneInterface && !MeansServiceLost(error.code)) {
+            refusal_ = error.code;
+            return false;
+        }
         lose(error.code);
         throw Lost{};
     }
@@ -95,9 +99,20 @@ void WirelessControl::refresh() {
         Interface wifi;
         const auto known = interfaces_.find(info.id);
         if (known != interfaces_.end()) wifi = known->second;
-        wifi.connected = info.connected;
+        // A wait for the connection that Windows itself asked for ends with
+        // a connection told or seen after a disconnection; and, as a roam
+        // tells nothing, at the second listing that still finds it connected:
+        // a try every 10 s at the most, never none for good.
+        if (!info.connected || (wifi.awaitingConnection && wifi.listedWhileAwaiting))
+            wifi.awaitingConnection = false;
+        else if (wifi.awaitingConnection)
+            wifi.listedWhileAwaiting = true;
+        wifi.connected = info.connected && !wifi.awaitingConnection;
         // Windows drops the settings with the link.
-        if (!wifi.connected) wifi.scanSet.reset();
+        if (!wifi.connected) {
+            wifi.scanSet.reset();
+            wifi.noSignal = false;
+        }
         kept.emplace(info.id, wifi);
     }
     for (const auto& [id, wifi] : interfaces_)
@@ -112,10 +127,23 @@ bool WirelessControl::wantsScan(const WifiInterfaceId& id) {
 void WirelessControl::apply(const WifiInterfaceId& id, Interface& wifi) {
     const bool scan = wantsScan(id);
     // Each setting on its own: one that is refused does not keep the other
-    // from being made.
-    const bool scanMade = tryCall([&] { session_->set(id, WifiSetting::BackgroundScan, scan); });
-    const bool streamingMade =
-        tryCall([&] { session_->set(id, WifiSetting::MediaStreaming, !scan); });
+    // from being made. One refused for want of a connection waits for it:
+    // Windows takes neither setting then, and drops both at a disconnection.
+    bool notConnected = false;
+    const auto made = [&](WifiSetting setting, bool on) {
+        if (notConnected) return false;
+        if (tryCall([&] { session_->set(id, setting, on); })) return true;
+        notConnected = refusal_ == kWirelessNotConnected;
+        return false;
+    };
+    const bool scanMade = made(WifiSetting::BackgroundScan, scan);
+    const bool streamingMade = made(WifiSetting::MediaStreaming, !scan);
+    if (notConnected) {
+        wifi = Interface{};
+        wifi.awaitingConnection = true;
+        rule_.forget(id);
+        return;
+    }
     wifi.refused = !scanMade || !streamingMade;
     if (wifi.refused)
         wifi.scanSet.reset();
@@ -124,8 +152,10 @@ void WirelessControl::apply(const WifiInterfaceId& id, Interface& wifi) {
 }
 
 void WirelessControl::applyAll() {
+    // "On" is tried on one that awaits its connection too: a set made before
+    // the other was refused may still hold.
     for (auto& [id, wifi] : interfaces_)
-        if (wifi.connected) apply(id, wifi);
+        if (wifi.connected || (wifi.awaitingConnection && !scanOff_)) apply(id, wifi);
 }
 
 void WirelessControl::settle() {
@@ -154,27 +184,44 @@ void WirelessControl::decide(bool scanOff) {
     settle();
 }
 
-void WirelessControl::readBack(bool listing) {
+void WirelessControl::hear(const WifiInterfaceId& id, Interface& wifi) {
+    if (wifi.noSignal) return;
+    std::int32_t dBm = 0;
+    if (tryCall([&] { dBm = session_->rssi(id); })) {
+        rule_.heard(id, QualityOfRssi(dBm), nowMs_());
+        return;
+    }
+    // Refused or unknown to the driver: the control goes on without the rule.
+    wifi.noSignal = true;
+    rule_.forget(id);
+}
+
+bool WirelessControl::ruleCanAct() const { return changed_ && scanOff_ && rule_.threshold() > 0; }
+
+void WirelessControl::readBack(bool listing, bool looking) {
     if (listing) refresh();
-    const std::uint32_t now = nowMs_();
     for (auto& [key, wifi] : interfaces_) {
         if (!wifi.connected) continue;
         // Clang 14 cannot capture a structured binding in a lambda.
         const WifiInterfaceId& id = key;
-        std::int32_t quality = 0;
-        if (listing && tryCall([&] { quality = session_->signalQuality(id); }))
-            rule_.heard(id, quality, now);
-        if (!changed_) continue;
+        if (looking) hear(id, wifi);
+        if (!wifi.connected || !changed_) continue;
         // While "on" Windows' own defaults hold once set: only what was
         // refused is this run's to make again.
         if (!scanOff_) {
             if (wifi.refused) apply(id, wifi);
             continue;
         }
-        // Something else may have changed it, or the service forgotten it.
+        // Something else may have changed either, the service forgotten
+        // them, or the driver dropped media streaming at a roam.
         bool scan = false;
-        const bool read = tryCall([&] { scan = session_->query(id, WifiSetting::BackgroundScan); });
-        if (!read || wifi.refused || scan != wantsScan(id) || wifi.scanSet != scan) apply(id, wifi);
+        bool streaming = false;
+        const bool read =
+            tryCall([&] { scan = session_->query(id, WifiSetting::BackgroundScan); }) &&
+            tryCall([&] { streaming = session_->query(id, WifiSetting::MediaStreaming); });
+        const bool want = wantsScan(id);
+        if (!read || wifi.refused || scan != want || streaming == want || wifi.scanSet != scan)
+            apply(id, wifi);
     }
 }
 
@@ -200,10 +247,16 @@ bool WirelessControl::tick() {
     try {
         const bool listing = now - listedAtMs_ >= kWirelessListMs;
         // Nothing to read back while nothing was set.
-        if (listing || (changed_ && now - readAtMs_ >= kWirelessReadBackMs)) {
+        // Ticks come about once a second, never exactly: a read-back due
+        // within half a tick is made at this one, or every 5 s would be
+        // every 6 s as often as not.
+        const bool reading = changed_ && now - readAtMs_ + kTickSlackMs >= kWirelessReadBackMs;
+        if (listing || reading) {
             if (listing) listedAtMs_ = now;
             readAtMs_ = now;
-            readBack(listing);
+            // The signal is asked for as often as the rule needs it, and at
+            // each listing for the lag record.
+            readBack(listing, listing || ruleCanAct());
         }
     } catch (const Lost&) {
     }
@@ -247,43 +300,37 @@ std::optional<std::uint32_t> WirelessControl::nextSignalTurnMs() const {
 
 void WirelessControl::handle(const WifiEvent& event) {
     using Kind = WifiEvent::Kind;
-    if (event.kind == Kind::SignalQuality) {
-        // The rule decides once the quality has held.
-        rule_.heard(event.id, event.quality, nowMs_());
-        if (onSignalHeard) onSignalHeard();
-        return;
-    }
+    // A failed attempt is no connection; whatever held before still does.
+    if (event.kind == Kind::Connected && event.reason != 0) return;
     try {
         switch (event.kind) {
             case Kind::Connected: {
                 // Windows dropped what was set with the link that went.
                 Interface& wifi = interfaces_[event.id];
+                wifi = Interface{};
                 wifi.connected = true;
-                wifi.scanSet.reset();
-                std::int32_t quality = 0;
-                if (tryCall([&] { quality = session_->signalQuality(event.id); }))
-                    rule_.heard(event.id, quality, nowMs_());
+                hear(event.id, wifi);
                 if (changed_ && scanOff_) apply(event.id, wifi);
                 break;
             }
             case Kind::Disconnected: {
                 const auto found = interfaces_.find(event.id);
-                if (found != interfaces_.end()) {
-                    found->second.connected = false;
-                    found->second.scanSet.reset();
-                }
+                if (found != interfaces_.end()) found->second = Interface{};
                 rule_.forget(event.id);
                 break;
             }
+            case Kind::Missed:
+                // A connection may have been among the notices lost.
+                for (auto& [id, wifi] : interfaces_) wifi.awaitingConnection = false;
+                [[fallthrough]];
             case Kind::Arrived:
+                // What the notices left out, a listing tells.
                 refresh();
                 if (changed_ && scanOff_) applyAll();
                 break;
             case Kind::Removed:
                 interfaces_.erase(event.id);
                 rule_.forget(event.id);
-                break;
-            case Kind::SignalQuality:
                 break;
         }
     } catch (const Lost&) {

@@ -29,12 +29,17 @@ namespace core {
 bool MeansServiceLost(std::uint32_t code);
 
 // How often a handle that could not be opened, or was lost, is tried again;
-// the settings of a connection are read back this often while "off"; the
-// interfaces are listed and their signals asked for this often (the system's
-// notices may be missed).
+// the settings of a connection are read back this often while "off", and the
+// signals asked for this often while the signal rule can act; the interfaces
+// are listed, and their signals asked for otherwise, this often (the
+// system's notices may be missed).
 inline constexpr std::uint32_t kWirelessRetryMs = 4000;
 inline constexpr std::uint32_t kWirelessReadBackMs = 5000;
 inline constexpr std::uint32_t kWirelessListMs = 10000;
+
+// The code of a set that Windows refuses because the interface is not
+// connected (ERROR_INVALID_STATE): it is made at the next connection.
+inline constexpr std::uint32_t kWirelessNotConnected = 5023;
 
 class WirelessControl {
 public:
@@ -85,10 +90,8 @@ public:
     // The last quality heard of the first connected interface; -1 for none.
     std::int32_t signal() const;
 
-    // Runs after an event of the system changed what the status shows; and
-    // after a signal was heard, whose hold may now end at another time.
+    // Runs after an event of the system changed what the status shows.
     std::function<void()> onChange;
-    std::function<void()> onSignalHeard;
 
 private:
     struct Interface {
@@ -96,6 +99,13 @@ private:
         // Background scan as this handle last set it; none where it set nothing.
         std::optional<bool> scanSet;
         bool refused = false;
+        // Windows refused a set as not connected, though a listing said it
+        // was: nothing is tried until a connection is told or seen anew.
+        bool awaitingConnection = false;
+        bool listedWhileAwaiting = false;
+        // Its signal strength cannot be had: the rule leaves it alone until
+        // it connects again.
+        bool noSignal = false;
     };
     // The handle is gone: why a call failed.
     struct Lost {};
@@ -111,10 +121,16 @@ private:
     // What the status line shows of this control.
     std::tuple<bool, bool, bool, bool> shown() const;
     void apply(const platform::WifiInterfaceId& id, Interface& wifi);
-    // With listing, the interfaces are listed again and their signals asked for.
-    void readBack(bool listing);
+    // With listing, the interfaces are listed again; with looking, their
+    // signals asked for.
+    void readBack(bool listing, bool looking);
+    // The interface's signal, asked for and told to the rule.
+    void hear(const platform::WifiInterfaceId& id, Interface& wifi);
+    // Whether the signal rule can switch anything now.
+    bool ruleCanAct() const;
     // Whether the call succeeded; a failure that means a lost service (any
-    // failure at all of a call about no one interface) throws Lost.
+    // failure at all of a call about no one interface) throws Lost. The
+    // code of a refusal stays in refusal_.
     template <typename Call>
     bool tryCall(Call call, bool aboutOneInterface = true);
     bool wantsScan(const platform::WifiInterfaceId& id);
@@ -135,6 +151,7 @@ private:
     std::uint32_t openedAtMs_ = 0;
     std::uint32_t readAtMs_ = 0;
     std::uint32_t listedAtMs_ = 0;
+    std::uint32_t refusal_ = 0;
 };
 
 }  // namespace core

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -60,6 +61,12 @@ public:
 class Registry {
 public:
     virtual ~Registry() = default;
+    enum class Hive { Machine, User };
+    // The first byte of a binary value, read without changing anything, in
+    // the machine's hive or the signed-in user's (the 64-bit view); none
+    // where the key or the value is missing or empty, or of another type.
+    virtual std::optional<std::uint8_t> readFirstByte(Hive hive, const std::string& key,
+                                                      const std::string& name) = 0;
     // A fresh accessor with no key open.
     virtual std::unique_ptr<RegistryAccessor> open() = 0;
     // Watches the key below HKEY_LOCAL_MACHINE with everything below it.

@@ -14,6 +14,11 @@ public:
     // Starts the program file with administrator rights, which Windows asks
     // the user for. False when it could not be started or the user said no.
     virtual bool startElevated(const std::string& file, const std::string& arguments) = 0;
+    // Starts the program file with the rights Windows gives the signed-in
+    // user's own programs: from a run elevated above them, without its
+    // administrator token. False when it could not be started so, and then
+    // nothing was started.
+    virtual bool startAsUser(const std::string& file, const std::string& arguments) = 0;
     // Opens the file with the verb "open", no arguments and a hidden window.
     virtual bool openHidden(const std::string& file) = 0;
 };

@@ -74,12 +74,19 @@ void TF_nolvara::chk_dhcpClick() {
     B_dhcpconfig.setEnabled(chk_dhcp.checked());
 }
 
+bool TF_nolvara::AutostartWanted() const {
+    // A box that Windows' switch holds unticked changes nothing stored; one
+    // ticked all the same (the unattended installation does) counts.
+    return Chk_autostart.checked() || (state.startupSwitchedOff && state.autostart);
+}
+
 void TF_nolvara::B_applyClick() {
     const bool routerTarget = list_ip.count() > 0 || (chk_dhcp.checked() && !state.adapterName.empty());
+    const bool autostart = AutostartWanted();
     // A folder that others may change, or that cannot be made, is not used,
     // and nothing of the settings changes: the user chooses another folder
     // and applies again.
-    if (routerTarget && Chk_autostart.checked()) {
+    if (routerTarget && autostart) {
         const FolderFitness fitness = PrepareInstallFolder(speed_installpath.text());
         if (fitness != FolderFitness::Fit) {
             ShowPanel("main");
@@ -102,8 +109,8 @@ void TF_nolvara::B_applyClick() {
     E_shutdowndelay.setText(delay.empty() ? std::string(1, '0') : delay);
 
     if (routerTarget) {
-        SetAutostart(Chk_autostart.checked() ? 1 : 0);
-        SaveSettings(Chk_autostart.checked(), chk_restartservice.checked(), state.language);
+        SetAutostart(autostart ? 1 : 0);
+        SaveSettings(autostart, chk_restartservice.checked(), state.language);
         LoadSettings();
         ShowPanel("main");
         L_Text.setText(LookupText("settingsapplied"));
@@ -120,6 +127,7 @@ void TF_nolvara::B_applyClick() {
     RemoveKeyIfDefault();
     RefreshInstalledCopy();
     UpdateStatus();
+    SayWhenDeferred();
 }
 
 }  // namespace shell

@@ -37,6 +37,10 @@ void TF_nolvara::LoadSettings() {
     });
     state.trayIcon = !trayIcon || *trayIcon != 0;
     Chk_trayicon.setChecked(state.trayIcon);
+    state.startupSwitchedOff = settings::StartupSwitchedOff(platform.registry);
+    // Windows' switch wins: the box shows what happens at log-on, and only
+    // Windows' own settings turn it on again.
+    Chk_autostart.setEnabled(!state.startupSwitchedOff);
     settings::Guarded([&] {
         const std::int32_t storedAutostart =
             reg->valueExists("autostart") ? reg->readInteger("autostart") : 0;
@@ -71,7 +75,10 @@ void TF_nolvara::LoadSettings() {
             LoadIPList(*reg);
         else
             list_ip.clear();
-        Chk_autostart.setChecked(state.autostart);
+        Chk_autostart.setChecked(state.autostart && !state.startupSwitchedOff);
+        // The box's own caption says why it is off: the panel has no room
+        // for another line.
+        if (state.startupSwitchedOff) setCaptionOf("Chk_autostart", LookupText("autostart_off"));
         speed_installpath.setEnabled(Chk_autostart.checked());
         Chk_update.setChecked(state.checkForUpdate);
     });
@@ -106,7 +113,7 @@ void TF_nolvara::SaveSettings(bool autostart, bool restartService, const std::st
 }
 
 bool TF_nolvara::SettingsAreDefault() {
-    return !Chk_autostart.checked() && chk_restartservice.checked() && !Chk_update.checked() &&
+    return !AutostartWanted() && chk_restartservice.checked() && !Chk_update.checked() &&
            state.installPath == DefaultInstallPath() && state.language == "english" &&
            !chk_dhcp.checked() && list_ip.count() == 0 && E_shutdowndelay.text() == "30" &&
            E_routerip.text() == LookupText("routerinput") &&

@@ -42,8 +42,26 @@ bool TF_nolvara::StartHeld(const std::string& path, const std::string& arguments
     if (!held || !held->complete()) return false;
     const std::unique_ptr<platform::HeldFile> self =
         platform.files.holdFile(platform.system.programPath(), kMaxProgramBytes);
-    return self && self->complete() && held->bytes() == self->bytes() &&
-           platform.shell.start(path, arguments);
+    return self && self->complete() && held->bytes() == self->bytes() && StartOwn(path, arguments);
+}
+
+bool TF_nolvara::StartOwn(const std::string& path, const std::string& arguments) {
+    // Started with this run's administrator rights, a hidden run would pass
+    // them on until log-off to whatever it starts (the window from its icon,
+    // an update), without a prompt; the one Windows starts at log-on has none.
+    const std::string hidden = core::kHiddenRunSwitch;
+    if (arguments.compare(0, hidden.size(), hidden) != 0) return platform.shell.start(path, arguments);
+    hiddenRunDeferred = !platform.shell.startAsUser(path, arguments);
+    return !hiddenRunDeferred;
+}
+
+bool TF_nolvara::SayWhenDeferred() {
+    if (!hiddenRunDeferred) return false;
+    hiddenRunDeferred = false;
+    ShowPanel("main");
+    // With Windows' own switch off, the next log-on starts nothing either.
+    L_Text.setText(LookupText(state.startupSwitchedOff ? "status_startupoff" : "startsatlogon"));
+    return true;
 }
 
 TF_nolvara::FolderFitness TF_nolvara::PrepareInstallFolder(const std::string& path) {

@@ -106,7 +106,6 @@ void TF_nolvara::wireHandlers() {
         UpdateStatus();
         ArmSignalTimer();
     };
-    wireless.onSignalHeard = [this] { ArmSignalTimer(); };
     T_signal.onTimer = [this] { T_signalTimer(); };
     Menu_autocontrol.onClick = [this] { Menu_autocontrolClick(); };
     ui::MenuItem* statusItems[] = {&Menu_status0, &Menu_status1, &Menu_status2, &Menu_status3,

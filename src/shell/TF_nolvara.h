@@ -194,6 +194,8 @@ public:
     void Chk_autostartClick();
     void speed_installpathClick();
     void SetAutostart(int mode);
+    // Whether start at log-on is wanted, as the panel and Windows' switch say.
+    bool AutostartWanted() const;
     std::string RunEntryText() const;
     void B_applyClick();
     void chk_dhcpClick();
@@ -213,6 +215,14 @@ public:
     // meanwhile; false when what is there is not this program, or could not
     // be held or started.
     bool StartHeld(const std::string& path, const std::string& arguments);
+    // Starts a program file of this program. A hidden run gets the rights
+    // Windows gives it at log-on, never this run's; where those cannot be
+    // had, nothing starts and hiddenRunDeferred says so.
+    bool StartOwn(const std::string& path, const std::string& arguments);
+    bool hiddenRunDeferred = false;
+    // The window says that automatic control begins at the next log-on, if
+    // a start just now had to leave it to that; true when it did.
+    bool SayWhenDeferred();
     // A program file of this program comes nowhere near this size.
     static constexpr std::size_t kMaxProgramBytes = 16u << 20;
     void RemoveFolder(const std::string& path);

@@ -122,6 +122,15 @@ constexpr Message kMessages[] = {
     {"wifi4failed",
      " Hintergrundsuche: ließ sich nicht ausschalten",
      " Background scan: could not be switched off"},
+    {"startsatlogon",
+     "Die automatische Steuerung beginnt bei Ihrer nächsten Anmeldung. Jetzt gestartet, erhielte "
+     "sie die Administratorrechte dieses Fensters, und ohne sie ließ Windows sie nicht starten.",
+     "Automatic control begins at your next log-on. Started now, it would have this window's "
+     "administrator rights, and Windows would not start it without them."},
+    {"autostart_off", "Autostart (in Windows ausgeschaltet)", "Autostart (switched off in Windows)"},
+    {"status_startupoff",
+     " Anmeldestart in Windows aus: Apps > Autostart",
+     " Start at log-on off in Windows: Apps > Startup"},
     {"nowireless",
      " Kein WLAN-Adapter gefunden",
      " No wireless adapter found"},

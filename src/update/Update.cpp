@@ -206,7 +206,7 @@ void TF_nolvara::RunUpdater() {
         // that is not the installed one is started as any program is; it
         // asks for administrator rights itself when it needs them.
         if (!freed)
-            platform.shell.start(path, restart);
+            StartOwn(path, restart);
         else if (CopyFileNoOverwrite(platform.system.programPath(), path))
             StartHeld(path, restart);
     }
@@ -235,7 +235,7 @@ void TF_nolvara::ReplaceInstalledCopy() {
     if (placed) SaveSettings(state.autostart, chk_restartservice.checked(), state.language);
     platform.system.sleepMs(100);
     if (oldCopyStays)
-        platform.shell.start(installed, "-hide -clearupdaterest");
+        StartOwn(installed, "-hide -clearupdaterest");
     else if (placed)
         StartHeld(installed, "-hide -clearupdaterest");
 }
@@ -249,6 +249,7 @@ void TF_nolvara::B_manupdateClick() {
     ReplaceInstalledCopy();
     ShowPanel("main");
     L_Text.setText(LookupText("manupdate"));
+    SayWhenDeferred();
     Menu_file.setEnabled(true);
     Menu_autocontrol.setVisible(true);
 }

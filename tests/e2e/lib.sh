@@ -234,6 +234,18 @@ e2e_begin() {
     e2e_log "prefix ready"
 }
 
+# The session's desktop shell (Explorer), whose rights a hidden run gets;
+# Wine's desktop is none. The driver stands in until the wine server ends,
+# from the program's first start on: the set-up before it keeps its order.
+e2e_desktop_shell_up() {
+    [ -z "${E2E_SHELL_UP:-}" ] || return 0
+    E2E_SHELL_UP=1
+    ip netns exec "$E2E_NS" wine "$NOLVARA_TOOLS/nolvara_driver.exe" desktop-shell \
+        >"$E2E_DIR/desktop-shell.log" 2>&1 &
+    e2e_wait_for 30 grep -q ready "$E2E_DIR/desktop-shell.log" ||
+        e2e_fail "the tests' desktop shell is not up within 30 s: $(tail -n 3 "$E2E_DIR/desktop-shell.log")"
+}
+
 # e2e_prefix_boot: makes the prefix; sets E2E_BOOT_STATUS.
 e2e_prefix_boot() {
     E2E_BOOT_STATUS=0
@@ -245,6 +257,7 @@ e2e_prefix_boot() {
 # Starts the program with the given arguments in the background; its output
 # goes to program.log in the scenario's folder.
 e2e_start() {
+    e2e_desktop_shell_up
     e2e_log "start: P_nolvara.exe $*"
     ip netns exec "$E2E_NS" wine "$E2E_PROGRAM" "$@" >>"$E2E_DIR/program.log" 2>&1 &
     E2E_STARTED_PID=$!

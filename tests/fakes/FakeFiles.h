@@ -96,6 +96,7 @@ public:
         std::string file;
         std::string arguments;
         bool hidden;
+        bool asUser = false;
     };
     bool start(const std::string& file, const std::string& arguments) override {
         starts.push_back({file, arguments, false});
@@ -107,6 +108,14 @@ public:
         elevatedStarts.push_back({file, arguments, false});
         return !elevationRefused;
     }
+    // Recorded with the others; userRightsUnavailable plays a session whose
+    // user's own rights cannot be had (no desktop shell).
+    bool startAsUser(const std::string& file, const std::string& arguments) override {
+        if (userRightsUnavailable) return false;
+        starts.push_back({file, arguments, false, true});
+        if (onStart) onStart(starts.back());
+        return true;
+    }
     bool openHidden(const std::string& file) override {
         starts.push_back({file, "", true});
         if (onStart) onStart(starts.back());
@@ -115,6 +124,7 @@ public:
     std::vector<Start> starts;
     std::vector<Start> elevatedStarts;
     bool elevationRefused = false;
+    bool userRightsUnavailable = false;
     // What the started program does, as far as a test needs it.
     std::function<void(const Start&)> onStart;
 };

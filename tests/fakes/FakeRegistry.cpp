@@ -160,6 +160,13 @@ std::unique_ptr<platform::RegistryAccessor> FakeRegistry::open() {
     return std::make_unique<FakeAccessor>(*this);
 }
 
+std::optional<std::uint8_t> FakeRegistry::readFirstByte(Hive hive, const std::string& key,
+                                                        const std::string& name) {
+    const std::optional<RegValue> value = get(hive == Hive::User ? "HKCU\\" + key : key, name);
+    if (!value || value->type != RegType::Binary || value->text.empty()) return std::nullopt;
+    return static_cast<std::uint8_t>(value->text[0]);
+}
+
 std::unique_ptr<platform::RegistryWatch> FakeRegistry::watch(const std::string& key) {
     return std::make_unique<FakeWatch>(*this, key);
 }

@@ -32,6 +32,9 @@ public:
 
     std::unique_ptr<platform::RegistryAccessor> open() override;
     std::unique_ptr<platform::RegistryWatch> watch(const std::string& key) override;
+    // The user's hive lies below "HKCU" in this one.
+    std::optional<std::uint8_t> readFirstByte(Hive hive, const std::string& key,
+                                              const std::string& name) override;
     // How often the key or anything below it changed (values written or
     // deleted, keys made or removed), through accessors and tests alike.
     int changesBelow(const std::string& key) const;

@@ -32,9 +32,9 @@ public:
         const Interface& i = reach("query", id, false);
         return setting == platform::WifiSetting::BackgroundScan ? i.backgroundScan : i.mediaStreaming;
     }
-    std::int32_t signalQuality(const platform::WifiInterfaceId& id) override {
+    std::int32_t rssi(const platform::WifiInterfaceId& id) override {
         ++wifi_.signalQueries;
-        return reach("signal", id, true).quality;
+        return reach("rssi", id, true).rssi;
     }
 
 private:
@@ -79,11 +79,11 @@ void FakeNativeWifi::addConnectedInterface() {
 }
 
 void FakeNativeWifi::notify(platform::WifiEvent::Kind kind, const platform::WifiInterfaceId& id,
-                            std::int32_t quality) {
+                            std::uint32_t reason) {
     platform::WifiEvent event;
     event.kind = kind;
     event.id = id;
-    event.quality = quality;
+    event.reason = reason;
     for (const auto& [number, listener] : listeners_) {
         // A session gone before the message is handled hears nothing.
         clock_.post(0, [this, number = number, event] {
@@ -116,11 +116,24 @@ void FakeNativeWifi::remove(std::size_t index) {
     notify(platform::WifiEvent::Kind::Removed, id);
 }
 
-void FakeNativeWifi::setQuality(std::size_t index, std::int32_t quality, bool notifying) {
+void FakeNativeWifi::disconnect(std::size_t index) {
     Interface& i = interfaces.at(index);
-    i.quality = quality;
-    if (notifying) notify(platform::WifiEvent::Kind::SignalQuality, i.info.id, quality);
+    i.info.connected = false;
+    i.backgroundScan = true;
+    i.mediaStreaming = false;
+    notify(platform::WifiEvent::Kind::Disconnected, i.info.id);
 }
+
+void FakeNativeWifi::connect(std::size_t index) {
+    interfaces.at(index).info.connected = true;
+    notify(platform::WifiEvent::Kind::Connected, interfaces.at(index).info.id);
+}
+
+void FakeNativeWifi::failAttempt(std::size_t index, std::uint32_t reason) {
+    notify(platform::WifiEvent::Kind::Connected, interfaces.at(index).info.id, reason);
+}
+
+void FakeNativeWifi::overflow() { notify(platform::WifiEvent::Kind::Missed, {}); }
 
 void FakeNativeWifi::stopService() {
     serviceDown_ = true;

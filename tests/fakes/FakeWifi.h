@@ -1,8 +1,9 @@
 // The Native Wifi interface of a machine whose wireless interfaces a test lays
-// out: settings and signal per interface, calls that fail with the code a
-// test gives, and events (reconnections, arrivals, removals, signal changes)
-// whose notices arrive through the virtual clock; a WLAN service that stops
-// and starts again under its clients.
+// out: settings and signal strength per interface, calls that fail with the
+// code a test gives, and events (connections and failed attempts,
+// disconnections, arrivals, removals, lost notices) whose notices arrive
+// through the virtual clock; roams that drop media streaming unannounced; a
+// WLAN service that stops and starts again under its clients.
 #pragma once
 
 #include <cstdint>
@@ -32,7 +33,8 @@ public:
         // defaults when the link drops or the handle that set them closes.
         bool backgroundScan = true;
         bool mediaStreaming = false;
-        std::int32_t quality = 80;
+        // Received signal strength in dBm; -60 is quality 80.
+        std::int32_t rssi = -60;
     };
 
     // Makes the machine one with the interface: present, one wireless
@@ -45,8 +47,16 @@ public:
     // Another adapter is plugged in (connected, or not yet); one is pulled out.
     void arrive(bool connected);
     void remove(std::size_t index);
-    // The interface's signal quality; notified, or only there to be asked for.
-    void setQuality(std::size_t index, std::int32_t quality, bool notify);
+    // The link drops and is told; it comes back and is told.
+    void disconnect(std::size_t index);
+    void connect(std::size_t index);
+    // An attempt to connect fails; Windows tells it as a connection complete
+    // with the reason code.
+    void failAttempt(std::size_t index, std::uint32_t reason);
+    // The driver roams: media streaming is dropped, and nothing is told.
+    void roam(std::size_t index) { interfaces.at(index).mediaStreaming = false; }
+    // More notices came than the mailbox holds: the session hears Missed.
+    void overflow();
     // The WLAN service stops: every call fails with 1722, the settings are
     // back at their defaults, the registrations gone. Started again, the
     // handles from before answer 6.
@@ -70,7 +80,7 @@ private:
     Interface* find(const platform::WifiInterfaceId& id);
     void resetSettings();
     void notify(platform::WifiEvent::Kind kind, const platform::WifiInterfaceId& id,
-                std::int32_t quality = -1);
+                std::uint32_t reason = 0);
     // The notice of each open session, by the session's number.
     std::map<int, EventHandler> listeners_;
     int nextSession_ = 0;

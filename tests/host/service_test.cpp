@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ProgramRig.h"
+#include "text/Messages.h"
 
 namespace {
 
@@ -164,8 +165,23 @@ TEST_F(Service, EnablingAutomaticControlHandsOverToAHiddenCopy) {
     ASSERT_EQ(p.world.shell.starts.size(), 1u);
     EXPECT_EQ(p.world.shell.starts[0].file, "C:\\Nolvara\\P_nolvara.exe");
     EXPECT_EQ(p.world.shell.starts[0].arguments, "-hide");
+    EXPECT_TRUE(p.world.shell.starts[0].asUser) << "with the rights it has at log-on";
     p.world.runFor(100);
     EXPECT_TRUE(w.closed());
+}
+
+TEST_F(Service, AHiddenRunThatCannotHaveTheUsersOwnRightsIsLeftToTheNextLogOn) {
+    p.world.files.addFile("C:\\Tools\\P_nolvara.exe", "program");
+    p.world.shell.userRightsUnavailable = true;
+    p.start();
+    auto& w = p.window;
+    w.list_ip.add(" 192.168.0.1");
+    w.Menu_autocontrol.click();
+    EXPECT_TRUE(p.world.shell.starts.empty()) << "never with the window's rights";
+    EXPECT_EQ(p.world.registry.get("SOFTWARE\\Nolvara", "autostart")->number, 1);
+    p.world.runFor(100);
+    EXPECT_FALSE(w.closed()) << "the window stays to say so";
+    EXPECT_EQ(w.L_Text.text(), text::LookupText("english", "startsatlogon"));
 }
 
 // A router list needs a readable start mode; DHCP mode needs neither list

@@ -77,4 +77,13 @@ TEST(SignalRule, InterfacesAreJudgedApartAndTheSettingCanSwitchTheRuleOff) {
         EXPECT_EQ(core::WeakSignalThreshold(stored), threshold);
 }
 
+TEST(SignalRule, TheSignalStrengthIsTheQualityWindowsShows) {
+    const struct {
+        std::int32_t dBm;
+        std::int32_t quality;
+    } table[] = {{-128, 0}, {-101, 0}, {-100, 0}, {-99, 2}, {-85, 30}, {-75, 50},
+                 {-70, 60}, {-60, 80}, {-51, 98}, {-50, 100}, {-20, 100}, {0, 100}};
+    for (const auto& row : table) EXPECT_EQ(core::QualityOfRssi(row.dBm), row.quality) << row.dBm;
+}
+
 }  // namespace

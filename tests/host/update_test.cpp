@@ -484,6 +484,7 @@ TEST_F(SilentUpdater, ReplacesTheInstalledCopyAndRestartsItHidden) {
     ASSERT_EQ(p.world.shell.starts.size(), 1u);
     EXPECT_EQ(p.world.shell.starts[0].file, kInstalled);
     EXPECT_EQ(p.world.shell.starts[0].arguments, "-hide -clearupdaterest");
+    EXPECT_TRUE(p.world.shell.starts[0].asUser);
     EXPECT_TRUE(p.world.system.terminateRequested());
 }
 

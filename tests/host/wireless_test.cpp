@@ -3,6 +3,7 @@
 // administrator rights on Windows that separates them from the user's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "ProgramRig.h"
@@ -229,10 +230,10 @@ TEST_F(NativeWifiLoop, AWeakSignalLetsWindowsScanOnItsOwnInterfaceUntilItIsStron
     ASSERT_FALSE(scanOn(0));
     ASSERT_FALSE(scanOn(1));
 
-    wifi().setQuality(0, 30, true);
-    p.world.runFor(4900);
-    EXPECT_FALSE(scanOn(0)) << "weak for less than 5 s";
-    EXPECT_GE(msUntilScan(true, 150), 0) << "on once it held 5 s, not at some later tick";
+    wifi().interfaces[0].rssi = -85;  // quality 30
+    // Asked for every 5 s, and weak for 5 s before it counts.
+    const int on = msUntilScan(true, 11'000);
+    EXPECT_GE(on, 5000);
     EXPECT_FALSE(wifi().setting(0, WifiSetting::MediaStreaming));
     EXPECT_FALSE(scanOn(1)) << "the strong second interface keeps it off";
     EXPECT_EQ(status(), " Background scan: on (weak signal)");
@@ -247,10 +248,9 @@ TEST_F(NativeWifiLoop, AWeakSignalLetsWindowsScanOnItsOwnInterfaceUntilItIsStron
     EXPECT_GE(msUntilScan(false, 1100, 1), 0);
     EXPECT_TRUE(scanOn(0)) << "still weak";
 
-    // Strong again, but the notice is lost: the query finds it within 10 s,
-    // and it must hold 10 s.
-    wifi().setQuality(0, 80, false);
-    const int off = msUntilScan(false, 20'100);
+    // Strong again: found within 5 s, and it must hold 10 s.
+    wifi().interfaces[0].rssi = -60;
+    const int off = msUntilScan(false, 16'000);
     EXPECT_GE(off, 10'000);
     EXPECT_TRUE(wifi().setting(0, WifiSetting::MediaStreaming));
     EXPECT_EQ(status(), " Background scan: off");
@@ -258,11 +258,90 @@ TEST_F(NativeWifiLoop, AWeakSignalLetsWindowsScanOnItsOwnInterfaceUntilItIsStron
     // Threshold 0: no signal is weak.
     p.world.registry.setInteger(kKey, "weaksignal", 0);
     p.world.runFor(1000);
-    wifi().setQuality(0, 5, true);
-    wifi().setQuality(1, 5, true);
+    wifi().interfaces[0].rssi = wifi().interfaces[1].rssi = -97;
     EXPECT_EQ(msUntilScan(true, 20'000), -1);
     EXPECT_FALSE(scanOn(1));
     EXPECT_EQ(wifi().opens, 1);
+}
+
+TEST_F(NativeWifiLoop, TheSignalIsAskedForAsOftenAsTheRuleNeedsItAndARefusalLeavesTheRuleOut) {
+    // Each row: what holds for a minute (link down, threshold), and the looks it takes.
+    const struct {
+        bool linkDown;
+        std::int64_t threshold;
+        int looksMin, looksMax;
+    } table[] = {{false, 50, 11, 13}, {false, 0, 5, 7}, {true, 50, 5, 7}};
+    p.start();
+    for (const auto& row : table) {
+        p.world.registry.setInteger(kKey, "weaksignal", row.threshold);
+        p.world.icmp.linkDown = row.linkDown;
+        p.world.runFor(12'000);
+        const int before = wifi().signalQueries;
+        p.world.runFor(60'000);
+        EXPECT_GE(wifi().signalQueries - before, row.looksMin) << row.threshold << row.linkDown;
+        EXPECT_LE(wifi().signalQueries - before, row.looksMax) << row.threshold << row.linkDown;
+    }
+    // Refused, as by a driver without it: asked once, the rule out of play.
+    wifi().failures["rssi"] = 50;
+    wifi().interfaces[0].rssi = -97;
+    p.world.registry.setInteger(kKey, "weaksignal", 50);
+    p.world.icmp.linkDown = false;
+    p.world.runFor(6000);
+    const int refused = wifi().signalQueries;
+    EXPECT_EQ(msUntilScan(true, 20'000), -1);
+    EXPECT_EQ(wifi().signalQueries, refused);
+    EXPECT_EQ(status(), " Background scan: off");
+}
+
+TEST_F(NativeWifiLoop, ConnectionsRoamsAndLostNoticesAreTakenAsWindowsMeansThem) {
+    p.start();
+    p.world.runFor(5000);
+    // A roam drops media streaming and tells nothing: the read-back makes it again.
+    wifi().roam(0);
+    p.world.runFor(7000);
+    EXPECT_TRUE(streaming());
+    // Disconnected: nothing is set, and a failed attempt is no connection.
+    wifi().disconnect(0);
+    p.world.runFor(10);
+    EXPECT_EQ(status(), " Background scan: could not be switched off");
+    int sets = wifi().sets;
+    wifi().failAttempt(0, 0x38002);
+    p.world.runFor(30'000);
+    EXPECT_EQ(wifi().sets, sets);
+    wifi().connect(0);
+    p.world.runFor(10);
+    EXPECT_FALSE(scan());
+    EXPECT_TRUE(streaming());
+    // Refused as not connected though listed so: tried at the connection,
+    // or at every second listing that finds it connected, not every 5 s.
+    p.world.icmp.linkDown = true;
+    p.world.runFor(1200);
+    wifi().failures["set"] = 5023;
+    p.world.icmp.linkDown = false;
+    p.world.runFor(1100);
+    sets = wifi().sets;
+    p.world.runFor(40'000);
+    EXPECT_GE(wifi().sets - sets, 1);
+    EXPECT_LE(wifi().sets - sets, 2);
+    wifi().failures.clear();
+    // Lost notices (a full mailbox) of a reconnection: the listing that follows finds it.
+    wifi().interfaces[0].backgroundScan = true;
+    wifi().interfaces[0].mediaStreaming = false;
+    wifi().overflow();
+    p.world.runFor(10);
+    EXPECT_FALSE(scan());
+    EXPECT_TRUE(streaming());
+}
+
+TEST(WifiEventQueue, WhatDoesNotFitIsToldAsMissedOnceAfterWhatWasKept) {
+    for (const std::uint8_t put : {0, 4, 9}) {
+        platform::WifiEventQueue<4> queue;
+        for (std::uint8_t i = 0; i < put; ++i) queue.put({platform::WifiEvent::Kind::Removed, {i}, 0});
+        for (std::uint8_t i = 0; i < std::min<std::uint8_t>(put, 4); ++i)
+            EXPECT_EQ(queue.take().value().id[0], i) << "in the order they came";
+        EXPECT_EQ(put > 4, queue.take().has_value()) << "one Missed for the dropped ones";
+        EXPECT_FALSE(queue.take()) << +put;
+    }
 }
 
 TEST_F(NativeWifiLoop, AdaptersThatArriveWhileOffGetTheSettingsOnesThatGoAreForgotten) {

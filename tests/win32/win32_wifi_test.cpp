@@ -267,7 +267,7 @@ TEST_F(Win32NativeWifiTest, ConnectionsArriveThroughTheMessageLoopWhileTheSessio
     const KernelHandle reconnect(
         OpenEventA(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, kReconnectEvent));
     ASSERT_TRUE(reconnect) << "the stand-in waits for reconnections once registered";
-    EXPECT_EQ(countLines(log(), "register source=0x18 result=0"), 1);
+    EXPECT_EQ(countLines(log(), "register source=0x8 result=0"), 1);
     session->set(kStandInInterface, WifiSetting::BackgroundScan, false);
 
     SetEvent(reconnect.get());
@@ -320,7 +320,7 @@ std::uint32_t codeOf(const std::function<void()>& call) {
     return 0;
 }
 
-TEST_F(Win32NativeWifiTest, SignalsArrivalsRemovalsAndAServiceRestartAsTheSystemTellsThem) {
+TEST_F(Win32NativeWifiTest, SignalsConnectionsArrivalsRemovalsAndAServiceRestartAsTheSystemTellsThem) {
     using Kind = platform::WifiEvent::Kind;
     WifiInterfaceId second = kStandInInterface;
     second[15] = 0x62;
@@ -329,30 +329,31 @@ TEST_F(Win32NativeWifiTest, SignalsArrivalsRemovalsAndAServiceRestartAsTheSystem
     setEnvironment("NOLVARA_WLAN_CONTROL", control.c_str());
     std::vector<platform::WifiEvent> events;
     const auto record = [&](const platform::WifiEvent& event) { events.push_back(event); };
-    const auto heard = [&](Kind kind, const WifiInterfaceId& id, std::int32_t quality) {
+    const auto heard = [&](Kind kind, const WifiInterfaceId& id, std::uint32_t reason = 0) {
         return std::count_if(events.begin(), events.end(), [&](const platform::WifiEvent& e) {
-            return e.kind == kind && e.id == id && (quality < 0 || e.quality == quality);
+            return e.kind == kind && e.id == id && e.reason == reason;
         });
     };
     auto session = wifi.open(record);
-    EXPECT_EQ(session->signalQuality(kStandInInterface), 64);
-    EXPECT_EQ(codeOf([&] { session->signalQuality(second); }), 1168u);
+    EXPECT_EQ(session->rssi(kStandInInterface), -68);
+    EXPECT_EQ(codeOf([&] { session->rssi(second); }), 1168u);
 
-    ASSERT_TRUE(writeControl(control, "quality=30\nsecond=connected\n"));
+    // A failed attempt comes as a connection complete with its reason code.
+    ASSERT_TRUE(writeControl(control, "quality=30\nsecond=connected\nattempts=1\n"));
     ASSERT_TRUE(pumpUntil(
         [&] {
-            return heard(Kind::SignalQuality, kStandInInterface, 30) == 1 &&
-                   heard(Kind::Arrived, second, -1) == 1 && heard(Kind::Connected, second, -1) == 1;
+            return heard(Kind::Connected, kStandInInterface, 0x38002) == 1 &&
+                   heard(Kind::Arrived, second) == 1 && heard(Kind::Connected, second) == 1;
         },
         kNotificationMs));
-    EXPECT_EQ(session->signalQuality(kStandInInterface), 30);
+    EXPECT_EQ(session->rssi(kStandInInterface), -85);
     EXPECT_EQ(session->interfaces().size(), 2u);
     session->set(second, WifiSetting::BackgroundScan, false);
     EXPECT_FALSE(session->query(second, WifiSetting::BackgroundScan));
     EXPECT_TRUE(session->query(kStandInInterface, WifiSetting::BackgroundScan)) << "each its own";
 
     ASSERT_TRUE(writeControl(control, "quality=30\n"));
-    ASSERT_TRUE(pumpUntil([&] { return heard(Kind::Removed, second, -1) == 1; }, kNotificationMs));
+    ASSERT_TRUE(pumpUntil([&] { return heard(Kind::Removed, second) == 1; }, kNotificationMs));
     EXPECT_EQ(codeOf([&] { session->set(second, WifiSetting::BackgroundScan, false); }), 1168u);
 
     // The service stops: every call, an open too, answers 1722. Back again,
@@ -367,8 +368,8 @@ TEST_F(Win32NativeWifiTest, SignalsArrivalsRemovalsAndAServiceRestartAsTheSystem
     auto fresh = wifi.open(record);
     EXPECT_TRUE(fresh->query(kStandInInterface, WifiSetting::BackgroundScan));
     events.clear();
-    ASSERT_TRUE(writeControl(control, "restarts=1\nquality=90\n"));
-    ASSERT_TRUE(pumpUntil([&] { return heard(Kind::SignalQuality, kStandInInterface, 90) > 0; },
+    ASSERT_TRUE(writeControl(control, "restarts=1\nfirst=disconnected\n"));
+    ASSERT_TRUE(pumpUntil([&] { return heard(Kind::Disconnected, kStandInInterface) > 0; },
                           kNotificationMs));
     EXPECT_FALSE(pumpUntil([&] { return events.size() > 1; }, 600))
         << "the old registration is gone";

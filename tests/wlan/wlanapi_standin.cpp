@@ -23,10 +23,17 @@
 //   the link of the first interface: its settings go back to the defaults,
 //   and a client that registered for ACM notifications hears of a completed
 //   connection.
+// - As Windows 11 does without location consent, MSM registrations and
+//   current-connection queries answer 5 and are logged with "gated " first.
+//   The rssi opcode answers quality / 2 - 100 dBm.
 // - NOLVARA_WLAN_CONTROL names a file of key=value lines, read at every call
 //   and, by a client registered for notifications, four times a second:
 //     quality=N, quality2=N   signal quality of the interfaces (80 at first),
 //                             told through MSM notifications as it changes;
+//     first=disconnected      the first interface's link is down, told;
+//     attempts=N, roams=N     a new count: a failed connection attempt of the
+//                             first interface (told with its reason code), a
+//                             roam of it (media streaming drops, untold);
 //     second=absent|disconnected|connected   the second interface, whose
 //                             arrival, connection and removal are notified;
 //     service=down            every call answers 1722 (RPC server
@@ -62,8 +69,9 @@ constexpr wchar_t kDescription[] = L"Nolvara test wireless adapter";
 constexpr DWORD kControlPollMs = 250;
 constexpr ULONG kQualityDefault = 80;
 constexpr DWORD kRpcServerUnavailable = 1722;
-// MinGW's wlanapi.h lacks the codes of the media-specific module.
+// MinGW's wlanapi.h lacks the codes of the media-specific module, and reason codes.
 constexpr DWORD kMsmSignalQualityChange = 8;
+constexpr WLAN_REASON_CODE kReasonSuccess = 0, kReasonAssociationFailure = 0x38002;
 constexpr char kReconnectEvent[] = "NolvaraWlanStandIn.Reconnect";
 constexpr char kLogMutex[] = "NolvaraWlanStandIn.Log";
 // A turn at the log that does not come in this time is taken anyway.
@@ -108,6 +116,8 @@ struct Control {
     Presence presence[kInterfaceCount] = {Presence::Connected, Presence::Absent};
     bool serviceDown = false;
     unsigned long restarts = 0;
+    unsigned long attempts = 0;
+    unsigned long roams = 0;
 };
 
 Control readControl() {
@@ -144,6 +154,9 @@ Control readControl() {
                                                             : Presence::Absent;
         if (key == "service") control.serviceDown = value == "down";
         if (key == "restarts") control.restarts = number;
+        if (key == "first" && value == "disconnected") control.presence[0] = Presence::Disconnected;
+        if (key == "attempts") control.attempts = number;
+        if (key == "roams") control.roams = number;
     }
     return control;
 }
@@ -247,6 +260,7 @@ std::vector<std::unique_ptr<Client>> clients;
 std::uintptr_t lastHandle = 0x4e00;
 // The service's restarts as last seen: a new count resets the settings.
 unsigned long restartsSeen = 0;
+unsigned long roamsSeen = 0;
 
 // The service as the control file has it, the settings reset after a
 // restart; under the lock. Registrations of an earlier run are gone.
@@ -263,6 +277,12 @@ DWORD serviceAnswer(const Control& control) {
         }
     }
     if (restarted) restartsSeen = control.restarts;
+    // The driver drops media streaming at the roam's connect indication.
+    if (control.roams > roamsSeen) {
+        roamsSeen = control.roams;
+        mediaStreaming[0].reset();
+        log("roam");
+    }
     return control.serviceDown ? kRpcServerUnavailable : ERROR_SUCCESS;
 }
 
@@ -301,7 +321,8 @@ const char* notificationName(DWORD source, DWORD code) {
 
 // Hands one notification to the client's callback, if it still wants that
 // kind; outside the lock, as Windows calls from a thread of its own.
-void fire(Client& client, DWORD source, DWORD code, int index, ULONG quality = 0) {
+void fire(Client& client, DWORD source, DWORD code, int index, ULONG quality = 0,
+          WLAN_REASON_CODE reason = kReasonSuccess) {
     WLAN_NOTIFICATION_CALLBACK callback = nullptr;
     void* context = nullptr;
     {
@@ -323,12 +344,14 @@ void fire(Client& client, DWORD source, DWORD code, int index, ULONG quality = 0
         data.dwDataSize = sizeof quality;
         data.pData = &quality;
     } else if (code == wlan_notification_acm_connection_complete) {
+        connection.wlanReasonCode = reason;
         data.dwDataSize = sizeof connection;
         data.pData = &connection;
     }
     callback(&data, context);
     std::string text = std::string("notify ") + notificationName(source, code);
     if (source == WLAN_NOTIFICATION_SOURCE_MSM) text += " quality=" + std::to_string(quality);
+    if (reason != kReasonSuccess) text += " reason=" + std::to_string(reason);
     log(text + interfaceText(index));
 }
 
@@ -357,6 +380,9 @@ void notifyChanges(Client& client, const Control& seen, const Control& now) {
         if (is == Presence::Connected && now.quality[i] != seen.quality[i])
             fire(client, WLAN_NOTIFICATION_SOURCE_MSM, kMsmSignalQualityChange, i, now.quality[i]);
     }
+    if (now.attempts > seen.attempts)
+        fire(client, acm, wlan_notification_acm_connection_complete, 0, 0,
+             kReasonAssociationFailure);
 }
 
 DWORD WINAPI notifyClient(void* param) {
@@ -452,6 +478,19 @@ bool stopNotifying(const Notifier& notifier) {
 }
 
 void* allocate(size_t bytes) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes); }
+
+// A query's answer, in memory the caller frees.
+template <typename T>
+DWORD answer(T value, PDWORD size, PVOID* data, PWLAN_OPCODE_VALUE_TYPE type,
+             WLAN_OPCODE_VALUE_TYPE typeValue) {
+    auto* into = static_cast<T*>(allocate(sizeof(T)));
+    if (into == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+    *into = value;
+    *data = into;
+    *size = sizeof(T);
+    if (type != nullptr) *type = typeValue;
+    return ERROR_SUCCESS;
+}
 
 }  // namespace
 
@@ -604,9 +643,10 @@ __declspec(dllexport) DWORD WINAPI
                        PWLAN_OPCODE_VALUE_TYPE pWlanOpcodeValueType) {
     const int index = interfaceOf(pInterfaceGuid);
     const bool connection = OpCode == wlan_intf_opcode_current_connection;
-    if (!connection && valueOf(OpCode, 0) == nullptr) return ERROR_NOT_SUPPORTED;
-    DWORD answered = 0;
-    DWORD result = injectedFailure("query");
+    const bool rssi = OpCode == wlan_intf_opcode_rssi;
+    if (!connection && !rssi && valueOf(OpCode, 0) == nullptr) return ERROR_NOT_SUPPORTED;
+    long answered = 0;
+    DWORD result = injectedFailure(rssi ? "rssi" : "query");
     if (result == ERROR_SUCCESS) {
         const Control control = readControl();
         const Held held;
@@ -616,46 +656,28 @@ __declspec(dllexport) DWORD WINAPI
             result = ERROR_INVALID_HANDLE;
         } else if (pInterfaceGuid == nullptr || pdwDataSize == nullptr || ppData == nullptr) {
             result = ERROR_INVALID_PARAMETER;
+        } else if (connection) {
+            result = ERROR_ACCESS_DENIED;
         } else if (index < 0 || control.presence[index] == Presence::Absent) {
             result = ERROR_NOT_FOUND;
-        } else if (connection && control.presence[index] != Presence::Connected) {
+        } else if (rssi && control.presence[index] != Presence::Connected) {
             result = ERROR_INVALID_STATE;
-        } else if (connection) {
-            auto* data = static_cast<WLAN_CONNECTION_ATTRIBUTES*>(
-                allocate(sizeof(WLAN_CONNECTION_ATTRIBUTES)));
-            if (data == nullptr) {
-                result = ERROR_NOT_ENOUGH_MEMORY;
-            } else {
-                data->isState = wlan_interface_state_connected;
-                answered = data->wlanAssociationAttributes.wlanSignalQuality =
-                    control.quality[index];
-                *ppData = data;
-                *pdwDataSize = sizeof *data;
-                if (pWlanOpcodeValueType != nullptr)
-                    *pWlanOpcodeValueType = wlan_opcode_value_type_query_only;
-            }
+        } else if (rssi) {
+            answered = static_cast<long>(control.quality[index] / 2) - 100;
+            result = answer(static_cast<LONG>(answered), pdwDataSize, ppData,
+                            pWlanOpcodeValueType, wlan_opcode_value_type_query_only);
         } else {
             const Value* const source = valueOf(OpCode, index);
-            auto* data = static_cast<BOOL*>(allocate(sizeof(BOOL)));
-            if (data == nullptr) {
-                result = ERROR_NOT_ENOUGH_MEMORY;
-            } else {
-                answered = *data = source->value;
-                *ppData = data;
-                *pdwDataSize = sizeof(BOOL);
-                if (pWlanOpcodeValueType != nullptr)
-                    *pWlanOpcodeValueType = source->setBy != nullptr
-                                                ? wlan_opcode_value_type_set_by_user
-                                                : wlan_opcode_value_type_query_only;
-            }
+            answered = source->value;
+            result = answer(source->value, pdwDataSize, ppData, pWlanOpcodeValueType,
+                            source->setBy != nullptr ? wlan_opcode_value_type_set_by_user
+                                                     : wlan_opcode_value_type_query_only);
         }
     }
-    if (connection)
-        log("query current_connection quality=" + std::to_string(answered) + resultText(result) +
-            interfaceText(index));
-    else
-        log(std::string("query ") + nameOf(OpCode) + " value=" + (answered != 0 ? "1" : "0") +
-            resultText(result) + interfaceText(index));
+    const std::string value = rssi ? std::to_string(answered) : answered ? "1" : "0";
+    log((connection ? "gated query current_connection value=" : rssi ? "query rssi value="
+                      : std::string("query ") + nameOf(OpCode) + " value=") +
+        value + resultText(result) + interfaceText(index));
     return result;
 }
 
@@ -677,6 +699,8 @@ __declspec(dllexport) DWORD WINAPI
             result = ERROR_INVALID_HANDLE;
         } else if (dwNotifSource != WLAN_NOTIFICATION_SOURCE_NONE && funcCallback == nullptr) {
             result = ERROR_INVALID_PARAMETER;
+        } else if ((dwNotifSource & WLAN_NOTIFICATION_SOURCE_MSM) != 0) {
+            result = ERROR_ACCESS_DENIED;
         } else {
             if (pdwPrevNotifSource != nullptr) *pdwPrevNotifSource = client->sources;
             if (wanted != 0) {
@@ -697,7 +721,8 @@ __declspec(dllexport) DWORD WINAPI
     stopNotifying(stopped);
     char source[16];
     std::snprintf(source, sizeof source, "0x%lx", static_cast<unsigned long>(dwNotifSource));
-    log(std::string("register source=") + source + resultText(result));
+    const bool gatedSource = (dwNotifSource & WLAN_NOTIFICATION_SOURCE_MSM) != 0;
+    log(std::string(gatedSource ? "gated " : "") + "register source=" + source + resultText(result));
     return result;
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 
 namespace platform::win32 {
 
@@ -348,6 +349,98 @@ bool Win32Shell::startElevated(const std::string& file, const std::string& argum
     info.lpParameters = arguments.c_str();
     info.nShow = SW_SHOWNORMAL;
     return ShellExecuteExA(&info) != FALSE;
+}
+
+namespace {
+
+// How this run's token stands to the user's own. Split: an administrator
+// token that Windows split from the user's, so that a program it starts gets
+// rights the same program started at log-on would not have. Same: XP, which
+// knows no split (it refuses the class), a run without elevation, or one
+// where the user's own token is the full one (User Account Control off).
+enum class Rights { Same, Split, Unknown };
+
+Rights rightsOf(HANDLE process) {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &raw)) return Rights::Unknown;
+    const KernelHandle token(raw);
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD length = 0;
+    if (!GetTokenInformation(token.get(), TokenElevationType, &type, sizeof type, &length))
+        return GetLastError() == ERROR_INVALID_PARAMETER ? Rights::Same : Rights::Unknown;
+    return type == TokenElevationTypeFull ? Rights::Split : Rights::Same;
+}
+
+std::wstring wide(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                           nullptr, 0);
+    std::wstring converted(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                            converted.data(), length);
+    return converted;
+}
+
+// Starts the program with the primary token of the session's desktop shell,
+// which is the user's as Windows gave it at log-on. The elevated token's
+// linked one would be the same rights, but a process without the trusted
+// computing base's privilege gets it only at identification level, which
+// starts nothing. CreateProcessWithTokenW (Vista on) needs the impersonation
+// privilege, which an elevated administrator holds.
+bool startWithShellToken(const std::string& file, const std::string& arguments) {
+    using StartWithToken = BOOL(WINAPI*)(HANDLE, DWORD, LPCWSTR, LPWSTR, DWORD, LPVOID, LPCWSTR,
+                                         LPSTARTUPINFOW, LPPROCESS_INFORMATION);
+    const auto startWithToken = reinterpret_cast<StartWithToken>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("advapi32.dll"), "CreateProcessWithTokenW")));
+    const HWND shell = GetShellWindow();
+    DWORD shellId = 0;
+    if (startWithToken == nullptr || shell == nullptr ||
+        GetWindowThreadProcessId(shell, &shellId) == 0 || shellId == 0)
+        return false;
+    // PROCESS_QUERY_LIMITED_INFORMATION, which Vista brought.
+    const ProcessHandle process(OpenProcess(0x1000, FALSE, shellId));
+    HANDLE raw = nullptr;
+    // Whatever owns the shell window lends its rights: a program of the
+    // user's that took the window's place after ending Explorer has no more
+    // than the user; one with more (an elevated shell) is the administrator's
+    // own choice, and no one else can give the window to such a program.
+    if (!process || !OpenProcessToken(process.get(), TOKEN_DUPLICATE, &raw)) return false;
+    const KernelHandle shellToken(raw);
+    HANDLE primary = nullptr;
+    const DWORD access = TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY |
+                         TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID;
+    if (!DuplicateTokenEx(shellToken.get(), access, nullptr, SecurityImpersonation, TokenPrimary,
+                          &primary))
+        return false;
+    const KernelHandle token(primary);
+    const std::wstring program = wide(file);
+    // Quoted only where a blank needs it, as the Run entry and the shell do.
+    std::wstring commandLine =
+        program.find(L' ') == std::wstring::npos ? program : L"\"" + program + L"\"";
+    if (!arguments.empty()) commandLine += L" " + wide(arguments);
+    const size_t slash = program.find_last_of(L'\\');
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : program.substr(0, slash + 1);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!startWithToken(token.get(), 0, program.c_str(), commandLine.data(), 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &started))
+        return false;
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    return true;
+}
+
+}  // namespace
+
+bool Win32Shell::startAsUser(const std::string& file, const std::string& arguments) {
+    switch (rightsOf(GetCurrentProcess())) {
+        case Rights::Same: return start(file, arguments);
+        case Rights::Split: return startWithShellToken(file, arguments);
+        case Rights::Unknown: break;
+    }
+    return false;
 }
 
 bool Win32Shell::openHidden(const std::string& file) {

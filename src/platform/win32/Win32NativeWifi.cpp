@@ -4,7 +4,7 @@
 // function is looked up at run time.
 #include <wlanapi.h>
 
-#include <array>
+#include <cstddef>
 #include <cstring>
 #include <exception>
 #include <iterator>
@@ -29,11 +29,12 @@ constexpr DWORD kClientVersion = 2;
 
 constexpr UINT kEventsWaiting = WM_APP + 1;
 constexpr const char* kEventsClass = "NolvaraWifiEvents";
-// MinGW's wlanapi.h lacks the codes of the media-specific module.
-constexpr DWORD kMsmSignalQualityChange = 8;
 // Events not yet handled when more come are few; beyond this many they are
-// dropped, and the session's user finds out by asking.
+// dropped, and the session's user hears that some were missed.
 constexpr std::size_t kMailboxEvents = 32;
+// The auto-configuration module's notices alone: the media-specific
+// module's are gated behind location consent (see platform/NativeWifi.h).
+constexpr DWORD kNotificationSources = WLAN_NOTIFICATION_SOURCE_ACM;
 
 struct FreeLibraryHandle {
     void operator()(HMODULE library) const { FreeLibrary(library); }
@@ -149,9 +150,7 @@ private:
 // after a close that failed with the service gone, finds nothing.
 struct Mailbox {
     HWND window = nullptr;
-    std::array<platform::WifiEvent, kMailboxEvents> events{};
-    std::size_t count = 0;
-    std::size_t taken = 0;
+    platform::WifiEventQueue<kMailboxEvents> events;
     // A message is on its way; none is posted again until the events are taken.
     bool signalled = false;
 };
@@ -211,7 +210,7 @@ void post(void* context, const platform::WifiEvent& event) {
     const auto found = mailboxes().byCookie.find(reinterpret_cast<std::uintptr_t>(context));
     if (found == mailboxes().byCookie.end()) return;
     Mailbox& box = *found->second;
-    if (box.count < box.events.size()) box.events[box.count++] = event;
+    box.events.put(event);
     // One message for a burst: the thread takes all there are. A post that
     // fails (a full queue) is tried again with the next event.
     if (!box.signalled) box.signalled = PostMessageA(box.window, kEventsWaiting, 0, 0) != FALSE;
@@ -220,12 +219,8 @@ void post(void* context, const platform::WifiEvent& event) {
 // The oldest event, in the order they came.
 std::optional<platform::WifiEvent> take(Mailbox& box) {
     const Locked locked;
-    if (box.taken == box.count) {
-        box.signalled = false;
-        return std::nullopt;
-    }
-    const platform::WifiEvent event = box.events[box.taken++];
-    if (box.taken == box.count) box.taken = box.count = 0;
+    const std::optional<platform::WifiEvent> event = box.events.take();
+    if (!event) box.signalled = false;
     return event;
 }
 
@@ -269,28 +264,33 @@ LRESULT CALLBACK eventProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 std::optional<platform::WifiEvent> eventOf(const WLAN_NOTIFICATION_DATA& data) {
     using Kind = platform::WifiEvent::Kind;
+    if (data.NotificationSource != WLAN_NOTIFICATION_SOURCE_ACM) return std::nullopt;
     platform::WifiEvent event;
     event.id = idOf(data.InterfaceGuid);
-    if (data.NotificationSource == WLAN_NOTIFICATION_SOURCE_ACM) {
-        static constexpr std::pair<DWORD, Kind> kAcmEvents[] = {
-            {wlan_notification_acm_connection_complete, Kind::Connected},
-            {wlan_notification_acm_disconnected, Kind::Disconnected},
-            {wlan_notification_acm_interface_arrival, Kind::Arrived},
-            {wlan_notification_acm_interface_removal, Kind::Removed}};
-        for (const auto& [code, kind] : kAcmEvents) {
-            if (data.NotificationCode != code) continue;
-            event.kind = kind;
+    static constexpr std::pair<DWORD, Kind> kAcmEvents[] = {
+        {wlan_notification_acm_connection_complete, Kind::Connected},
+        {wlan_notification_acm_disconnected, Kind::Disconnected},
+        {wlan_notification_acm_interface_arrival, Kind::Arrived},
+        {wlan_notification_acm_interface_removal, Kind::Removed}};
+    for (const auto& [code, kind] : kAcmEvents) {
+        if (data.NotificationCode != code) continue;
+        event.kind = kind;
+        if (kind != Kind::Connected) return event;
+        // A failed attempt is reported by the same notice; only its reason
+        // code tells. One whose data cannot be read says nothing sure: the
+        // interfaces are listed anew instead.
+        constexpr size_t kReasonEnd = offsetof(WLAN_CONNECTION_NOTIFICATION_DATA, wlanReasonCode) +
+                                      sizeof(WLAN_REASON_CODE);
+        if (data.pData == nullptr || data.dwDataSize < kReasonEnd) {
+            event.kind = Kind::Missed;
             return event;
         }
-        return std::nullopt;
-    }
-    if (data.NotificationSource == WLAN_NOTIFICATION_SOURCE_MSM &&
-        data.NotificationCode == kMsmSignalQualityChange && data.pData != nullptr &&
-        data.dwDataSize >= sizeof(WLAN_SIGNAL_QUALITY)) {
-        WLAN_SIGNAL_QUALITY quality = 0;
-        std::memcpy(&quality, data.pData, sizeof quality);
-        event.kind = Kind::SignalQuality;
-        event.quality = static_cast<std::int32_t>(quality > 100 ? 100 : quality);
+        WLAN_REASON_CODE reason = 0;
+        std::memcpy(&reason,
+                    static_cast<const char*>(data.pData) +
+                        offsetof(WLAN_CONNECTION_NOTIFICATION_DATA, wlanReasonCode),
+                    sizeof reason);
+        event.reason = reason;
         return event;
     }
     return std::nullopt;
@@ -319,7 +319,7 @@ public:
         client_.reset(handle);
         if (onEvent_) {
             const DWORD registered = api_->registerNotification(
-                client_.get(), WLAN_NOTIFICATION_SOURCE_ACM | WLAN_NOTIFICATION_SOURCE_MSM, TRUE,
+                client_.get(), kNotificationSources, TRUE,
                 &onNotification, entry_.context(), nullptr, nullptr);
             if (registered != ERROR_SUCCESS)
                 fail("WlanRegisterNotification", "interface events", registered);
@@ -376,12 +376,10 @@ public:
         return value != FALSE;
     }
 
-    std::int32_t signalQuality(const platform::WifiInterfaceId& id) override {
-        WLAN_CONNECTION_ATTRIBUTES connection;
-        queryInto(id, wlan_intf_opcode_current_connection, "current connection", &connection,
-                  sizeof connection);
-        const WLAN_SIGNAL_QUALITY quality = connection.wlanAssociationAttributes.wlanSignalQuality;
-        return static_cast<std::int32_t>(quality > 100 ? 100 : quality);
+    std::int32_t rssi(const platform::WifiInterfaceId& id) override {
+        LONG dBm = 0;
+        queryInto(id, wlan_intf_opcode_rssi, "signal strength", &dBm, sizeof dBm);
+        return static_cast<std::int32_t>(dBm);
     }
 
     Mailbox& mailbox() { return mailbox_; }

@@ -27,25 +27,42 @@ NOTIFYICONDATAA iconData(HWND hwnd) {
     return data;
 }
 
-HICON iconOf(int resource) {
-    // The small icon's size at the display's scale: 16 at 100 %, 32 at 200 %.
-    const int size = GetSystemMetrics(SM_CXSMICON);
-    // Shared: the system frees them with the program. A program without the
-    // resources (the tests) shows the system's own.
-    HANDLE icon = LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resource), IMAGE_ICON,
-                             size, size, LR_SHARED);
-    if (icon == nullptr)
-        icon = LoadImageA(nullptr, MAKEINTRESOURCEA(32512), IMAGE_ICON, size, size, LR_SHARED);
-    return static_cast<HICON>(icon);
+// The small icon's size at the scale the notification area is drawn at: the
+// taskbar's own, on its monitor (Windows 10 1607 on), which may differ from
+// the scale this run's awareness sees. LoadIconMetric would tell as much but
+// brings the common controls into the hidden run, a megabyte for one number.
+int iconSize() {
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    using MetricsForDpi = int(WINAPI*)(int, UINT);
+    const HMODULE user32 = GetModuleHandleA("user32.dll");
+    const auto dpiFor = reinterpret_cast<DpiForWindow>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
+    const auto metricsFor = reinterpret_cast<MetricsForDpi>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "GetSystemMetricsForDpi")));
+    const HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    const UINT dpi = dpiFor != nullptr && taskbar != nullptr ? dpiFor(taskbar) : 0;
+    if (metricsFor != nullptr && dpi != 0) return metricsFor(SM_CXSMICON, dpi);
+    // 16 at 100 %, 32 at 200 % of the system's scale.
+    return GetSystemMetrics(SM_CXSMICON);
+}
+
+// An icon of this size, destroyed by its holder; none where the program lacks
+// the resource (the tests).
+HICON iconOf(int resource, int size) {
+    return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resource),
+                                         IMAGE_ICON, size, size, 0));
 }
 
 // An elevated run hears nothing from the shell, which runs with less, but
-// for the messages it lets through; Vista came with the call.
-void letThrough(UINT message) {
-    using Filter = BOOL(WINAPI*)(UINT, DWORD);
+// for the messages it lets through: into this window alone (Windows 7 on),
+// never into the whole process, where any program of the session could
+// post them. Vista's call lets them into the whole process: not used.
+void letThrough(HWND hwnd, UINT message) {
+    using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
     static const auto filter = reinterpret_cast<Filter>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilter")));
-    if (filter != nullptr && message != 0) filter(message, 1 /* MSGFLT_ADD */);
+        GetProcAddress(GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx")));
+    if (filter != nullptr && hwnd != nullptr && message != 0)
+        filter(hwnd, message, 1 /* MSGFLT_ALLOW */, nullptr);
 }
 
 class Win32NotifyIcon final : public platform::NotifyIcon {
@@ -62,10 +79,8 @@ public:
                                 nullptr, nullptr, windowClass.hInstance, this);
         callback_ = NotifyCallbackMessage();
         taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
-        letThrough(callback_);
-        letThrough(taskbarCreated_);
-        icons_[0] = iconOf(kIconScanOff);
-        icons_[1] = iconOf(kIconScanOn);
+        letThrough(hwnd_, callback_);
+        letThrough(hwnd_, taskbarCreated_);
     }
     ~Win32NotifyIcon() override {
         if (hwnd_ == nullptr) return;
@@ -75,6 +90,7 @@ public:
         }
         SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
+        dropIcons();
     }
     Win32NotifyIcon(const Win32NotifyIcon&) = delete;
     Win32NotifyIcon& operator=(const Win32NotifyIcon&) = delete;
@@ -85,7 +101,20 @@ public:
         NOTIFYICONDATAA data = iconData(hwnd_);
         data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
         data.uCallbackMessage = callback_;
-        data.hIcon = icons_[look == platform::NotifyLook::ScanOn ? 1 : 0];
+        // The taskbar may have moved to a monitor of another scale meanwhile.
+        const int size = iconSize();
+        if (size != iconSize_) {
+            dropIcons();
+            iconSize_ = size;
+            icons_[0] = iconOf(kIconScanOff, size);
+            icons_[1] = iconOf(kIconScanOn, size);
+        }
+        const HICON own = icons_[look == platform::NotifyLook::ScanOn ? 1 : 0];
+        // The system's own, shared, where the program has none.
+        data.hIcon = own != nullptr ? own
+                                    : static_cast<HICON>(LoadImageA(nullptr, MAKEINTRESOURCEA(32512),
+                                                                    IMAGE_ICON, size, size,
+                                                                    LR_SHARED));
         const std::size_t length = std::min(tip.size(), kTipBytes - 1);
         std::memcpy(data.szTip, tip.data(), length);
         data.szTip[length] = '\0';
@@ -172,6 +201,14 @@ private:
     UINT callback_ = 0;
     UINT taskbarCreated_ = 0;
     HICON icons_[2] = {};
+    int iconSize_ = 0;
+
+    void dropIcons() {
+        for (HICON& icon : icons_) {
+            if (icon != nullptr) DestroyIcon(icon);
+            icon = nullptr;
+        }
+    }
     bool added_ = false;
 };
 

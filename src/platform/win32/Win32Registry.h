@@ -89,6 +89,8 @@ class Win32Registry : public platform::Registry {
 public:
     std::unique_ptr<platform::RegistryAccessor> open() override;
     std::unique_ptr<platform::RegistryWatch> watch(const std::string& key) override;
+    std::optional<std::uint8_t> readFirstByte(Hive hive, const std::string& key,
+                                              const std::string& name) override;
 
     // Settings that an earlier 32-bit copy left in the 32-bit view only are
     // copied into the 64-bit view, once and without deleting them; its Run
