@@ -8,8 +8,9 @@ namespace platform {
 class Shell {
 public:
     virtual ~Shell() = default;
-    // Opens the file with the argument text in a normal window, owned by the
-    // program's window. False when the shell could not start it.
+    // Starts the program file by its full path with the argument text, in a
+    // normal window; never through a file association, which the user's own
+    // settings can change. False when it could not be started.
     virtual bool start(const std::string& file, const std::string& arguments) = 0;
     // Starts the program file with administrator rights, which Windows asks
     // the user for. False when it could not be started or the user said no.
@@ -19,8 +20,10 @@ public:
     // administrator token. False when it could not be started so, and then
     // nothing was started.
     virtual bool startAsUser(const std::string& file, const std::string& arguments) = 0;
-    // Opens the file with the verb "open", no arguments and a hidden window.
-    virtual bool openHidden(const std::string& file) = 0;
+    // Runs the batch file with the system's own command processor, by full
+    // path, without a window, without the user's AutoRun command, in the
+    // system folder: nothing of the user's folders or settings takes part.
+    virtual bool runBatch(const std::string& file) = 0;
 };
 
 }  // namespace platform

@@ -140,6 +140,9 @@ std::string TF_nolvara::RemoveBatchText() {
     const std::string remover = batchPath(platform.system.programPath());
     const std::string installed = batchPath(state.installPath + state.exeName);
     const std::string batch = batchPath(core::kRemoveBatchPath);
+    // By full path: a ping.exe in whatever folder is current, or first on
+    // the path, must not run with the remover's rights.
+    const std::string ping = batchPath(GetWindowsDir() + "system32\\ping.exe");
     std::string text;
     const auto line = [&text](std::initializer_list<std::string> parts) {
         for (const std::string& part : parts) text += part;
@@ -159,7 +162,7 @@ std::string TF_nolvara::RemoveBatchText() {
         line({"if not exist \"", file, "\" goto ", next});
         line({"set /a tries+=1"});
         line({"if %tries% geq ", std::to_string(kBatchWaitSec), " goto ", next});
-        line({"ping -n 2 127.0.0.1 >nul"});
+        line({"\"", ping, "\" -n 2 127.0.0.1 >nul"});
         line({"goto ", label});
     };
     line({"@echo off"});
@@ -177,7 +180,7 @@ void TF_nolvara::WriteRemoveBatch() {
     // Started only when made here: a file of that name that would not go
     // may be someone else's, held open for the moment it runs.
     if (platform.files.createProtectedFile(core::kRemoveBatchPath, RemoveBatchText()))
-        platform.shell.openHidden(core::kRemoveBatchPath);
+        platform.shell.runBatch(core::kRemoveBatchPath);
     platform.system.requestTerminate();
 }
 

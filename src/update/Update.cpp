@@ -200,14 +200,14 @@ void TF_nolvara::RunUpdater() {
             freed = !platform.files.fileExists(path);
         }
         const std::string restart = isInstalledCopy ? "-hide -clearupdaterest" : "-clearupdaterest";
-        // A file that would not go is restarted as it is; its next check
-        // offers the update again. Once it has gone, only a copy made anew
-        // here is started: whatever else took the name is not ours. A copy
-        // that is not the installed one is started as any program is; it
-        // asks for administrator rights itself when it needs them.
-        if (!freed)
-            StartOwn(path, restart);
-        else if (CopyFileNoOverwrite(platform.system.programPath(), path))
+        // A file that would not go may be anyone's, held open so that this
+        // run would start it with its rights: nothing is started, the update
+        // failed, and the program's next start offers it again. Once it has
+        // gone, only a copy made anew here is started: whatever else took
+        // the name is not ours. A copy that is not the installed one is
+        // started as any program is; it asks for administrator rights
+        // itself when it needs them.
+        if (freed && CopyFileNoOverwrite(platform.system.programPath(), path))
             StartHeld(path, restart);
     }
     platform.system.requestTerminate();

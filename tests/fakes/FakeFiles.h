@@ -116,7 +116,7 @@ public:
         if (onStart) onStart(starts.back());
         return true;
     }
-    bool openHidden(const std::string& file) override {
+    bool runBatch(const std::string& file) override {
         starts.push_back({file, "", true});
         if (onStart) onStart(starts.back());
         return true;

@@ -171,7 +171,7 @@ TEST_F(UninstallStageTwo, RemovesEverythingAndLeavesABatchThatDeletesTheRemover)
               "if not exist \"C:\\nolvararemove.exe\" goto removeprog\r\n"
               "set /a tries+=1\r\n"
               "if %tries% geq 60 goto removeprog\r\n"
-              "ping -n 2 127.0.0.1 >nul\r\n"
+              "\"C:\\WINDOWS\\system32\\ping.exe\" -n 2 127.0.0.1 >nul\r\n"
               "goto remove\r\n"
               ":removeprog\r\n"
               "set /a tries=0\r\n"
@@ -179,7 +179,7 @@ TEST_F(UninstallStageTwo, RemovesEverythingAndLeavesABatchThatDeletesTheRemover)
               "if not exist \"C:\\Nolvara\\P_nolvara.exe\" goto done\r\n"
               "set /a tries+=1\r\n"
               "if %tries% geq 60 goto done\r\n"
-              "ping -n 2 127.0.0.1 >nul\r\n"
+              "\"C:\\WINDOWS\\system32\\ping.exe\" -n 2 127.0.0.1 >nul\r\n"
               "goto waitprog\r\n"
               ":done\r\n"
               "del /f /q \"C:\\remove.bat\"\r\n")

@@ -441,12 +441,12 @@ TEST_F(Win32Shell, StartsAProgramWithArgumentsAndOpensABatchFile) {
         << readAll(at("started.txt"));
 
     make("remove.bat", "@echo opened>\"" + at("opened.txt") + "\"\r\n");
-    EXPECT_TRUE(shell.openHidden(at("remove.bat")));
+    EXPECT_TRUE(shell.runBatch(at("remove.bat")));
     EXPECT_TRUE(waitFor([&] { return readAll(at("opened.txt")) == "opened\r\n"; }))
         << readAll(at("opened.txt"));
 
     EXPECT_FALSE(shell.start(at("missing.exe"), ""));
-    EXPECT_FALSE(shell.openHidden(at("missing.bat")));
+    EXPECT_FALSE(shell.runBatch(at("missing.bat")));
 }
 
 }  // namespace

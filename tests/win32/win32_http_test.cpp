@@ -348,6 +348,9 @@ TEST(Win32HttpBeside, AnOutcomeHandlerThatThrowsStaysInsideTheEventWindow) {
     std::vector<platform::HttpOutcome> outcomes;
     auto next = http.get(server.url("/update/"), {1000, 15000},
                          [&](const platform::HttpOutcome& o) { outcomes.push_back(o); });
+    // An end message that no worker posted names no transfer: nothing is read through it.
+    PostMessageA(FindWindowExA(HWND_MESSAGE, nullptr, "NolvaraHttpEvents", nullptr), WM_APP + 1, 0,
+                 reinterpret_cast<LPARAM>(&outcomes));
     pumpUntil([&] { return !outcomes.empty(); }, 10000);
     ASSERT_EQ(outcomes.size(), 1u);
     EXPECT_EQ(outcomes[0].body, "#y#");

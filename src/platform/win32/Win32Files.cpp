@@ -1,5 +1,7 @@
 #include "platform/win32/Win32Files.h"
 
+#include "platform/win32/Win32DllSearch.h"
+
 // All need the types of windows.h, which Win32Files.h brings.
 #include <aclapi.h>
 #include <sddl.h>
@@ -29,8 +31,6 @@ std::string fileNamePart(const std::string& path) {
 }
 
 // ShellExecuteA answers a number above 32 for success, an error code below.
-bool started(HINSTANCE result) { return reinterpret_cast<INT_PTR>(result) > 32; }
-
 // Administrators and SYSTEM: full control; everyone: read and execute
 // (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE). "P" stops inheritance from the
 // folder above, where on XP every user may create and change files. A
@@ -331,27 +331,33 @@ std::string Win32Processes::toLower(const std::string& text) {
     return lower;
 }
 
-bool Win32Shell::start(const std::string& file, const std::string& arguments) {
-    joinApartment();
-    return started(ShellExecuteA(liveOwner(), nullptr, file.c_str(), arguments.c_str(), nullptr,
-                                 SW_SHOWNORMAL));
-}
-
-bool Win32Shell::startElevated(const std::string& file, const std::string& arguments) {
-    joinApartment();
-    SHELLEXECUTEINFOA info{};
-    info.cbSize = sizeof info;
-    // The prompt may take the user a while; the call returns once it is answered.
-    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-    info.hwnd = liveOwner();
-    info.lpVerb = "runas";
-    info.lpFile = file.c_str();
-    info.lpParameters = arguments.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    return ShellExecuteExA(&info) != FALSE;
-}
-
 namespace {
+
+// The command line of a program file: quoted only where a blank needs it, as
+// the Run entry and the shell write it.
+std::string commandLineOf(const std::string& file, const std::string& arguments) {
+    std::string line = file.find(' ') == std::string::npos ? file : "\"" + file + "\"";
+    if (!arguments.empty()) line += " " + arguments;
+    return line;
+}
+
+bool createProcess(const std::string& file, std::string commandLine, const std::string& folder,
+                   DWORD flags) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(file.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &started))
+        return false;
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    return true;
+}
+
+std::string folderOf(const std::string& file) {
+    const size_t slash = file.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
+}
 
 // How this run's token stands to the user's own. Split: an administrator
 // token that Windows split from the user's, so that a program it starts gets
@@ -415,12 +421,8 @@ bool startWithShellToken(const std::string& file, const std::string& arguments) 
         return false;
     const KernelHandle token(primary);
     const std::wstring program = wide(file);
-    // Quoted only where a blank needs it, as the Run entry and the shell do.
-    std::wstring commandLine =
-        program.find(L' ') == std::wstring::npos ? program : L"\"" + program + L"\"";
-    if (!arguments.empty()) commandLine += L" " + wide(arguments);
-    const size_t slash = program.find_last_of(L'\\');
-    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : program.substr(0, slash + 1);
+    std::wstring commandLine = wide(commandLineOf(file, arguments));
+    const std::wstring folder = wide(folderOf(file));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
@@ -434,6 +436,24 @@ bool startWithShellToken(const std::string& file, const std::string& arguments) 
 
 }  // namespace
 
+bool Win32Shell::start(const std::string& file, const std::string& arguments) {
+    return createProcess(file, commandLineOf(file, arguments), folderOf(file), 0);
+}
+
+bool Win32Shell::startElevated(const std::string& file, const std::string& arguments) {
+    joinApartment();
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof info;
+    // The prompt may take the user a while; the call returns once it is answered.
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = liveOwner();
+    info.lpVerb = "runas";
+    info.lpFile = file.c_str();
+    info.lpParameters = arguments.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExA(&info) != FALSE;
+}
+
 bool Win32Shell::startAsUser(const std::string& file, const std::string& arguments) {
     switch (rightsOf(GetCurrentProcess())) {
         case Rights::Same: return start(file, arguments);
@@ -443,9 +463,14 @@ bool Win32Shell::startAsUser(const std::string& file, const std::string& argumen
     return false;
 }
 
-bool Win32Shell::openHidden(const std::string& file) {
-    joinApartment();
-    return started(ShellExecuteA(liveOwner(), "open", file.c_str(), nullptr, nullptr, SW_HIDE));
+bool Win32Shell::runBatch(const std::string& file) {
+    const std::string processor = SystemFolderPath("cmd.exe");
+    if (processor.empty() || GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return false;
+    // /d: no AutoRun of the user's; the one pair of quotes around the path
+    // is kept as it is by /c.
+    return createProcess(processor, commandLineOf(processor, "/d /c \"" + file + "\""),
+                         folderOf(processor), CREATE_NO_WINDOW);
 }
 
 }  // namespace platform::win32

@@ -89,7 +89,7 @@ public:
     bool start(const std::string& file, const std::string& arguments) override;
     bool startElevated(const std::string& file, const std::string& arguments) override;
     bool startAsUser(const std::string& file, const std::string& arguments) override;
-    bool openHidden(const std::string& file) override;
+    bool runBatch(const std::string& file) override;
 
 private:
     // A window that is gone could not own anything.

@@ -319,6 +319,35 @@ struct Win32Http::Job {
     static void release(Job* job) {
         if (InterlockedDecrement(&job->holders) == 0) delete job;
     }
+    // Jobs whose end is yet to be told by the worker's message; the window
+    // takes an end only for one of these, once: a message of that number
+    // from anywhere else names nothing. The worker's thread takes one out
+    // whose message could not be posted.
+    struct Awaited {
+        Awaited() { InitializeCriticalSection(&lock); }
+        ~Awaited() { DeleteCriticalSection(&lock); }
+        CRITICAL_SECTION lock;
+        std::vector<Job*> jobs;
+    };
+    static Awaited& awaited() {
+        static Awaited all;
+        return all;
+    }
+    static bool claim(Job* job) {
+        Awaited& all = awaited();
+        EnterCriticalSection(&all.lock);
+        const auto found = std::find(all.jobs.begin(), all.jobs.end(), job);
+        const bool was = found != all.jobs.end();
+        if (was) all.jobs.erase(found);
+        LeaveCriticalSection(&all.lock);
+        return was;
+    }
+    // Tells the caller's thread that the transfer ended, or lets go of it.
+    static void postEnd(Job* job) {
+        if (PostMessageA(job->events, kTransferEnded, 0, reinterpret_cast<LPARAM>(job))) return;
+        claim(job);
+        release(job);
+    }
     // Jobs whose timer may still come: a WM_TIMER already queued when the
     // timer was killed must find nothing.
     static std::vector<Job*>& live() {
@@ -351,8 +380,7 @@ struct Win32Http::Job {
             job->outcome.result = platform::HttpOutcome::Result::Failed;
             job->outcome.body.clear();
         }
-        if (!PostMessageA(job->events, kTransferEnded, 0, reinterpret_cast<LPARAM>(job)))
-            release(job);
+        postEnd(job);
         return 0;
     }
 };
@@ -394,6 +422,7 @@ LRESULT CALLBACK Win32Http::eventProc(HWND window, UINT message, WPARAM wParam, 
     // shows no message for it; its next check tries again.
     if (message == kTransferEnded) {
         auto* job = reinterpret_cast<Job*>(lParam);
+        if (!Job::claim(job)) return 0;
         try {
             if (!job->closed) job->handOn(job->outcome);
         } catch (...) {
@@ -427,6 +456,12 @@ std::unique_ptr<platform::HttpTransfer> Win32Http::start(const std::string& url,
     job->events = events();
     auto transfer = std::make_unique<Win32Transfer>(job);
     Job::live().push_back(job);
+    {
+        Job::Awaited& all = Job::awaited();
+        EnterCriticalSection(&all.lock);
+        all.jobs.push_back(job);
+        LeaveCriticalSection(&all.lock);
+    }
     // A little beyond the worker's own bound, which it keeps when it can.
     SetTimer(job->events, reinterpret_cast<UINT_PTR>(job),
              static_cast<UINT>(job->limits.transferMs) + 500, nullptr);
@@ -434,8 +469,7 @@ std::unique_ptr<platform::HttpTransfer> Win32Http::start(const std::string& url,
     if (!thread) {
         // No thread, no transfer: it fails as one that could not connect.
         job->outcome.result = platform::HttpOutcome::Result::Failed;
-        if (!PostMessageA(job->events, kTransferEnded, 0, reinterpret_cast<LPARAM>(job)))
-            Job::release(job);
+        Job::postEnd(job);
     }
     return transfer;
 }
