@@ -47,7 +47,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         // Before the settings are read: what a 32-bit copy of earlier versions
         // kept in its own view of the registry is found where every copy looks.
         win32.registry.carryOverFrom32BitView(settings::kSettingsKey + 1, settings::kRunKey + 1,
-                                              settings::kRunValue);
+                                              settings::kRunValue, core::kExeName);
 
         shell::TF_nolvara window(win32.platform);
         // The hidden run's window never shows: it makes no controls, and so

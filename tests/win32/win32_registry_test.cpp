@@ -326,7 +326,7 @@ TEST(Win32RegistryViews, OneSetInThe64BitViewWhatThe32BitOneHeldCarriedOverOnce)
     accessor.reset();
     plantIn(k32, kRun, "Nolvara", "C:\\Nolvara\\P_nolvara.exe -hide");
     plantIn(k64, kRun, "", "");
-    EXPECT_TRUE(registry.carryOverFrom32BitView(kKey, kRun, "Nolvara"));
+    EXPECT_TRUE(registry.carryOverFrom32BitView(kKey, kRun, "Nolvara", "P_nolvara.exe"));
     EXPECT_EQ(textIn(k64, kKey, "language"), "german");
     EXPECT_EQ(textIn(k64, kIpList, "ip1"), "10.0.0.1");
     EXPECT_EQ(textIn(k32, kKey, "language"), "german") << "left for an older copy";
@@ -336,10 +336,16 @@ TEST(Win32RegistryViews, OneSetInThe64BitViewWhatThe32BitOneHeldCarriedOverOnce)
     // Once: what the 64-bit view holds is never overwritten by the old view.
     plantIn(k32, kKey, "language", "english");
     plantIn(k32, kRun, "Nolvara", "D:\\Other\\P_nolvara.exe -hide");
-    EXPECT_TRUE(registry.carryOverFrom32BitView(kKey, kRun, "Nolvara"));
+    EXPECT_TRUE(registry.carryOverFrom32BitView(kKey, kRun, "Nolvara", "P_nolvara.exe"));
     EXPECT_EQ(textIn(k64, kKey, "language"), "german");
     EXPECT_EQ(textIn(k32, kRun, "Nolvara"), "D:\\Other\\P_nolvara.exe -hide")
         << "an entry for another file stays";
+    // One that starts another program is not moved, even where there is none.
+    registry.open()->deleteKey(std::string("\\") + kRun);
+    plantIn(k32, kRun, "Nolvara", "C:\\Users\\Public\\other.exe -hide");
+    EXPECT_TRUE(registry.carryOverFrom32BitView(kKey, kRun, "Nolvara", "P_nolvara.exe"));
+    EXPECT_EQ(textIn(k64, kRun, "Nolvara"), "-");
+    EXPECT_EQ(textIn(k32, kRun, "Nolvara"), "C:\\Users\\Public\\other.exe -hide");
 
     // Removed settings are gone from both views, or the next start would
     // carry them back.

@@ -287,8 +287,28 @@ std::unique_ptr<platform::RegistryAccessor> Win32Registry::open() {
     return std::make_unique<Win32RegistryAccessor>();
 }
 
+namespace {
+
+// Whether the Run entry starts a file of that name hidden, in either form the
+// program writes: path -hide, or "path" -hide for a path with blanks.
+bool startsHidden(const std::string& entry, const std::string& programFile) {
+    const std::string suffix = " -hide";
+    if (entry.size() <= suffix.size() ||
+        entry.compare(entry.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    std::string program = entry.substr(0, entry.size() - suffix.size());
+    if (program.size() > 2 && program.front() == '"' && program.back() == '"')
+        program = program.substr(1, program.size() - 2);
+    const std::string tail = "\\" + programFile;
+    return program.find('"') == std::string::npos && program.size() > tail.size() &&
+           lstrcmpiA(program.c_str() + program.size() - tail.size(), tail.c_str()) == 0;
+}
+
+}  // namespace
+
 bool Win32Registry::carryOverFrom32BitView(const std::string& key, const std::string& runKey,
-                                           const std::string& runValue) {
+                                           const std::string& runValue,
+                                           const std::string& programFile) {
     // On 32-bit Windows both views are the one.
     if (!TwoRegistryViews()) return true;
     bool whole = true;
@@ -309,7 +329,8 @@ bool Win32Registry::carryOverFrom32BitView(const std::string& key, const std::st
     try {
         if (!accessor.openKey("\\" + runKey, true)) return false;
         const std::string old = textOf(oldRun.get(), runValue);
-        if (old.empty()) return whole;
+        // Another program's entry under this name is not ours to move.
+        if (old.empty() || !startsHidden(old, programFile)) return whole;
         if (!accessor.valueExists(runValue)) accessor.writeText(runValue, old);
         if (accessor.readText(runValue) == old)
             whole = RegDeleteValueA(oldRun.get(), runValue.c_str()) == ERROR_SUCCESS && whole;

@@ -94,11 +94,12 @@ public:
 
     // Settings that an earlier 32-bit copy left in the 32-bit view only are
     // copied into the 64-bit view, once and without deleting them; its Run
-    // entry, when it starts the same program, moves there. Keys below
+    // entry, when it starts the same program (a file of programFile's name,
+    // hidden, as the program writes it), moves there. Keys below
     // HKEY_LOCAL_MACHINE, without a leading "\". False when something
     // could not be carried.
     bool carryOverFrom32BitView(const std::string& key, const std::string& runKey,
-                                const std::string& runValue);
+                                const std::string& runValue, const std::string& programFile);
 };
 
 }  // namespace platform::win32
