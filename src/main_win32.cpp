@@ -50,10 +50,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                                               settings::kRunValue, core::kExeName);
 
         shell::TF_nolvara window(win32.platform);
-        // The hidden run's window never shows: it makes no controls, and so
-        // never loads the common controls' library.
-        const bool hiddenRun = args.size() >= 2 && args[1] == core::kHiddenRunSwitch;
-        platform::win32::Win32Form binding(window, instance, hiddenRun);
+        platform::win32::Win32Form binding(window, instance, core::ShowsNoWindow(args));
         win32.setOwner(binding.hwnd());
         // Start-up may already have asked for the end of the program; the loop
         // then ends as soon as it takes the quit message.

@@ -1,5 +1,7 @@
 #include "core/CommandLine.h"
 
+#include "core/ProgramState.h"
+
 namespace core {
 
 namespace {
@@ -44,6 +46,12 @@ std::string JoinArguments(const std::vector<std::string>& args, size_t first) {
         line += quote ? '"' + args[i] + '"' : args[i];
     }
     return line;
+}
+
+bool ShowsNoWindow(const std::vector<std::string>& args) {
+    if (args.size() < 2) return false;
+    const std::string& first = args[1];
+    return first == kHiddenRunSwitch || first == "-kill" || first.compare(0, 7, "-update") == 0;
 }
 
 }  // namespace core

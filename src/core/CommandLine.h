@@ -22,4 +22,12 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 // lone quote at the end of a line gives, is left out (it ends the list anyway).
 std::string JoinArguments(const std::vector<std::string>& args, size_t first);
 
+// Whether the run these arguments start never shows its window: the hidden
+// run, the updaters and the remover. Such a run makes none of the window's
+// controls, and so never loads the common controls' library, which is found
+// by name through side-by-side binding: the updater and the remover run with
+// administrator rights from the drive root, where any user may make the
+// folders that binding would look in.
+bool ShowsNoWindow(const std::vector<std::string>& args);
+
 }  // namespace core

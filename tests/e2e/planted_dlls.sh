@@ -63,3 +63,10 @@ e2e_start
 e2e_driver wait-visible 20000 >/dev/null || { fail_if_planted ole32.dll; e2e_fail "the window did not show within 20 s"; }
 expect_system_copy "$E2E_PROGRAM_PATTERN\$" ole32.dll
 e2e_kill_program
+
+e2e_step "the updater and the remover, run from the drive root, load no common controls"
+for run in "-update silent" -kill; do
+    # shellcheck disable=SC2086
+    loads=$(WINEDEBUG=+loaddll e2e_wine "$E2E_PROGRAM" $run 2>&1 | grep -ci comctl32 || true)
+    e2e_expect "loads of comctl32 by $run" "$loads" 0
+done

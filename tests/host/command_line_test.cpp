@@ -55,4 +55,14 @@ TEST(JoinArguments, SplittingTheJoinedLineGivesTheArgumentsBack) {
     EXPECT_EQ(core::JoinArguments({"x", "-path", "C:\\A B\\"}, 1), "-path \"C:\\A B\\\"");
 }
 
+TEST(ShowsNoWindow, TheHiddenRunTheUpdatersAndTheRemoverNeverShowTheirWindow) {
+    const struct {
+        std::vector<std::string> args;
+        bool none;
+    } table[] = {{{"x"}, false},           {{"x", "-hide"}, true},    {{"x", "-kill"}, true},
+                 {{"x", "-update", "silent"}, true}, {{"x", "-updateC%3A"}, true},
+                 {{"x", "-lag"}, false},   {{"x", "-noguiinst"}, false}, {{"x", "-Hide"}, false}};
+    for (const auto& row : table) EXPECT_EQ(core::ShowsNoWindow(row.args), row.none) << row.args[1 % row.args.size()];
+}
+
 }  // namespace
