@@ -174,17 +174,37 @@ bool Win32FileSystem::createProtectedFile(const std::string& path, const std::st
     return written;
 }
 
+namespace {
+
+// Whether a folder on the way to the file is a reparse point (a junction or
+// a link to elsewhere): from the first below the drive or share on.
+bool throughReparsePoint(const std::string& path) {
+    size_t start = path.find('\\');
+    if (path.compare(0, 2, "\\\\") == 0)
+        for (int skip = 0; skip < 3 && start != std::string::npos; ++skip)
+            start = path.find('\\', start + 1);
+    for (size_t end = path.find('\\', start == std::string::npos ? start : start + 1);
+         start != std::string::npos && end != std::string::npos; end = path.find('\\', end + 1)) {
+        const DWORD attributes = GetFileAttributesA(path.substr(0, end).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool Win32FileSystem::replaceFile(const std::string& path, const std::string& bytes) {
     const std::string part = path + ".part" + std::to_string(GetCurrentProcessId());
-    bool written = false;
-    {
-        const FileHandle file(CreateFileA(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return false;
-        written = writeAll(file.get(), bytes.data(), bytes.size()) && FlushFileBuffers(file.get());
-    }
-    if (written && MoveFileExA(part.c_str(), path.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    // Open until the rename: while a file in a folder is open, Windows lets
+    // no folder above it be renamed or deleted, so none can be swapped for a
+    // junction between the look at the path and the rename that follows it.
+    const FileHandle file(CreateFileA(part.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    if (writeAll(file.get(), bytes.data(), bytes.size()) && FlushFileBuffers(file.get()) &&
+        !throughReparsePoint(path) &&
+        MoveFileExA(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     DeleteFileA(part.c_str());
     return false;
