@@ -70,8 +70,10 @@ template <std::size_t Capacity>
 class WifiEventQueue {
 public:
     void put(const WifiEvent& event) {
-        if (count_ < events_.size()) events_[count_++] = event;
-        else missed_ = true;
+        if (count_ < events_.size())
+            events_[count_++] = event;
+        else
+            missed_ = true;
     }
     std::optional<WifiEvent> take() {
         if (taken_ < count_) {

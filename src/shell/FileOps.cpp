@@ -50,7 +50,8 @@ bool TF_nolvara::StartOwn(const std::string& path, const std::string& arguments)
     // them on until log-off to whatever it starts (the window from its icon,
     // an update), without a prompt; the one Windows starts at log-on has none.
     const std::string hidden = core::kHiddenRunSwitch;
-    if (arguments.compare(0, hidden.size(), hidden) != 0) return platform.shell.start(path, arguments);
+    if (arguments.compare(0, hidden.size(), hidden) != 0)
+        return platform.shell.start(path, arguments);
     hiddenRunDeferred = !platform.shell.startAsUser(path, arguments);
     return !hiddenRunDeferred;
 }

@@ -30,6 +30,11 @@ std::string fileNamePart(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The folder of the file, with its closing backslash; empty for a bare name.
+std::string folderOf(const std::string& path) {
+    return path.substr(0, path.size() - fileNamePart(path).size());
+}
+
 // ShellExecuteA answers a number above 32 for success, an error code below.
 // Administrators and SYSTEM: full control; everyone: read and execute
 // (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE). "P" stops inheritance from the
@@ -374,11 +379,6 @@ bool createProcess(const std::string& file, std::string commandLine, const std::
     return true;
 }
 
-std::string folderOf(const std::string& file) {
-    const size_t slash = file.find_last_of('\\');
-    return slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
-}
-
 // How this run's token stands to the user's own. Split: an administrator
 // token that Windows split from the user's, so that a program it starts gets
 // rights the same program started at log-on would not have. Same: XP, which
@@ -386,9 +386,9 @@ std::string folderOf(const std::string& file) {
 // where the user's own token is the full one (User Account Control off).
 enum class Rights { Same, Split, Unknown };
 
-Rights rightsOf(HANDLE process) {
+Rights rightsOfThisRun() {
     HANDLE raw = nullptr;
-    if (!OpenProcessToken(process, TOKEN_QUERY, &raw)) return Rights::Unknown;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return Rights::Unknown;
     const KernelHandle token(raw);
     TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
     DWORD length = 0;
@@ -399,12 +399,12 @@ Rights rightsOf(HANDLE process) {
 
 std::wstring wide(const std::string& text) {
     if (text.empty()) return std::wstring();
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0);
+    const int length =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring converted(static_cast<size_t>(length > 0 ? length : 0), L'\0');
     if (length > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                            converted.data(), length);
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), converted.data(),
+                            length);
     return converted;
 }
 
@@ -475,10 +475,13 @@ bool Win32Shell::startElevated(const std::string& file, const std::string& argum
 }
 
 bool Win32Shell::startAsUser(const std::string& file, const std::string& arguments) {
-    switch (rightsOf(GetCurrentProcess())) {
-        case Rights::Same: return start(file, arguments);
-        case Rights::Split: return startWithShellToken(file, arguments);
-        case Rights::Unknown: break;
+    switch (rightsOfThisRun()) {
+        case Rights::Same:
+            return start(file, arguments);
+        case Rights::Split:
+            return startWithShellToken(file, arguments);
+        case Rights::Unknown:
+            break;
     }
     return false;
 }

@@ -279,8 +279,8 @@ std::optional<platform::WifiEvent> eventOf(const WLAN_NOTIFICATION_DATA& data) {
         // A failed attempt is reported by the same notice; only its reason
         // code tells. One whose data cannot be read says nothing sure: the
         // interfaces are listed anew instead.
-        constexpr size_t kReasonEnd = offsetof(WLAN_CONNECTION_NOTIFICATION_DATA, wlanReasonCode) +
-                                      sizeof(WLAN_REASON_CODE);
+        constexpr size_t kReasonEnd =
+            offsetof(WLAN_CONNECTION_NOTIFICATION_DATA, wlanReasonCode) + sizeof(WLAN_REASON_CODE);
         if (data.pData == nullptr || data.dwDataSize < kReasonEnd) {
             event.kind = Kind::Missed;
             return event;
@@ -318,9 +318,9 @@ public:
         if (opened != ERROR_SUCCESS) fail("WlanOpenHandle", nullptr, opened);
         client_.reset(handle);
         if (onEvent_) {
-            const DWORD registered = api_->registerNotification(
-                client_.get(), kNotificationSources, TRUE,
-                &onNotification, entry_.context(), nullptr, nullptr);
+            const DWORD registered =
+                api_->registerNotification(client_.get(), kNotificationSources, TRUE,
+                                           &onNotification, entry_.context(), nullptr, nullptr);
             if (registered != ERROR_SUCCESS)
                 fail("WlanRegisterNotification", "interface events", registered);
             registered_ = true;

@@ -34,10 +34,10 @@ NOTIFYICONDATAA iconData(HWND hwnd) {
 int iconSize() {
     using DpiForWindow = UINT(WINAPI*)(HWND);
     using MetricsForDpi = int(WINAPI*)(int, UINT);
-    const HMODULE user32 = GetModuleHandleA("user32.dll");
-    const auto dpiFor = reinterpret_cast<DpiForWindow>(
+    static const HMODULE user32 = GetModuleHandleA("user32.dll");
+    static const auto dpiFor = reinterpret_cast<DpiForWindow>(
         reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
-    const auto metricsFor = reinterpret_cast<MetricsForDpi>(
+    static const auto metricsFor = reinterpret_cast<MetricsForDpi>(
         reinterpret_cast<void*>(GetProcAddress(user32, "GetSystemMetricsForDpi")));
     const HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
     const UINT dpi = dpiFor != nullptr && taskbar != nullptr ? dpiFor(taskbar) : 0;
@@ -111,10 +111,10 @@ public:
         }
         const HICON own = icons_[look == platform::NotifyLook::ScanOn ? 1 : 0];
         // The system's own, shared, where the program has none.
-        data.hIcon = own != nullptr ? own
-                                    : static_cast<HICON>(LoadImageA(nullptr, MAKEINTRESOURCEA(32512),
-                                                                    IMAGE_ICON, size, size,
-                                                                    LR_SHARED));
+        data.hIcon = own != nullptr
+                         ? own
+                         : static_cast<HICON>(LoadImageA(nullptr, MAKEINTRESOURCEA(32512),
+                                                         IMAGE_ICON, size, size, LR_SHARED));
         const std::size_t length = std::min(tip.size(), kTipBytes - 1);
         std::memcpy(data.szTip, tip.data(), length);
         data.szTip[length] = '\0';

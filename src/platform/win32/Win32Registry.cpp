@@ -342,18 +342,18 @@ bool Win32Registry::carryOverFrom32BitView(const std::string& key, const std::st
 
 std::optional<std::uint8_t> Win32Registry::readFirstByte(Hive hive, const std::string& key,
                                                          const std::string& name) {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(hive == Hive::User ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, key.c_str(), 0,
-                      KEY_QUERY_VALUE | kView, &opened) != ERROR_SUCCESS)
-        return std::nullopt;
+    const RegKey opened = openIn(hive == Hive::User ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, key,
+                                 KEY_QUERY_VALUE, kView);
     // Windows' own values of this kind are 12 bytes; one longer than this
     // buffer is none of them and reads as missing.
     BYTE bytes[256] = {};
     DWORD size = sizeof bytes;
     DWORD type = REG_NONE;
-    const LONG read = RegQueryValueExA(opened, name.c_str(), nullptr, &type, bytes, &size);
-    RegCloseKey(opened);
-    if (read != ERROR_SUCCESS || type != REG_BINARY || size == 0) return std::nullopt;
+    if (!opened ||
+        RegQueryValueExA(opened.get(), name.c_str(), nullptr, &type, bytes, &size) !=
+            ERROR_SUCCESS ||
+        type != REG_BINARY || size == 0)
+        return std::nullopt;
     return bytes[0];
 }
 
