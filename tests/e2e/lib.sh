@@ -234,9 +234,8 @@ e2e_begin() {
     e2e_log "prefix ready"
 }
 
-# The session's desktop shell (Explorer), whose rights a hidden run gets;
-# Wine's desktop is none. The driver stands in until the wine server ends,
-# from the program's first start on: the set-up before it keeps its order.
+# From the program's first start to the scenario's end, the driver stands in
+# for the desktop shell (Explorer), whose rights a hidden run gets.
 e2e_desktop_shell_up() {
     [ -z "${E2E_SHELL_UP:-}" ] || return 0
     E2E_SHELL_UP=1

@@ -3,8 +3,7 @@
 # the link through the Native Wifi interface. The prefix has no WZCSVC; its
 # wlanapi.dll is the tests' stand-in (Wine's own lists no interface), which
 # reports one connected wireless interface, refuses what Windows 11 gates
-# behind location consent (consent is off here), and logs every call with the
-# time it came. The router is the scenario's own.
+# without location consent, and logs every call with the time it came.
 #   1. The router answers: the delay (3 s) after its first answer the
 #      background scan is off and media streaming on.
 #   2. The link goes: the scan is back on within 1.2 s.
@@ -14,17 +13,15 @@
 #   5. The signal falls to 30: the scan is on within 11 s (not before 5 s),
 #      the status says why, and the lag record holds the signal.
 #   6. The signal is back at 80: off within 16 s.
-#   6a. A roam drops media streaming without a notice: made again within 7 s.
-#   6b. The link drops, an attempt to connect fails, the link comes back:
-#      nothing is set while it is down, off again at the connection.
+#   6a. A roam drops media streaming, untold: made again within 7 s. 6b. The
+#      link drops, an attempt fails: nothing set until it is back.
 #   7. A second adapter arrives and connects: off on it within 1 s.
 #   8. The WLAN service stops and starts again: off on both within 5 s of
 #      its return, through one new handle.
 #   9. The window's options panel sets the threshold 0, stored as REG_DWORD;
 #      the hidden run takes it up and a weak signal changes nothing.
 #  10. The status bar says so in German once German is the language.
-#  11. The session ends: scan on, streaming off, the handle closed; from start
-#      to end, no call that location consent gates.
+#  11. The session ends: scan on, streaming off, the handle closed; no gated call.
 # The WLAN service is never touched: no service of that name is in play.
 # First of all, the program starts where wlanapi.dll is missing altogether.
 set -euo pipefail
@@ -169,14 +166,11 @@ strong=$(now_ms)
 expect_off "$strong" 16000 "the strong signal"
 wait_status 'Nolvara: background scan off'
 
-# ---------------------------------------------------------------------------
 e2e_step "6a. a roam drops media streaming, unannounced: made again within 7 s"
 wlan_control quality=80 roams=1
 roamed=$(now_ms)
 took=$(wlan_wait "roam" "$roamed" 2000) || e2e_fail "the stand-in played no roam"
 expect_wlan "set media_streaming_mode=1 result=0" $((roamed + took)) 7000 "the roam"
-
-# ---------------------------------------------------------------------------
 e2e_step "6b. the link drops, an attempt fails, the link comes back"
 wlan_control quality=80 roams=1 first=disconnected attempts=1
 dropped=$(now_ms)

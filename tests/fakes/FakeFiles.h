@@ -108,13 +108,9 @@ public:
         elevatedStarts.push_back({file, arguments, false});
         return !elevationRefused;
     }
-    // Recorded with the others; userRightsUnavailable plays a session whose
-    // user's own rights cannot be had (no desktop shell).
+    // userRightsUnavailable: no desktop shell lends the user's own rights.
     bool startAsUser(const std::string& file, const std::string& arguments) override {
-        if (userRightsUnavailable) return false;
-        starts.push_back({file, arguments, false, true});
-        if (onStart) onStart(starts.back());
-        return true;
+        return !userRightsUnavailable && start(file, arguments) && (starts.back().asUser = true);
     }
     bool runBatch(const std::string& file) override {
         starts.push_back({file, "", true});

@@ -116,24 +116,14 @@ void FakeNativeWifi::remove(std::size_t index) {
     notify(platform::WifiEvent::Kind::Removed, id);
 }
 
-void FakeNativeWifi::disconnect(std::size_t index) {
+void FakeNativeWifi::setConnected(std::size_t index, bool connected) {
     Interface& i = interfaces.at(index);
-    i.info.connected = false;
-    i.backgroundScan = true;
-    i.mediaStreaming = false;
-    notify(platform::WifiEvent::Kind::Disconnected, i.info.id);
+    i.info.connected = connected;
+    if (!connected) i.backgroundScan = !(i.mediaStreaming = false);
+    notify(
+        connected ? platform::WifiEvent::Kind::Connected : platform::WifiEvent::Kind::Disconnected,
+        i.info.id);
 }
-
-void FakeNativeWifi::connect(std::size_t index) {
-    interfaces.at(index).info.connected = true;
-    notify(platform::WifiEvent::Kind::Connected, interfaces.at(index).info.id);
-}
-
-void FakeNativeWifi::failAttempt(std::size_t index, std::uint32_t reason) {
-    notify(platform::WifiEvent::Kind::Connected, interfaces.at(index).info.id, reason);
-}
-
-void FakeNativeWifi::overflow() { notify(platform::WifiEvent::Kind::Missed, {}); }
 
 void FakeNativeWifi::stopService() {
     serviceDown_ = true;

@@ -1,9 +1,8 @@
 // The Native Wifi interface of a machine whose wireless interfaces a test lays
 // out: settings and signal strength per interface, calls that fail with the
-// code a test gives, and events (connections and failed attempts,
-// disconnections, arrivals, removals, lost notices) whose notices arrive
-// through the virtual clock; roams that drop media streaming unannounced; a
-// WLAN service that stops and starts again under its clients.
+// code a test gives, and events (reconnections, arrivals, removals, any notice
+// a test tells) whose notices arrive through the virtual clock; a WLAN
+// service that stops and starts again under its clients.
 #pragma once
 
 #include <cstdint>
@@ -33,8 +32,7 @@ public:
         // defaults when the link drops or the handle that set them closes.
         bool backgroundScan = true;
         bool mediaStreaming = false;
-        // Received signal strength in dBm; -60 is quality 80.
-        std::int32_t rssi = -60;
+        std::int32_t rssi = -60;  // dBm: quality 80
     };
 
     // Makes the machine one with the interface: present, one wireless
@@ -47,16 +45,11 @@ public:
     // Another adapter is plugged in (connected, or not yet); one is pulled out.
     void arrive(bool connected);
     void remove(std::size_t index);
-    // The link drops and is told; it comes back and is told.
-    void disconnect(std::size_t index);
-    void connect(std::size_t index);
-    // An attempt to connect fails; Windows tells it as a connection complete
-    // with the reason code.
-    void failAttempt(std::size_t index, std::uint32_t reason);
-    // The driver roams: media streaming is dropped, and nothing is told.
-    void roam(std::size_t index) { interfaces.at(index).mediaStreaming = false; }
-    // More notices came than the mailbox holds: the session hears Missed.
-    void overflow();
+    // The link drops (Windows undoes the settings) or comes back, and is told.
+    void setConnected(std::size_t index, bool connected);
+    // Every open session hears of it through the message loop.
+    void notify(platform::WifiEvent::Kind kind, const platform::WifiInterfaceId& id,
+                std::uint32_t reason = 0);
     // The WLAN service stops: every call fails with 1722, the settings are
     // back at their defaults, the registrations gone. Started again, the
     // handles from before answer 6.
@@ -79,8 +72,6 @@ private:
     void fail(const std::string& call) const;
     Interface* find(const platform::WifiInterfaceId& id);
     void resetSettings();
-    void notify(platform::WifiEvent::Kind kind, const platform::WifiInterfaceId& id,
-                std::uint32_t reason = 0);
     // The notice of each open session, by the session's number.
     std::map<int, EventHandler> listeners_;
     int nextSession_ = 0;

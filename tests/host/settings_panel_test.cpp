@@ -66,13 +66,14 @@ TEST_F(SettingsPanel, ApplyInstallsTheCopyAndWritesTheRunEntry) {
 }
 
 TEST_F(SettingsPanel, WindowsOwnStartUpSwitchIsShownAndNeverWritten) {
-    const std::string approved = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+    const std::string approved =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
     // Each row: the value's first byte in the machine's and the user's hive
     // ('-': none, 'd': a DWORD), and whether the start is off.
     const struct {
         char machine, user;
         bool off;
-    } table[] = {{'-', '-', false}, {2, '-', false}, {6, 6, false}, {3, '-', true},
+    } table[] = {{'-', '-', false}, {2, '-', false}, {6, 6, false},    {3, '-', true},
                  {'-', 7, true},    {2, 3, true},    {'d', '-', false}};
     for (const auto& row : table) {
         ProgramRig q;
@@ -80,14 +81,19 @@ TEST_F(SettingsPanel, WindowsOwnStartUpSwitchIsShownAndNeverWritten) {
         r.setInteger(kKey, "autostart", 1);
         r.setText(kIpList, "ip1", "192.168.0.1");
         if (row.machine == 'd') r.setInteger(approved, "Nolvara", 3);
-        if (row.machine < 8) r.set(approved, "Nolvara", {fakes::RegType::Binary, {row.machine, 0, 0}, 0});
-        if (row.user < 8) r.set("HKCU\\" + approved, "Nolvara", {fakes::RegType::Binary, {row.user}, 0});
+        if (row.machine < 8)
+            r.set(approved, "Nolvara", {fakes::RegType::Binary, {row.machine, 0, 0}, 0});
+        if (row.user < 8)
+            r.set("HKCU\\" + approved, "Nolvara", {fakes::RegType::Binary, {row.user}, 0});
         const auto machineBefore = r.get(approved, "Nolvara");
         q.start();
         q.window.b_apply.click();
         EXPECT_EQ(q.window.Chk_autostart.checked(), !row.off) << +row.machine << +row.user;
-        EXPECT_EQ(q.window.Chk_autostart.text(), row.off ? "Autostart (switched off in Windows)" : "Autostart");
-        EXPECT_EQ(q.window.Statusbar.panelText(0) == " Start at log-on off in Windows: Apps > Startup", row.off);
+        EXPECT_EQ(q.window.Chk_autostart.text(),
+                  row.off ? "Autostart (switched off in Windows)" : "Autostart");
+        EXPECT_EQ(
+            q.window.Statusbar.panelText(0) == " Start at log-on off in Windows: Apps > Startup",
+            row.off);
         EXPECT_EQ(r.get(kKey, "autostart")->number, 1) << "the choice stored stays";
         EXPECT_EQ(r.get(approved, "Nolvara"), machineBefore) << "Windows' switch is the user's";
     }

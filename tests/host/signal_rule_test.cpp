@@ -78,12 +78,10 @@ TEST(SignalRule, InterfacesAreJudgedApartAndTheSettingCanSwitchTheRuleOff) {
 }
 
 TEST(SignalRule, TheSignalStrengthIsTheQualityWindowsShows) {
-    const struct {
-        std::int32_t dBm;
-        std::int32_t quality;
-    } table[] = {{-128, 0}, {-101, 0}, {-100, 0}, {-99, 2}, {-85, 30}, {-75, 50},
-                 {-70, 60}, {-60, 80}, {-51, 98}, {-50, 100}, {-20, 100}, {0, 100}};
-    for (const auto& row : table) EXPECT_EQ(core::QualityOfRssi(row.dBm), row.quality) << row.dBm;
+    const std::pair<std::int32_t, std::int32_t> table[] = {
+        {-128, 0}, {-101, 0}, {-100, 0}, {-99, 2},   {-85, 30},  {-75, 50},
+        {-70, 60}, {-60, 80}, {-51, 98}, {-50, 100}, {-20, 100}, {0, 100}};
+    for (const auto& [dBm, quality] : table) EXPECT_EQ(core::QualityOfRssi(dBm), quality) << dBm;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <tuple>
 
 #include "ProgramRig.h"
 #include "text/Messages.h"
@@ -264,54 +265,35 @@ TEST_F(NativeWifiLoop, AWeakSignalLetsWindowsScanOnItsOwnInterfaceUntilItIsStron
     EXPECT_EQ(wifi().opens, 1);
 }
 
-TEST_F(NativeWifiLoop, TheSignalIsAskedForAsOftenAsTheRuleNeedsItAndARefusalLeavesTheRuleOut) {
-    // Each row: what holds for a minute (link down, threshold), and the looks it takes.
-    const struct {
-        bool linkDown;
-        std::int64_t threshold;
-        int looksMin, looksMax;
-    } table[] = {{false, 50, 11, 13}, {false, 0, 5, 7}, {true, 50, 5, 7}};
+TEST_F(NativeWifiLoop, SignalsConnectionsRoamsAndLostNoticesAreTakenAsWindowsMeansThem) {
+    using Kind = platform::WifiEvent::Kind;
     p.start();
-    for (const auto& row : table) {
-        p.world.registry.setInteger(kKey, "weaksignal", row.threshold);
-        p.world.icmp.linkDown = row.linkDown;
+    // Looks at the signal in a minute: every 5 s while the rule can act, every 10 s otherwise.
+    for (const auto& [down, threshold, looks] :
+         {std::tuple{false, 50, 12}, {false, 0, 6}, {true, 50, 6}}) {
+        p.world.registry.setInteger(kKey, "weaksignal", threshold);
+        p.world.icmp.linkDown = down;
         p.world.runFor(12'000);
         const int before = wifi().signalQueries;
         p.world.runFor(60'000);
-        EXPECT_GE(wifi().signalQueries - before, row.looksMin) << row.threshold << row.linkDown;
-        EXPECT_LE(wifi().signalQueries - before, row.looksMax) << row.threshold << row.linkDown;
+        EXPECT_NEAR(wifi().signalQueries - before, looks, 1) << threshold << down;
     }
-    // Refused, as by a driver without it: asked once, the rule out of play.
-    wifi().failures["rssi"] = 50;
-    wifi().interfaces[0].rssi = -97;
-    p.world.registry.setInteger(kKey, "weaksignal", 50);
     p.world.icmp.linkDown = false;
-    p.world.runFor(6000);
-    const int refused = wifi().signalQueries;
-    EXPECT_EQ(msUntilScan(true, 20'000), -1);
-    EXPECT_EQ(wifi().signalQueries, refused);
-    EXPECT_EQ(status(), " Background scan: off");
-}
-
-TEST_F(NativeWifiLoop, ConnectionsRoamsAndLostNoticesAreTakenAsWindowsMeansThem) {
-    p.start();
-    p.world.runFor(5000);
+    p.world.runFor(2000);
     // A roam drops media streaming and tells nothing: the read-back makes it again.
-    wifi().roam(0);
+    wifi().interfaces[0].mediaStreaming = false;
     p.world.runFor(7000);
     EXPECT_TRUE(streaming());
     // Disconnected: nothing is set, and a failed attempt is no connection.
-    wifi().disconnect(0);
-    p.world.runFor(10);
-    EXPECT_EQ(status(), " Background scan: could not be switched off");
+    wifi().setConnected(0, false);
     int sets = wifi().sets;
-    wifi().failAttempt(0, 0x38002);
+    wifi().notify(Kind::Connected, wifi().interfaces[0].info.id, 0x38002);
     p.world.runFor(30'000);
     EXPECT_EQ(wifi().sets, sets);
-    wifi().connect(0);
+    EXPECT_EQ(status(), " Background scan: could not be switched off");
+    wifi().setConnected(0, true);
     p.world.runFor(10);
     EXPECT_FALSE(scan());
-    EXPECT_TRUE(streaming());
     // Refused as not connected though listed so: tried at the connection,
     // or at every second listing that finds it connected, not every 5 s.
     p.world.icmp.linkDown = true;
@@ -321,22 +303,27 @@ TEST_F(NativeWifiLoop, ConnectionsRoamsAndLostNoticesAreTakenAsWindowsMeansThem)
     p.world.runFor(1100);
     sets = wifi().sets;
     p.world.runFor(40'000);
-    EXPECT_GE(wifi().sets - sets, 1);
-    EXPECT_LE(wifi().sets - sets, 2);
+    EXPECT_NEAR(wifi().sets - sets, 1.5, 0.5);
     wifi().failures.clear();
     // Lost notices (a full mailbox) of a reconnection: the listing that follows finds it.
     wifi().interfaces[0].backgroundScan = true;
-    wifi().interfaces[0].mediaStreaming = false;
-    wifi().overflow();
+    wifi().notify(Kind::Missed, {});
     p.world.runFor(10);
     EXPECT_FALSE(scan());
-    EXPECT_TRUE(streaming());
+    // The signal strength refused, as by a driver without it: the rule out of play.
+    wifi().failures["rssi"] = 50;
+    wifi().interfaces[0].rssi = -97;
+    p.world.runFor(6000);
+    const int refused = wifi().signalQueries;
+    EXPECT_EQ(msUntilScan(true, 20'000), -1);
+    EXPECT_EQ(wifi().signalQueries, refused);
 }
 
 TEST(WifiEventQueue, WhatDoesNotFitIsToldAsMissedOnceAfterWhatWasKept) {
     for (const std::uint8_t put : {0, 4, 9}) {
         platform::WifiEventQueue<4> queue;
-        for (std::uint8_t i = 0; i < put; ++i) queue.put({platform::WifiEvent::Kind::Removed, {i}, 0});
+        for (std::uint8_t i = 0; i < put; ++i)
+            queue.put({platform::WifiEvent::Kind::Removed, {i}, 0});
         for (std::uint8_t i = 0; i < std::min<std::uint8_t>(put, 4); ++i)
             EXPECT_EQ(queue.take().value().id[0], i) << "in the order they came";
         EXPECT_EQ(put > 4, queue.take().has_value()) << "one Missed for the dropped ones";

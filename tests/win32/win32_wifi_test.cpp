@@ -320,7 +320,8 @@ std::uint32_t codeOf(const std::function<void()>& call) {
     return 0;
 }
 
-TEST_F(Win32NativeWifiTest, SignalsConnectionsArrivalsRemovalsAndAServiceRestartAsTheSystemTellsThem) {
+TEST_F(Win32NativeWifiTest,
+       SignalsConnectionsArrivalsRemovalsAndAServiceRestartAsTheSystemTellsThem) {
     using Kind = platform::WifiEvent::Kind;
     WifiInterfaceId second = kStandInInterface;
     second[15] = 0x62;

@@ -69,9 +69,8 @@ constexpr wchar_t kDescription[] = L"Nolvara test wireless adapter";
 constexpr DWORD kControlPollMs = 250;
 constexpr ULONG kQualityDefault = 80;
 constexpr DWORD kRpcServerUnavailable = 1722;
-// MinGW's wlanapi.h lacks the codes of the media-specific module, and reason codes.
+// MinGW's wlanapi.h lacks the codes of the media-specific module.
 constexpr DWORD kMsmSignalQualityChange = 8;
-constexpr WLAN_REASON_CODE kReasonSuccess = 0, kReasonAssociationFailure = 0x38002;
 constexpr char kReconnectEvent[] = "NolvaraWlanStandIn.Reconnect";
 constexpr char kLogMutex[] = "NolvaraWlanStandIn.Log";
 // A turn at the log that does not come in this time is taken anyway.
@@ -116,8 +115,7 @@ struct Control {
     Presence presence[kInterfaceCount] = {Presence::Connected, Presence::Absent};
     bool serviceDown = false;
     unsigned long restarts = 0;
-    unsigned long attempts = 0;
-    unsigned long roams = 0;
+    unsigned long attempts = 0, roams = 0;
 };
 
 Control readControl() {
@@ -322,7 +320,7 @@ const char* notificationName(DWORD source, DWORD code) {
 // Hands one notification to the client's callback, if it still wants that
 // kind; outside the lock, as Windows calls from a thread of its own.
 void fire(Client& client, DWORD source, DWORD code, int index, ULONG quality = 0,
-          WLAN_REASON_CODE reason = kReasonSuccess) {
+          WLAN_REASON_CODE reason = 0) {
     WLAN_NOTIFICATION_CALLBACK callback = nullptr;
     void* context = nullptr;
     {
@@ -351,7 +349,7 @@ void fire(Client& client, DWORD source, DWORD code, int index, ULONG quality = 0
     callback(&data, context);
     std::string text = std::string("notify ") + notificationName(source, code);
     if (source == WLAN_NOTIFICATION_SOURCE_MSM) text += " quality=" + std::to_string(quality);
-    if (reason != kReasonSuccess) text += " reason=" + std::to_string(reason);
+    if (reason != 0) text += " reason=" + std::to_string(reason);
     log(text + interfaceText(index));
 }
 
@@ -380,9 +378,9 @@ void notifyChanges(Client& client, const Control& seen, const Control& now) {
         if (is == Presence::Connected && now.quality[i] != seen.quality[i])
             fire(client, WLAN_NOTIFICATION_SOURCE_MSM, kMsmSignalQualityChange, i, now.quality[i]);
     }
+    // WLAN_REASON_CODE_ASSOCIATION_FAILURE, which MinGW's header lacks.
     if (now.attempts > seen.attempts)
-        fire(client, acm, wlan_notification_acm_connection_complete, 0, 0,
-             kReasonAssociationFailure);
+        fire(client, acm, wlan_notification_acm_connection_complete, 0, 0, 0x38002);
 }
 
 DWORD WINAPI notifyClient(void* param) {
@@ -478,19 +476,6 @@ bool stopNotifying(const Notifier& notifier) {
 }
 
 void* allocate(size_t bytes) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes); }
-
-// A query's answer, in memory the caller frees.
-template <typename T>
-DWORD answer(T value, PDWORD size, PVOID* data, PWLAN_OPCODE_VALUE_TYPE type,
-             WLAN_OPCODE_VALUE_TYPE typeValue) {
-    auto* into = static_cast<T*>(allocate(sizeof(T)));
-    if (into == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
-    *into = value;
-    *data = into;
-    *size = sizeof(T);
-    if (type != nullptr) *type = typeValue;
-    return ERROR_SUCCESS;
-}
 
 }  // namespace
 
@@ -663,20 +648,34 @@ __declspec(dllexport) DWORD WINAPI
         } else if (rssi && control.presence[index] != Presence::Connected) {
             result = ERROR_INVALID_STATE;
         } else if (rssi) {
-            answered = static_cast<long>(control.quality[index] / 2) - 100;
-            result = answer(static_cast<LONG>(answered), pdwDataSize, ppData,
-                            pWlanOpcodeValueType, wlan_opcode_value_type_query_only);
+            auto* data = static_cast<LONG*>(allocate(sizeof(LONG)));
+            if (data == nullptr) {
+                result = ERROR_NOT_ENOUGH_MEMORY;
+            } else {
+                answered = *data = static_cast<LONG>(control.quality[index] / 2) - 100;
+                *ppData = data;
+                *pdwDataSize = sizeof(LONG);
+            }
         } else {
             const Value* const source = valueOf(OpCode, index);
-            answered = source->value;
-            result = answer(source->value, pdwDataSize, ppData, pWlanOpcodeValueType,
-                            source->setBy != nullptr ? wlan_opcode_value_type_set_by_user
-                                                     : wlan_opcode_value_type_query_only);
+            auto* data = static_cast<BOOL*>(allocate(sizeof(BOOL)));
+            if (data == nullptr) {
+                result = ERROR_NOT_ENOUGH_MEMORY;
+            } else {
+                answered = *data = source->value;
+                *ppData = data;
+                *pdwDataSize = sizeof(BOOL);
+                if (pWlanOpcodeValueType != nullptr)
+                    *pWlanOpcodeValueType = source->setBy != nullptr
+                                                ? wlan_opcode_value_type_set_by_user
+                                                : wlan_opcode_value_type_query_only;
+            }
         }
     }
     const std::string value = rssi ? std::to_string(answered) : answered ? "1" : "0";
-    log((connection ? "gated query current_connection value=" : rssi ? "query rssi value="
-                      : std::string("query ") + nameOf(OpCode) + " value=") +
+    log((connection ? "gated query current_connection value="
+         : rssi     ? "query rssi value="
+                    : std::string("query ") + nameOf(OpCode) + " value=") +
         value + resultText(result) + interfaceText(index));
     return result;
 }
@@ -721,8 +720,8 @@ __declspec(dllexport) DWORD WINAPI
     stopNotifying(stopped);
     char source[16];
     std::snprintf(source, sizeof source, "0x%lx", static_cast<unsigned long>(dwNotifSource));
-    const bool gatedSource = (dwNotifSource & WLAN_NOTIFICATION_SOURCE_MSM) != 0;
-    log(std::string(gatedSource ? "gated " : "") + "register source=" + source + resultText(result));
+    log(std::string(dwNotifSource & WLAN_NOTIFICATION_SOURCE_MSM ? "gated " : "") +
+        "register source=" + source + resultText(result));
     return result;
 }
 

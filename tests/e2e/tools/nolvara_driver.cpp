@@ -93,9 +93,8 @@ const char* const kUsage =
     "                                 of the first top-level window of that class)\n"
     "  wlan-reconnect                 drop and restore the link of the stand-in wlanapi.dll\n"
     "                                 (sets its event; exit 1 when no stand-in waits for it)\n"
-    "  desktop-shell                  be the session's desktop shell (Windows' Explorer,\n"
-    "                                 whose rights a hidden run is started with): print\n"
-    "                                 \"ready\" once it is, then run until ended\n"
+    "  desktop-shell                  be the session's shell window (Explorer's), print\n"
+    "                                 \"ready\", then run until ended\n"
     "--escaped prints CR, LF, TAB, backslash and bytes outside 0x20..0x7e as \\r \\n \\t \\\\ \\xHH.\n";
 
 int usage() {
@@ -1187,15 +1186,10 @@ int run(std::vector<std::string> args) {
         using SetShell = BOOL(WINAPI*)(HWND);
         const auto setShell = reinterpret_cast<SetShell>(reinterpret_cast<void*>(
             GetProcAddress(GetModuleHandleA("user32.dll"), "SetShellWindow")));
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "Progman";
-        RegisterClassA(&windowClass);
-        const HWND shell = CreateWindowExA(WS_EX_TOOLWINDOW, "Progman", "Program Manager", WS_POPUP,
-                                           0, 0, 0, 0, nullptr, nullptr, windowClass.hInstance,
-                                           nullptr);
-        if (setShell == nullptr || shell == nullptr || !setShell(shell) || GetShellWindow() != shell) {
+        const HWND shell = CreateWindowExA(0, "STATIC", "Program Manager", WS_POPUP, 0, 0, 0, 0,
+                                           nullptr, nullptr, nullptr, nullptr);
+        if (setShell == nullptr || shell == nullptr || !setShell(shell) ||
+            GetShellWindow() != shell) {
             std::fprintf(stderr, "nolvara_driver: desktop-shell: no shell window could be set\n");
             return 1;
         }
