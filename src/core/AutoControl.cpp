@@ -42,11 +42,12 @@ void TF_nolvara::Menu_autocontrolClick() {
     // The window has administrator rights, and so has what it starts: the
     // installed copy must lie where no one else may have changed it.
     const std::string installed = state.installPath + state.exeName;
+    if (!HoldsOwnProgram()) return;
     if (!CreateInstallFolder(state.installPath)) {
         L_Text.setText(LookupTextNaming("installfolder_untrusted", state.installPath));
         return;
     }
-    const bool placed = CopyFileNoOverwrite(platform.system.programPath(), installed);
+    const bool placed = CopyFileNoOverwrite(installed);
     SaveSettings(true, chk_restartservice.checked(), state.language);
     platform.dialogs.messageBox(LookupText("enable_automatic"), core::kApplicationTitle,
                                 platform::MessageIcon::None);

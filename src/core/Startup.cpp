@@ -40,6 +40,8 @@ void TF_nolvara::FormCreate() {
     // none it finds for its own.
     if (argumentAt(platform.system.arguments(), 1) == core::kHiddenRunSwitch)
         runKind = core::RunKind::AutoControl;
+    else
+        HoldOwnProgram();
     ChooseControlWay();
     state.awaitingFirstReply = true;
     state.exeName = core::kExeName;

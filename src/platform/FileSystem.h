@@ -76,6 +76,12 @@ public:
     // delete it, and reads up to maxBytes of it; null when it cannot be held
     // (missing, or already open for writing elsewhere).
     virtual std::unique_ptr<HeldFile> holdFile(const std::string& path, std::size_t maxBytes) = 0;
+    // Holds the file at path as holdFile does, but only when it is the very
+    // file this process was started from: a file put under that name after the
+    // start (the running one renamed aside) gives null, as does one that
+    // cannot be held.
+    virtual std::unique_ptr<HeldFile> holdRunningProgram(const std::string& path,
+                                                         std::size_t maxBytes) = 0;
     // Puts the bytes at path whole, in place of any file there, with the
     // user's usual rights; false leaves nothing of them there.
     virtual bool replaceFile(const std::string& path, const std::string& bytes) = 0;

@@ -44,9 +44,9 @@ void TF_nolvara::SetAutostart(int mode) {
         // folder that cannot be made, or a copy that fails, leaves the
         // installation and its automatic control where they are.
         const std::string successor = chosen + state.exeName;
-        if (!CreateInstallFolder(chosen)) return;
+        if (!HoldsOwnProgram() || !CreateInstallFolder(chosen)) return;
         DeleteFileForced(successor);
-        if (CopyFileNoOverwrite(platform.system.programPath(), successor)) {
+        if (CopyFileNoOverwrite(successor)) {
             endedRunningCopy = TerminateByName(state.exeName);
             platform.system.sleepMs(150);
             DeleteFileForced(state.installPath + state.exeName);
@@ -85,7 +85,9 @@ void TF_nolvara::B_applyClick() {
     const bool autostart = AutostartWanted();
     // A folder that others may change, or that cannot be made, is not used,
     // and nothing of the settings changes: the user chooses another folder
-    // and applies again.
+    // and applies again. So with a program file that is not held: start with
+    // Windows copies it.
+    if (routerTarget && autostart && !HoldsOwnProgram()) return;
     if (routerTarget && autostart) {
         const FolderFitness fitness = PrepareInstallFolder(speed_installpath.text());
         if (fitness != FolderFitness::Fit) {

@@ -29,8 +29,22 @@ void TF_nolvara::DeleteFileForced(const std::string& path) {
     files.deleteFile(path);
 }
 
-bool TF_nolvara::CopyFileNoOverwrite(const std::string& source, const std::string& target) {
-    return platform.files.createProtectedCopy(source, target);
+void TF_nolvara::HoldOwnProgram() {
+    ownProgram = platform.files.holdRunningProgram(platform.system.programPath(), kMaxProgramBytes);
+    if (ownProgram && !ownProgram->complete()) ownProgram.reset();
+}
+
+bool TF_nolvara::HoldsOwnProgram() {
+    if (ownProgram) return true;
+    if (runKind != core::RunKind::AutoControl) {
+        ShowPanel("main");
+        L_Text.setText(LookupText("ownfile_unheld"));
+    }
+    return false;
+}
+
+bool TF_nolvara::CopyFileNoOverwrite(const std::string& target) {
+    return HoldsOwnProgram() && platform.files.createProtectedFile(target, ownProgram->bytes());
 }
 
 bool TF_nolvara::StartHeld(const std::string& path, const std::string& arguments) {
@@ -39,10 +53,8 @@ bool TF_nolvara::StartHeld(const std::string& path, const std::string& arguments
     // its folder could have put another file in its place: what is held must
     // be this program, byte for byte.
     const std::unique_ptr<platform::HeldFile> held = platform.files.holdFile(path, kMaxProgramBytes);
-    if (!held || !held->complete()) return false;
-    const std::unique_ptr<platform::HeldFile> self =
-        platform.files.holdFile(platform.system.programPath(), kMaxProgramBytes);
-    return self && self->complete() && held->bytes() == self->bytes() && StartOwn(path, arguments);
+    return held && held->complete() && HoldsOwnProgram() && held->bytes() == ownProgram->bytes() &&
+           StartOwn(path, arguments);
 }
 
 bool TF_nolvara::StartOwn(const std::string& path, const std::string& arguments) {
@@ -121,10 +133,13 @@ bool TF_nolvara::RefreshInstalledCopy() {
         SetAutostart(0);
         return false;
     }
-    if (CreateInstallFolder(state.installPath)) {
+    // Without a file of its own held (the hidden run holds none: it runs
+    // the installed copy) there is nothing to renew from. The user is told
+    // when he asks for a copy, not at every start.
+    if (ownProgram && CreateInstallFolder(state.installPath)) {
         const std::string installed = state.installPath + state.exeName;
         DeleteFileForced(installed);
-        installedCopyPlaced = CopyFileNoOverwrite(platform.system.programPath(), installed);
+        installedCopyPlaced = CopyFileNoOverwrite(installed);
     }
     SetAutostart(1);
     return installedCopyPlaced;

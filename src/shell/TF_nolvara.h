@@ -203,7 +203,20 @@ public:
     // ---- File and process operations (shell/FileOps.cpp) ----
     bool TerminateByName(const std::string& fileName);
     void DeleteFileForced(const std::string& path);
-    bool CopyFileNoOverwrite(const std::string& source, const std::string& target);
+    // Copies this program to target, from the bytes of ownProgram; fails,
+    // leaving the target untouched, when the target already exists, and
+    // says why when the run holds no file of its own.
+    bool CopyFileNoOverwrite(const std::string& target);
+    // The file this run was started from, held from the start of every run
+    // that may copy itself: code of the user's that renamed the running file
+    // aside and put its own under the name would otherwise be copied where it
+    // runs with administrator rights. Null when the file could not be held as
+    // the running image, or in a hidden run, which copies nothing.
+    std::unique_ptr<platform::HeldFile> ownProgram;
+    void HoldOwnProgram();
+    // False, having said why on the main panel, when ownProgram holds
+    // nothing.
+    bool HoldsOwnProgram();
     // Makes the missing levels of the install folder, protected. Fit when
     // the folder may take the program's copy: made just now, or found owned
     // and changeable by the system's accounts and the running user alone,
@@ -212,8 +225,8 @@ public:
     FolderFitness PrepareInstallFolder(const std::string& path);
     bool CreateInstallFolder(const std::string& path);
     // Starts a copy of this program that the run has just made, holding it
-    // meanwhile; false when what is there is not this program, or could not
-    // be held or started.
+    // meanwhile; false when what is there is not this program (the bytes of
+    // ownProgram), or could not be held or started.
     bool StartHeld(const std::string& path, const std::string& arguments);
     // Starts a program file of this program. A hidden run gets the rights
     // Windows gives it at log-on, never this run's; where those cannot be

@@ -43,8 +43,10 @@ void TF_nolvara::Menu_uninstallClick() {
     // place as the remover.
     if (FolderIsTrusted(platform.files.folderSecurity(state.installPath)))
         platform.shell.start(installed, "-kill");
-    else
+    else if (HoldsOwnProgram())
         PlaceAndStartRemover();
+    else
+        return;
     // Should the copy never disappear, the window comes back to life anyway;
     // the menu item then stays enabled for another attempt.
     for (int waited = 0; platform.files.fileExists(installed) && waited < kUninstallWaitMs;
@@ -88,8 +90,9 @@ void TF_nolvara::StartRemover() {
 void TF_nolvara::PlaceAndStartRemover() {
     // A remover copy left over from an earlier uninstall may be an older
     // version: it is replaced, and when it cannot be replaced it is not started.
+    if (!HoldsOwnProgram()) return;
     DeleteFileForced(core::kRemoverPath);
-    if (!CopyFileNoOverwrite(platform.system.programPath(), core::kRemoverPath)) return;
+    if (!CopyFileNoOverwrite(core::kRemoverPath)) return;
     platform.system.sleepMs(100);
     StartHeld(core::kRemoverPath, "-kill");
 }

@@ -196,6 +196,13 @@ constexpr Message kMessages[] = {
      "The folder %s can be changed by other users of this computer. Nolvara does not install "
      "itself there, as what they put into it would run with administrator rights. Choose another "
      "folder, or one that Nolvara makes itself. The settings were not changed."},
+    {"ownfile_unheld",
+     "Nolvara kopiert sich nicht: Seine Programmdatei wurde seit dem Start umbenannt oder "
+     "ersetzt, oder sie lässt sich nicht vor Änderungen schützen. Was dort jetzt liegt, liefe "
+     "mit Administratorrechten. Starten Sie Nolvara erneut aus einer Datei, die Sie kennen.",
+     "Nolvara does not copy itself: its program file was renamed or replaced since it started, "
+     "or cannot be protected against changes. What lies there now would run with administrator "
+     "rights. Start Nolvara again from a file you know."},
     {"installfolder_notmade",
      "Der Ordner %s konnte nicht angelegt werden. Wählen Sie einen anderen Ordner. Die "
      "Einstellungen wurden nicht geändert.",

@@ -187,7 +187,8 @@ void TF_nolvara::RunUpdater() {
         const bool isInstalledCopy = path == state.installPath + state.exeName;
         // An install folder that others may change is not used: the old copy
         // stays, and is not started with administrator rights either.
-        if (isInstalledCopy && !CreateInstallFolder(state.installPath)) {
+        // Nor is anything deleted when no copy can follow.
+        if (!HoldsOwnProgram() || (isInstalledCopy && !CreateInstallFolder(state.installPath))) {
             platform.system.requestTerminate();
             return;
         }
@@ -207,8 +208,7 @@ void TF_nolvara::RunUpdater() {
         // the name is not ours. A copy that is not the installed one is
         // started as any program is; it asks for administrator rights
         // itself when it needs them.
-        if (freed && CopyFileNoOverwrite(platform.system.programPath(), path))
-            StartHeld(path, restart);
+        if (freed && CopyFileNoOverwrite(path)) StartHeld(path, restart);
     }
     platform.system.requestTerminate();
 }
@@ -221,6 +221,12 @@ void TF_nolvara::ReplaceInstalledCopy() {
     // An install folder that others may change is not used: the old copy
     // stays, and is not started with administrator rights either.
     if (!CreateInstallFolder(state.installPath)) return;
+    // Without its own file held nothing is copied: the old copy stays, and
+    // the hidden run that ended for the silent update starts again.
+    if (!HoldsOwnProgram()) {
+        if (runKind == core::RunKind::Updater) StartOwn(installed, "-hide -clearupdaterest");
+        return;
+    }
     for (int pass = 0; platform.files.fileExists(installed) && pass < kReplacePasses; ++pass) {
         if (pass > 0) platform.system.sleepMs(100);
         TerminateByName(state.exeName);
@@ -230,8 +236,7 @@ void TF_nolvara::ReplaceInstalledCopy() {
     // it is started again all the same, as automatic control was ended above.
     // Once it has gone, only a copy made anew here is started.
     const bool oldCopyStays = platform.files.fileExists(installed);
-    const bool placed =
-        !oldCopyStays && CopyFileNoOverwrite(platform.system.programPath(), installed);
+    const bool placed = !oldCopyStays && CopyFileNoOverwrite(installed);
     if (placed) SaveSettings(state.autostart, chk_restartservice.checked(), state.language);
     platform.system.sleepMs(100);
     if (oldCopyStays)
@@ -246,6 +251,8 @@ void TF_nolvara::ClearUpdateRest() {
 }
 
 void TF_nolvara::B_manupdateClick() {
+    // The update panel stays for a run that can copy itself.
+    if (!HoldsOwnProgram()) return;
     ReplaceInstalledCopy();
     ShowPanel("main");
     L_Text.setText(LookupText("manupdate"));

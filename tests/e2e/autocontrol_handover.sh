@@ -30,6 +30,12 @@ e2e_driver wait-visible 20000 >/dev/null || e2e_fail "the main window is not sho
 status=$(e2e_driver status --escaped 0) || e2e_fail "cannot read status bar part 0"
 e2e_expect "status bar part 0" "$status" ' Wireless Zero starts automatically'
 
+e2e_step "code of the user's cannot rename the running file aside and take its name"
+# Wine's cmd moves as Windows does, share modes honoured.
+! e2e_wine cmd /c move "$E2E_PROGRAM" 'C:\e2e\aside.exe' >/dev/null 2>&1 ||
+    e2e_fail "the running program's file could be renamed aside"
+e2e_ok "it is held"
+
 e2e_step "Control > Enable automatic control from the keyboard shows the message box"
 # "&Control" and "&Check for update" share the letter C, and Wine's menu bar
 # does not settle on one of them for alt+c. So: alt+f opens "&File", whose

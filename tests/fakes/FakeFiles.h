@@ -46,6 +46,12 @@ public:
     }
     std::unique_ptr<platform::HeldFile> holdFile(const std::string& path,
                                                  std::size_t maxBytes) override;
+    // Set: the running file was swapped before the run could hold it.
+    bool programSwapped = false;
+    std::unique_ptr<platform::HeldFile> holdRunningProgram(const std::string& p,
+                                                           std::size_t max) override {
+        return programSwapped ? nullptr : holdFile(p, max);
+    }
     // What a writer such as a download puts into a file; false while it is
     // read-only or held.
     bool writeFile(const std::string& path, const std::string& bytes);

@@ -166,4 +166,48 @@ TEST(FolderTrust, NoCopyInAFolderOthersMayChangeIsReplacedOrStartedWithAdministr
     EXPECT_EQ(p.world.files.file("C:\\nolvararemove.exe")->bytes, "program");
 }
 
+// Every copy is made from the program file as it was held at the start; a
+// run that could not hold it as the running image copies, deletes and starts
+// nothing, and the window says why (the updaters: Updaters.NoCopy...).
+TEST(OwnProgram, EveryCopyComesFromTheFileHeldSinceTheStart) {
+    const std::string unheld =
+        "Nolvara does not copy itself: its program file was renamed or replaced since it started, "
+        "or cannot be protected against changes. What lies there now would run with administrator "
+        "rights. Start Nolvara again from a file you know.";
+    struct Run {
+        std::vector<std::string> args;
+        std::string self, target;
+    };
+    const Run runs[] = {
+        {{}, kSelf, kInstalled},  // Control > Enable automatic control
+        {{"-kill"}, kInstalled, "C:\\nolvararemove.exe"},  // the uninstall's first stage
+    };
+    for (const bool swapped : {false, true}) {
+        for (const Run& run : runs) {
+            const std::string label = run.self + (swapped ? " swapped" : "");
+            ProgramRig p(run.args);
+            p.world.system.args[0] = run.self;
+            p.world.files.addFile(run.self, "program");
+            if (run.self != kSelf) p.world.files.addFile(run.target, "old");
+            p.world.files.programSwapped = swapped;
+            p.world.registry.setInteger(kKey, "autostart", run.self != kSelf);
+            p.world.registry.setInteger(kKey, "version", 6);
+            p.world.registry.setText(kIpList, "ip1", "192.168.0.1");
+            p.world.registry.setInteger(kService, "Start", 2);
+            p.start();
+            if (run.self == kSelf) {
+                // Changed under its name after the start, as Windows could not
+                // let it be: the hold is what counts.
+                p.world.files.addFile(kSelf, "impostor");
+                p.window.Menu_autocontrol.click();
+                EXPECT_EQ(p.window.L_Text.text() == unheld, swapped) << label;
+            }
+            const auto* copy = p.world.files.file(run.target);
+            const std::string before = run.self == kSelf ? "none" : "old";
+            EXPECT_EQ(copy ? copy->bytes : "none", swapped ? before : "program") << label;
+            EXPECT_EQ(p.world.shell.starts.size(), swapped ? 0u : 1u) << label;
+        }
+    }
+}
+
 }  // namespace

@@ -49,4 +49,29 @@ inline bool writeBytes(const std::string& path, const std::string& bytes) {
                                       written == bytes.size()));
 }
 
+// Starts program (this test program, or a copy of it) to run the tests that
+// filter names, with the variable set to value in its environment alone; its
+// exit code, or -1 when it could not start or did not end within 60 s.
+inline int runTestsIn(const std::string& program, const std::string& filter, const char* variable,
+                      const std::string& value) {
+    std::string command = "\"" + program + "\" --gtest_filter=" + filter + " --gtest_brief=1";
+    SetEnvironmentVariableA(variable, value.c_str());
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    const BOOL ok = CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+                                   nullptr, nullptr, &startup, &started);
+    SetEnvironmentVariableA(variable, nullptr);
+    if (!ok) return -1;
+    const platform::win32::KernelHandle child(started.hProcess);
+    CloseHandle(started.hThread);
+    DWORD exitCode = 1;
+    if (WaitForSingleObject(child.get(), 60000) != WAIT_OBJECT_0) {
+        TerminateProcess(child.get(), 1);
+        return -1;
+    }
+    GetExitCodeProcess(child.get(), &exitCode);
+    return static_cast<int>(exitCode);
+}
+
 }  // namespace win32_tests

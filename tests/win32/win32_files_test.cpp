@@ -6,8 +6,9 @@
 #include <sddl.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -386,6 +387,43 @@ TEST_F(Win32Files, AHeldFileCanBeReadAndRunButNotChangedRenamedOrDeleted) {
     const KernelHandle writer(CreateFileA(at("open.exe").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                           nullptr, CREATE_NEW, 0, nullptr));
     EXPECT_EQ(files.holdFile(at("open.exe"), 10), nullptr) << "someone still writes to it";
+}
+
+constexpr const char* kMovedVariable = "NOLVARA_MOVED_SELF";
+
+// Runs in a copy of this test program that the test below starts: it renames
+// its own file aside and puts another under the name, as code of the user's
+// could before the run held it.
+TEST(Win32RunningProgram, IsHeldOnlyUnderTheNameItRunsFromNow) {
+    const char* moved = std::getenv(kMovedVariable);
+    if (moved == nullptr) GTEST_SKIP() << "started by the test below only";
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    const std::string bytes = readAll(self);
+    ASSERT_TRUE(MoveFileA(self, moved));
+    ASSERT_TRUE(win32_tests::writeBytes(self, bytes)) << "even the same bytes are not the image";
+    platform::win32::Win32FileSystem files;
+    EXPECT_EQ(files.holdRunningProgram(self, 64 << 20), nullptr);
+    const auto held = files.holdRunningProgram(moved, 64 << 20);
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(held->bytes(), bytes);
+    EXPECT_FALSE(MoveFileA(moved, (std::string(moved) + ".2").c_str())) << "held where it is";
+}
+
+TEST_F(Win32Files, TheRunningProgramIsHeldOnlyAsTheFileItWasStartedFrom) {
+    if (std::getenv(kMovedVariable) != nullptr) GTEST_SKIP() << "this is the renamed copy";
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    EXPECT_NE(files.holdRunningProgram(self, 64 << 20), nullptr);
+    const std::string program = at("P_nolvara.exe");
+    ASSERT_TRUE(CopyFileA(self, program.c_str(), TRUE));
+    EXPECT_EQ(files.holdRunningProgram(program, 64 << 20), nullptr) << "a copy is not the image";
+
+    EXPECT_EQ(
+        win32_tests::runTestsIn(program, "Win32RunningProgram.*", kMovedVariable, at("moved.exe")),
+        0)
+        << "the renamed copy's checks (its output above)";
+    EXPECT_NE(readAll(at("moved.exe")), "<missing>") << "the copy ran its checks";
 }
 
 TEST_F(Win32Processes, SnapshotListsProcessesByFileNameAndTerminateEndsOne) {

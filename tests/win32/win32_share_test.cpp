@@ -9,6 +9,7 @@
 #include "core/LagRecord.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32SessionShare.h"
+#include "win32/TestFiles.h"
 
 namespace {
 
@@ -57,25 +58,8 @@ TEST(Win32SessionShare, AnotherProcessReadsWhatTheWriterWritesAndRaisesItsSignal
 
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string command =
-        std::string("\"") + self + "\" --gtest_filter=Win32SessionShareReader.* --gtest_brief=1";
-    SetEnvironmentVariableA(kNameVariable, name.c_str());
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
-                                        nullptr, nullptr, &startup, &process);
-    SetEnvironmentVariableA(kNameVariable, nullptr);
-    ASSERT_TRUE(started);
-    const KernelHandle child(process.hProcess);
-    CloseHandle(process.hThread);
-    if (WaitForSingleObject(child.get(), 60000) != WAIT_OBJECT_0) {
-        TerminateProcess(child.get(), 1);
-        FAIL() << "the reader did not end within 60 s";
-    }
-    DWORD exitCode = 1;
-    GetExitCodeProcess(child.get(), &exitCode);
-    EXPECT_EQ(exitCode, 0u) << "the reader's checks (its output above)";
+    EXPECT_EQ(win32_tests::runTestsIn(self, "Win32SessionShareReader.*", kNameVariable, name), 0)
+        << "the reader's checks (its output above)";
     EXPECT_TRUE(signal->taken()) << "the reader raised it";
     EXPECT_FALSE(signal->taken()) << "once";
 }

@@ -311,19 +311,67 @@ bool Win32FileSystem::removeFolder(const std::string& path) {
     return RemoveDirectoryA(path.c_str()) != 0;
 }
 
-std::unique_ptr<platform::HeldFile> Win32FileSystem::holdFile(const std::string& path,
-                                                               std::size_t maxBytes) {
-    // Shared for reading only: the system may still load the program from
-    // it, but no one can change, rename or delete it while it is held.
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return nullptr;
+namespace {
+
+// Shared for reading only: the system may still load the program from the
+// file, but no one can change, rename or delete it while it is held.
+FileHandle openHeld(const std::string& path) {
+    return FileHandle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::unique_ptr<platform::HeldFile> readHeld(FileHandle file, std::size_t maxBytes) {
     // One byte beyond the limit tells a file that is too long.
     std::string bytes;
     const bool readToEnd = readUpTo(file.get(), maxBytes + 1, bytes);
     const bool complete = readToEnd && bytes.size() <= maxBytes;
     if (bytes.size() > maxBytes) bytes.resize(maxBytes);
+    // Read into room for the longest file allowed; a program held for the
+    // whole run keeps no more than its own size.
+    bytes.shrink_to_fit();
     return std::make_unique<Win32HeldFile>(std::move(file), std::move(bytes), complete);
+}
+
+// Whether the file is the one the system mapped as this process's image.
+// The system's loader asks the same of a DLL it may hold already, through
+// ntdll's NtAreMappedFilesTheSame: exported since Windows 2000, though not
+// documented. Its answer comes from the two mappings' file objects, so no
+// rename can fool it. Names can be fooled: the name GetMappedFileName gives
+// for the image may be the one it was loaded under, which is then the name of
+// the file put in its place (Wine answers so), and GetFinalPathNameByHandle
+// is missing on XP. Nor would the image's bytes do: its writable sections,
+// the import table among them, no longer hold what the file held. Where the
+// call is missing the answer is no.
+bool isRunningImage(HANDLE file) {
+    using AreMappedFilesTheSame = LONG(WINAPI*)(PVOID image, PVOID view);
+    const auto same = reinterpret_cast<AreMappedFilesTheSame>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtAreMappedFilesTheSame")));
+    if (same == nullptr) return false;
+    const KernelHandle mapping(CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping) return false;
+    // One page of the file is enough for the question.
+    void* view = MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 1);
+    if (view == nullptr) return false;
+    const bool one = same(GetModuleHandleA(nullptr), view) == 0;
+    UnmapViewOfFile(view);
+    return one;
+}
+
+}  // namespace
+
+std::unique_ptr<platform::HeldFile> Win32FileSystem::holdFile(const std::string& path,
+                                                              std::size_t maxBytes) {
+    FileHandle file = openHeld(path);
+    if (!file) return nullptr;
+    return readHeld(std::move(file), maxBytes);
+}
+
+std::unique_ptr<platform::HeldFile> Win32FileSystem::holdRunningProgram(const std::string& path,
+                                                                        std::size_t maxBytes) {
+    // Held before it is judged: once held, it can no longer be swapped.
+    FileHandle file = openHeld(path);
+    if (!file || !isRunningImage(file.get())) return nullptr;
+    return readHeld(std::move(file), maxBytes);
 }
 
 std::vector<platform::ProcessEntry> Win32Processes::snapshot() {

@@ -39,6 +39,8 @@ public:
     bool replaceFile(const std::string& path, const std::string& bytes) override;
     std::unique_ptr<platform::HeldFile> holdFile(const std::string& path,
                                                  std::size_t maxBytes) override;
+    std::unique_ptr<platform::HeldFile> holdRunningProgram(const std::string& path,
+                                                           std::size_t maxBytes) override;
 };
 
 // The protected access list of FileSystem as security attributes for
