@@ -112,8 +112,7 @@ void TF_nolvara::EndSessionHandler(bool ending) {
         if (!state.autoControl) return;
         state.awaitingFirstReply = true;
         state.connectionLost = false;
-        state.serviceStartFailures = 0;
-        T_servicestart.setIntervalMs(kServiceStartDelayMs);
+        ForgetServiceStartRetry();
         // The question set the mode back but may have left the service
         // stopped; that is seen to from the service-start timer, not within
         // the system's message.
@@ -121,7 +120,7 @@ void TF_nolvara::EndSessionHandler(bool ending) {
             state.takeOverDue = true;
             T_servicestart.setEnabled(true);
         } else {
-            T_ping.setEnabled(true);
+            ResumeProbeLoop();
         }
         UpdateStatus();
     } catch (...) {

@@ -20,6 +20,7 @@ bool TF_nolvara::WindowsMayScan() const {
 
 void TF_nolvara::BeginLagTick() {
     if (!lagRecorder) return;
+    lagRecorder->setControlPaused(pause.active());
     // One test at a time: a request while one runs is dropped. One made
     // while the link is lost, or before the router first answered, waits
     // until the router answers.

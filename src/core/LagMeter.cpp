@@ -62,8 +62,22 @@ std::vector<LagSample> LagRecorder::lastMinute() const {
     return samples;
 }
 
+std::optional<LagResult> LagRecorder::newestWithin(std::uint32_t nowMs,
+                                                   std::uint32_t maxAgeMs) const {
+    if (recentCount_ == 0 || nowMs - lastTickMs_ > maxAgeMs) return std::nullopt;
+    return recent_[(recentNext_ + recent_.size() - 1) % recent_.size()].result;
+}
+
 void LagRecorder::publishTest() {
-    if (writer_) writer_->setTest(test_.status());
+    LagTestStatus status = test_.status();
+    status.controlPaused = controlPaused_;
+    if (writer_) writer_->setTest(status);
+}
+
+void LagRecorder::setControlPaused(bool paused) {
+    if (paused == controlPaused_) return;
+    controlPaused_ = paused;
+    publishTest();
 }
 
 std::optional<LagRecordView> ReadSessionLagRecord(platform::SessionShare& share,

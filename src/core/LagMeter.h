@@ -35,9 +35,15 @@ public:
     LagTest::Step endTick(std::int64_t localTime, std::uint32_t tickMs, std::int8_t signal);
     // The test's state as the window is to see it now.
     void publishTest();
+    // Whether automatic control is paused, for the window to say why a test
+    // it asked for waits; published when it changes.
+    void setControlPaused(bool paused);
     // The samples of the last minute at most, oldest first, kept here even
     // where the shared record could not be made.
     std::vector<LagSample> lastMinute() const;
+    // What the newest tick came to, if it ended at most maxAgeMs before
+    // nowMs (the system's tick counts).
+    std::optional<LagResult> newestWithin(std::uint32_t nowMs, std::uint32_t maxAgeMs) const;
 
 private:
     void open();
@@ -49,6 +55,7 @@ private:
     LagTick tick_;
     bool tickScanOn_ = true;
     LagTest test_;
+    bool controlPaused_ = false;
     std::optional<std::int64_t> lastTime_;
     std::uint32_t lastTickMs_ = 0;
     std::array<LagSample, 60> recent_{};

@@ -11,9 +11,11 @@ namespace core {
 namespace {
 
 // Header: tag, layout version, capacity, samples written in all (the newest
-// is at (written - 1) % capacity), change counter, the lag test's state and
-// its seconds left, two spare bytes. Little-endian, as on every
-// Windows the program runs on; the reader asks nothing of alignment.
+// is at (written - 1) % capacity), change counter, the lag test's state as
+// windows of earlier builds know it (up to Refused) and its seconds left,
+// the state itself where those windows do not know it, and whether automatic
+// control is paused. Little-endian, as on every Windows the program runs on;
+// the reader asks nothing of alignment.
 constexpr std::array<unsigned char, 4> kTag = {'N', 'L', 'A', 'G'};
 constexpr std::uint32_t kLayoutVersion = 2;
 constexpr std::size_t kHeaderBytes = 4 + 4 + 4 + 8 + 4 + 4;
@@ -22,6 +24,9 @@ constexpr std::size_t kSampleBytes = 14;
 constexpr std::size_t kWrittenAt = 12;
 constexpr std::size_t kCounterAt = 20;
 constexpr std::size_t kTestAt = 24;
+// Windows of earlier builds refuse a whole record whose state they do not
+// know; this one reads such a state as none.
+constexpr LagTestState kOldestKnownLast = LagTestState::Refused;
 // Round trips beyond this are not answers in time for any probe of the program.
 constexpr std::uint16_t kLongestRttMs = 60'000;
 
@@ -71,8 +76,11 @@ void LagWriter::setTest(LagTestStatus test) {
     const auto counter = load<std::uint32_t>(block_ + kCounterAt);
     store<std::uint32_t>(block_ + kCounterAt, counter + 1);
     std::atomic_thread_fence(std::memory_order_release);
-    block_[kTestAt] = static_cast<unsigned char>(test.state);
+    const bool known = test.state <= kOldestKnownLast;
+    block_[kTestAt] = static_cast<unsigned char>(known ? test.state : LagTestState::None);
     block_[kTestAt + 1] = test.secondsLeft;
+    block_[kTestAt + 2] = known ? 0 : static_cast<unsigned char>(test.state);
+    block_[kTestAt + 3] = test.controlPaused ? 1 : 0;
     std::atomic_thread_fence(std::memory_order_release);
     store<std::uint32_t>(block_ + kCounterAt, counter + 2);
 }
@@ -89,10 +97,12 @@ std::optional<LagRecordView> ReadLagBlock(const unsigned char* bytes, std::size_
     // Odd: copied while the writer was at work.
     if (load<std::uint32_t>(bytes + kCounterAt) % 2 != 0) return std::nullopt;
     LagRecordView view;
-    if (bytes[kTestAt] > static_cast<unsigned char>(LagTestState::Paused) ||
-        bytes[kTestAt + 1] > 2 * kLagTestPhaseSec)
-        return std::nullopt;
-    view.test = {static_cast<LagTestState>(bytes[kTestAt]), bytes[kTestAt + 1]};
+    if (bytes[kTestAt + 1] > 2 * kLagTestPhaseSec) return std::nullopt;
+    const unsigned char state = bytes[kTestAt + 2] != 0 ? bytes[kTestAt + 2] : bytes[kTestAt];
+    view.test = {state > static_cast<unsigned char>(LagTestState::Paused)
+                     ? LagTestState::None
+                     : static_cast<LagTestState>(state),
+                 bytes[kTestAt + 1], bytes[kTestAt + 3] != 0};
     const auto written = load<std::uint64_t>(bytes + kWrittenAt);
     const std::uint64_t count = std::min<std::uint64_t>(written, kLagCapacity);
     std::vector<LagSample>& samples = view.samples;

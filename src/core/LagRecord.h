@@ -50,6 +50,8 @@ enum class LagTestState : std::uint8_t {
 struct LagTestStatus {
     LagTestState state = LagTestState::None;
     std::uint8_t secondsLeft = 0;
+    // Automatic control is paused: a test asked for waits for its end.
+    bool controlPaused = false;
     bool operator==(const LagTestStatus&) const = default;
 };
 

@@ -114,10 +114,8 @@ void TF_nolvara::ICMPReply(const core::EchoResult& reply) {
     // The link came back while the service would not start (another
     // program connected): no more tries, and the service stays off.
     if (state.serviceStartFailures > 0 && ICMP.answeredInTime(reply)) {
-        state.serviceStartFailures = 0;
+        ForgetServiceStartRetry();
         state.connectionLost = false;
-        T_servicestart.setEnabled(false);
-        T_servicestart.setIntervalMs(kServiceStartDelayMs);
         UpdateStatus();
         return;
     }

@@ -98,7 +98,7 @@ void TF_nolvara::FormCreate() {
             if (controlWay == ControlWay::Service) TakeOverService();
             // After the take-over: the first look is the one that holds.
             MakeTray();
-            T_ping.setEnabled(true);
+            ResumeProbeLoop();
         } else {
             handled = true;
             platform.system.requestTerminate();

@@ -89,9 +89,15 @@ void TF_nolvara::PauseControl() {
     pause.start(platform.system.tickCountMs());
     T_shutdowndelay.setEnabled(false);
     // A service that will not start leaves nothing to pause: the probe loop
-    // goes on deciding, and the status line says why.
-    if (state.startMode != core::kStartModeAutomatic && !ApplyStartMode(core::kStartModeAutomatic))
-        pause.end();
+    // goes on deciding, and the status line says why. One that this start
+    // brought up needs no retry of an earlier failed start: it would stop
+    // and start the running service during the pause.
+    if (state.startMode != core::kStartModeAutomatic) {
+        if (ApplyStartMode(core::kStartModeAutomatic))
+            ForgetServiceStartRetry();
+        else
+            pause.end();
+    }
     UpdateStatus();
 }
 
@@ -100,20 +106,26 @@ void TF_nolvara::ResumeControl() {
     pause.end();
     if (state.sessionEnding) return;
     // Decided as the probe loop decides: off while the router answers; else
-    // as after a lost link, off at its next answer.
-    const std::vector<core::LagSample> recent =
-        lagRecorder ? lagRecorder->lastMinute() : std::vector<core::LagSample>();
-    if (!recent.empty() && recent.back().result == core::LagResult::Answer) {
+    // as after a lost link, off at its next answer. Only a tick of the last
+    // two seconds tells: after a sleep the newest is as old as the sleep,
+    // and Windows is still reconnecting. Then as after the start: the first
+    // answer, then the delay.
+    const std::optional<core::LagResult> newest =
+        lagRecorder ? lagRecorder->newestWithin(platform.system.tickCountMs(), kFreshAnswerMs)
+                    : std::nullopt;
+    if (newest == core::LagResult::Answer) {
         // A start of the service still being tried from before is over.
-        state.serviceStartFailures = 0;
-        T_servicestart.setEnabled(false);
-        T_servicestart.setIntervalMs(kServiceStartDelayMs);
+        ForgetServiceStartRetry();
         state.awaitingFirstReply = false;
         state.connectionLost = false;
         ApplyStartMode(core::kStartModeDisabled);
-        T_ping.setEnabled(true);
-    } else if (!state.awaitingFirstReply && state.startMode != core::kStartModeDisabled) {
-        state.connectionLost = true;
+        ResumeProbeLoop();
+    } else if (newest) {
+        if (!state.awaitingFirstReply && state.startMode != core::kStartModeDisabled)
+            state.connectionLost = true;
+    } else if (state.startMode != core::kStartModeDisabled) {
+        state.awaitingFirstReply = true;
+        state.connectionLost = false;
     }
     UpdateStatus();
 }

@@ -43,9 +43,12 @@ public:
     // What receives the icon's events, before any icon is shown; null where
     // it cannot be made.
     virtual std::unique_ptr<NotifyIcon> create(NotifyEvents events) = 0;
-    // Removes the icons of another run of the program before it is ended
-    // from outside, which would leave them behind until the mouse passes.
-    virtual void removeIconsOf(std::uint32_t processId) = 0;
+    // The icons of another run of the program, found while its windows are
+    // there, and taken away once it has been ended from outside: left, they
+    // would stay until the mouse passes. A run that could not be ended keeps
+    // its icon.
+    virtual std::vector<std::uintptr_t> iconsOf(std::uint32_t processId) = 0;
+    virtual void removeIcons(const std::vector<std::uintptr_t>& icons) = 0;
 };
 
 }  // namespace platform

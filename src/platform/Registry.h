@@ -53,8 +53,11 @@ public:
 class RegistryWatch {
 public:
     virtual ~RegistryWatch() = default;
-    // True at the first look, after any change, and at every look while the
-    // key cannot be watched (it does not exist, say).
+    // True at the first look and after any change. A key that cannot be
+    // watched (it does not exist, say) gives true once, then false until it
+    // can be watched again, which gives true. Where only the 32-bit view of
+    // 64-bit Windows has the key, that view is watched, until the 64-bit one
+    // has it too.
     virtual bool changed() = 0;
 };
 

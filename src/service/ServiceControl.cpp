@@ -142,24 +142,32 @@ void TF_nolvara::T_shutdowndelayTimer() {
     T_shutdowndelay.setEnabled(false);
 }
 
+void TF_nolvara::ForgetServiceStartRetry() {
+    state.serviceStartFailures = 0;
+    T_servicestart.setEnabled(false);
+    T_servicestart.setIntervalMs(kServiceStartDelayMs);
+}
+
+void TF_nolvara::ResumeProbeLoop() {
+    if (!state.sessionEnding) T_ping.setEnabled(true);
+}
+
 void TF_nolvara::T_servicestartTimer() {
     T_servicestart.setEnabled(false);
     if (state.takeOverDue) {
         state.takeOverDue = false;
         TakeOverService();
-        if (!state.sessionEnding) T_ping.setEnabled(true);
+        ResumeProbeLoop();
         return;
     }
     if (!chk_restartservice.checked()) {
         state.connectionLost = false;
-        state.serviceStartFailures = 0;
-        T_servicestart.setIntervalMs(kServiceStartDelayMs);
+        ForgetServiceStartRetry();
     } else if (ApplyStartMode(core::kStartModeAutomatic)) {
         // A start that the run's take-over had to try again: the router has
         // not answered yet, and its first answer arms the delay as ever.
         if (state.serviceStartFailures > 0 && state.awaitingFirstReply) state.connectionLost = false;
-        state.serviceStartFailures = 0;
-        T_servicestart.setIntervalMs(kServiceStartDelayMs);
+        ForgetServiceStartRetry();
     } else {
         // The link stays lost, and the probe loop waits for the service: it
         // is tried again while the link is lost, the status line saying why.
@@ -173,7 +181,7 @@ void TF_nolvara::T_servicestartTimer() {
         T_servicestart.setEnabled(false);
         return;
     }
-    T_ping.setEnabled(true);
+    ResumeProbeLoop();
 }
 
 void TF_nolvara::Menu_statusClick(std::int32_t mode) { ApplyStartMode(mode); }

@@ -16,9 +16,13 @@ bool TF_nolvara::TerminateByName(const std::string& fileName) {
         if (platform.system.claimedInSession(core::kWindowClaimPrefix + std::to_string(p.id)))
             continue;
         // Its notification icon would stay behind until the mouse passed.
-        platform.notify.removeIconsOf(p.id);
-        // One that cannot be ended is passed over; the walk goes on.
-        if (processes.terminate(p.id)) return true;
+        const std::vector<std::uintptr_t> icons = platform.notify.iconsOf(p.id);
+        // One that cannot be ended is passed over, its icon kept; the walk
+        // goes on.
+        if (processes.terminate(p.id)) {
+            platform.notify.removeIcons(icons);
+            return true;
+        }
     }
     return false;
 }

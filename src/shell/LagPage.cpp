@@ -100,6 +100,10 @@ LagPageContent LagPage(const std::optional<core::LagRecordView>& record,
             page.state = text("lag_legend");
             break;
     }
+    // A test asked for now would wait, silently, for the pause to end. The
+    // verdict of one that finished stays: it is what the page is for.
+    if (record->test.controlPaused && record->test.state != core::LagTestState::Finished)
+        page.state = text("lag_test_afterpause");
     return page;
 }
 

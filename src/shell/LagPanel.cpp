@@ -42,7 +42,8 @@ void TF_nolvara::B_lagtestClick() {
     } else if (!record || !core::AskForLagTest(platform.share)) {
         L_lagstate.setText(LookupText("lag_test_norecord"));
     } else {
-        L_lagstate.setText(LookupText("lag_test_asked"));
+        L_lagstate.setText(
+            LookupText(record->test.controlPaused ? "lag_test_afterpause" : "lag_test_asked"));
     }
 }
 

@@ -123,6 +123,12 @@ public:
     ui::Timer T_ping{"T_ping", 1000, false};
     ui::Timer T_shutdowndelay{"T_shutdowndelay", 60000, false};
     static constexpr std::int32_t kServiceStartDelayMs = 100;
+    // No start of the wireless service is pending any more: failures
+    // forgotten, the retry disarmed.
+    void ForgetServiceStartRetry();
+    // Lets the probe loop tick again, unless Windows asked to end the
+    // session meanwhile (a wait for the service answers that question).
+    void ResumeProbeLoop();
     ui::Timer T_servicestart{"T_servicestart", kServiceStartDelayMs, false};
     ui::Timer T_fadein{"T_fadein", 1, true};
     ui::Timer T_fadeout{"T_fadeout", 1, false};
@@ -323,6 +329,7 @@ public:
     void TrayChosen(core::TrayCommand command);
     // Windows may scan for an hour, whatever the router does.
     void PauseControl();
+    static constexpr std::uint32_t kFreshAnswerMs = 2000;
     // The probe loop decides again: scanning off while the router answers.
     void ResumeControl();
     // Starts this program's window with the arguments (it asks for

@@ -257,6 +257,9 @@ constexpr Message kMessages[] = {
     {"lag_test_paused",
      "Der Lag-Test wurde abgebrochen: Die Automatik wurde pausiert.",
      "The lag test ended early: automatic control was paused."},
+    {"lag_test_afterpause",
+     "Die Automatik ist pausiert: Ein angeforderter Lag-Test beginnt, sobald die Pause endet.",
+     "Automatic control is paused: a lag test asked for starts once the pause ends."},
     {"lag_test_norecord",
      "Der Lag-Test braucht die Automatik. Schalten Sie sie ein mit Steuerung > Automatik "
      "einschalten.",

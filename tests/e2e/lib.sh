@@ -520,8 +520,14 @@ e2e_announce_update() {
 
 # e2e_reg_add KEY NAME TYPE DATA: a value under HKLM\KEY of the prefix.
 e2e_reg_add() {
-    e2e_wine reg add "HKLM\\$1" /v "$2" /t "$3" /d "$4" /f >/dev/null 2>&1 ||
-        e2e_fail "cannot store HKLM\\$1 \"$2\""
+    # A busy machine has seen reg fail once, with nothing of the program's
+    # in the way: tried three times, and what it said is shown.
+    local said attempt
+    for attempt in 1 2 3; do
+        said=$(e2e_wine reg add "HKLM\\$1" /v "$2" /t "$3" /d "$4" /f 2>&1) && return 0
+        e2e_log "  reg add, attempt $attempt: $said"
+    done
+    e2e_fail "cannot store HKLM\\$1 \"$2\""
 }
 
 # e2e_store_router DELAY: the settings the panel leaves for the scenario's

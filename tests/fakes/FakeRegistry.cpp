@@ -138,9 +138,9 @@ public:
     }
     ~FakeWatch() override { ++registry_.watchesGone; }
     bool changed() override {
-        // A key that is not there cannot be watched: every look reads.
-        if (registry_.find(key_) == nullptr) return true;
-        const int now = registry_.changesBelow(key_);
+        // A key that is not there cannot be watched: it reads once, and
+        // again once it is there.
+        const int now = registry_.find(key_) == nullptr ? -1 : registry_.changesBelow(key_);
         const bool changed = !seen_ || now != last_;
         seen_ = true;
         last_ = now;

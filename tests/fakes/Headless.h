@@ -69,7 +69,9 @@ public:
         return windowsDir;
     }
     std::string computerName() override { return "TESTHOST"; }
-    std::uint32_t tickCountMs() override { return static_cast<std::uint32_t>(clock_.nowMs()); }
+    std::uint32_t tickCountMs() override {
+        return tickAtStartMs + static_cast<std::uint32_t>(clock_.nowMs());
+    }
     std::int64_t localTimeSec() override { return localTimeAtStartSec + clock_.nowMs() / 1000; }
     void sleepMs(int ms) override {
         sleeps.push_back(ms);
@@ -98,8 +100,11 @@ public:
     bool terminateRequested() const override { return terminate; }
 
     std::vector<std::string> args{"C:\\Tools\\P_nolvara.exe"};
-    // 2026-12-09 14:03:07 on the clock of the wall.
+    // 2026-12-09 14:03:07 on the clock of the wall; set forward or back
+    // alone, as the user or summer time does.
     std::int64_t localTimeAtStartSec = 1796824987;
+    // The tick count at the start: near 2^32 for a machine 49.7 days up.
+    std::uint32_t tickAtStartMs = 0;
     // A run under Windows' prompt for administrator rights, without them.
     bool limitedRights = false;
     std::string windowsDir = "C:\\WINDOWS";
@@ -223,7 +228,11 @@ public:
         events = std::move(e);
         return std::make_unique<Icon>(*this);
     }
-    void removeIconsOf(std::uint32_t processId) override { removedOf.push_back(processId); }
+    // A run's icons are known by its process ID here.
+    std::vector<std::uintptr_t> iconsOf(std::uint32_t processId) override { return {processId}; }
+    void removeIcons(const std::vector<std::uintptr_t>& icons) override {
+        removedOf.insert(removedOf.end(), icons.begin(), icons.end());
+    }
     // Explorer ends and comes back: its icons are gone.
     void restartShell() {
         shown.reset();
@@ -266,6 +275,13 @@ struct HeadlessWorld {
     // Runs the event loop; it ends once the end of the program was requested.
     void runFor(int ms) {
         clock.run(ms, [this] { return system.terminateRequested(); });
+    }
+    // The machine sleeps: the link drops, and the tick count and local time
+    // move on together while no timer fires. The test brings the link back.
+    void sleepMachine(int ms) {
+        icmp.linkDown = true;
+        for (std::size_t i = 0; i < wifi.interfaces.size(); ++i) wifi.setConnected(i, false);
+        clock.sleep(ms);
     }
 };
 

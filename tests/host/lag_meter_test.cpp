@@ -123,6 +123,23 @@ TEST(LagMeter, ALagTestScansAMinuteThenNotAndHandsBackOrEndsOnALostLinkOrTheSess
     }
 }
 
+// The wall clock set back an hour, or on by one, midway: the test's two
+// minutes are counted in ticks, and the record keeps one line per tick.
+TEST(LagMeter, ALagTestAcrossAClockChangeKeepsItsTwoMinutes) {
+    for (const std::int64_t setSec : {-3600, 3600}) {
+        Hidden h;
+        h.p.start();
+        h.p.world.runFor(9500);
+        ASSERT_TRUE(core::AskForLagTest(h.p.world.share));
+        h.p.world.runFor(50'000);
+        h.p.world.system.localTimeAtStartSec += setSec;
+        h.p.world.runFor(80'000);
+        EXPECT_EQ(h.record().test.state, LagTestState::Finished) << setSec;
+        const auto test = core::LastLagTest(h.record().samples);
+        ASSERT_EQ(test.size(), 120u) << setSec;
+        EXPECT_EQ(test.back().localTime - test.front().localTime, 119 + setSec) << setSec;
+    }
+}
 
 TEST(LagMeter, WithoutTheServiceTheTestSwitchesBackgroundScanAndTheRecordFollowsIt) {
     ProgramRig p({"-hide"});
@@ -280,6 +297,14 @@ TEST(LagMeter, ThePageShowsTheHourOrTheLastTestLiveInBothLanguagesAndSavesIt) {
         w.runFor(1000);
         EXPECT_NE(p.window.L_lagstate.text().find(de ? "nicht schalten" : "could not switch"),
                   std::string::npos);
+        // While control is paused a test asked for waits, and the page says so.
+        writer.setTest({core::LagTestState::None, 0, true});
+        p.window.B_lagtest.click();
+        const std::string waits =
+            de ? "beginnt, sobald die Pause endet" : "starts once the pause ends";
+        EXPECT_NE(p.window.L_lagstate.text().find(waits), std::string::npos);
+        w.runFor(1000);
+        EXPECT_NE(p.window.L_lagstate.text().find(waits), std::string::npos);
 
         p.window.Menu_aboutme.click();
         w.runFor(1500);

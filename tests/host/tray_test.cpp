@@ -141,6 +141,61 @@ TEST_F(TrayIcon, FollowsEveryDecisionAndIsToldOnlyWhatChanged) {
     EXPECT_EQ(startMode(), 2);
 }
 
+// The hour runs out while the machine sleeps: the answer from before the
+// sleep is no answer now. Scanning stays on until the router answers again,
+// and then for the delay.
+TEST_F(TrayIcon, APauseThatRunsOutDuringASleepWaitsForTheRouterAndTheDelay) {
+    p.start();
+    p.world.runFor(5000);
+    area().choose("&Pause for 1 hour");
+    p.world.runFor(10'000);
+    EXPECT_TRUE(core::ReadSessionLagRecord(p.world.share)->test.controlPaused) << "for the window";
+    const int stops = p.world.services.stops;
+    p.world.sleepMachine(2 * 3600'000);
+    p.world.runFor(3000);
+    EXPECT_EQ(p.world.services.stops, stops) << "not stopped while Windows reconnects";
+    EXPECT_EQ(area().menu()[1], "&Pause for 1 hour") << "the pause is over";
+    EXPECT_FALSE(core::ReadSessionLagRecord(p.world.share)->test.controlPaused);
+    EXPECT_EQ(startMode(), 2) << "Windows is still reconnecting";
+    answering(true);
+    p.world.runFor(2500);
+    EXPECT_EQ(startMode(), 2) << "the first answer arms the delay";
+    p.world.runFor(2000);
+    EXPECT_EQ(startMode(), 4);
+}
+
+// A switch inside the resume answers Windows' question before the session
+// ends, or a pause whose own start worked meets an earlier start's retry:
+// neither lets a timer act afterwards.
+TEST_F(TrayIcon, AResumeDuringTheSessionsEndOrAPausedRetryStartsNothingAfterwards) {
+    p.start();
+    p.world.runFor(5000);
+    area().choose("&Pause for 1 hour");
+    p.world.services.pendingQueries = 5;
+    bool asked = false;
+    p.world.system.onSleep = [&](int) {
+        if (!asked && p.world.services.state == platform::kServiceStopPending)
+            asked = p.window.queryEndSession();
+    };
+    area().choose("&Resume now");
+    ASSERT_TRUE(asked);
+    EXPECT_FALSE(p.window.T_ping.enabled()) << "the probe loop stays off";
+
+    p.window.endSession(false);
+    p.world.system.onSleep = nullptr;
+    p.world.runFor(5000);
+    ASSERT_EQ(startMode(), 4);
+    p.world.services.failNextStarts = 1;
+    answering(false);
+    p.world.runFor(1500);
+    ASSERT_TRUE(p.window.T_servicestart.enabled()) << "a failed start is tried again";
+    area().choose("&Pause for 1 hour");
+    const int starts = p.world.services.starts;
+    p.world.runFor(60'000);
+    EXPECT_EQ(p.world.services.starts, starts) << "the pause's start brought it up";
+    EXPECT_EQ(p.window.Statusbar.panelText(0), " Wireless Zero starts automatically");
+}
+
 TEST_F(TrayIcon, APauseLetsWindowsScanForAnHourWhateverTheRouterDoes) {
     p.start();
     p.world.runFor(5000);

@@ -222,13 +222,22 @@ std::unique_ptr<platform::NotifyIcon> Win32NotifyArea::create(platform::NotifyEv
     return icon;
 }
 
-void Win32NotifyArea::removeIconsOf(std::uint32_t processId) {
+std::vector<std::uintptr_t> Win32NotifyArea::iconsOf(std::uint32_t processId) {
+    std::vector<std::uintptr_t> icons;
     HWND hwnd = nullptr;
     while ((hwnd = FindWindowExA(nullptr, hwnd, kNotifyWindowClass, nullptr)) != nullptr) {
         DWORD owner = 0;
         GetWindowThreadProcessId(hwnd, &owner);
-        if (owner != processId) continue;
-        NOTIFYICONDATAA data = iconData(hwnd);
+        if (owner == processId) icons.push_back(reinterpret_cast<std::uintptr_t>(hwnd));
+    }
+    return icons;
+}
+
+void Win32NotifyArea::removeIcons(const std::vector<std::uintptr_t>& icons) {
+    // The shell knows an icon by its window's handle and number, even once
+    // that window is gone with its process.
+    for (const std::uintptr_t icon : icons) {
+        NOTIFYICONDATAA data = iconData(reinterpret_cast<HWND>(icon));
         Shell_NotifyIconA(NIM_DELETE, &data);
     }
 }

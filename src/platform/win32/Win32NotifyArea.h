@@ -24,7 +24,8 @@ inline constexpr int kIconScanOn = 3;
 class Win32NotifyArea : public platform::NotifyArea {
 public:
     std::unique_ptr<platform::NotifyIcon> create(platform::NotifyEvents events) override;
-    void removeIconsOf(std::uint32_t processId) override;
+    std::vector<std::uintptr_t> iconsOf(std::uint32_t processId) override;
+    void removeIcons(const std::vector<std::uintptr_t>& icons) override;
 };
 
 }  // namespace platform::win32

@@ -364,10 +364,11 @@ std::unique_ptr<platform::RegistryWatch> Win32Registry::watch(const std::string&
 bool Win32RegistryWatch::arm() {
     if (!event_) event_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     if (!opened_) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_NOTIFY | kView, &key) ==
-            ERROR_SUCCESS)
-            opened_.reset(key);
+        // The view the settings are read from: the 32-bit one while only an
+        // earlier 32-bit copy's settings are there.
+        opened_ = openIn(HKEY_LOCAL_MACHINE, key_, KEY_NOTIFY, kView);
+        inOldView_ = !opened_ && TwoRegistryViews();
+        if (inOldView_) opened_ = openIn(HKEY_LOCAL_MACHINE, key_, KEY_NOTIFY, kOldView);
     }
     armed_ = event_ && opened_ &&
              RegNotifyChangeKeyValue(opened_.get(), TRUE,
@@ -380,11 +381,21 @@ bool Win32RegistryWatch::arm() {
 }
 
 bool Win32RegistryWatch::changed() {
-    if (armed_ && WaitForSingleObject(event_.get(), 0) == WAIT_TIMEOUT) return false;
+    // Settings carried over into the 64-bit view are read from there from
+    // then on, and watched there.
+    const bool movedOn =
+        inOldView_ && opened_ && openIn(HKEY_LOCAL_MACHINE, key_, KEY_NOTIFY, kView);
+    if (movedOn) opened_.reset();
+    if (armed_ && !movedOn && WaitForSingleObject(event_.get(), 0) == WAIT_TIMEOUT) return false;
     // Armed again before the caller reads: a change while it reads is the
     // next look's.
+    const bool wasArmed = armed_;
     arm();
-    return true;
+    // A key that cannot be watched (not there, say) is read once, and again
+    // once it can be watched: not at every look.
+    const bool first = !looked_;
+    looked_ = true;
+    return first || wasArmed || armed_;
 }
 
 }  // namespace platform::win32

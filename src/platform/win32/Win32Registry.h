@@ -79,6 +79,8 @@ private:
     RegKey opened_;
     KernelHandle event_;
     bool armed_ = false;
+    bool inOldView_ = false;
+    bool looked_ = false;
 };
 
 // Whether the system has a 32-bit view of HKLM\SOFTWARE beside the 64-bit
