@@ -10,12 +10,12 @@
 #include "core/CommandLine.h"
 #include "core/LagMeter.h"
 #include "core/ProgramState.h"
-#include "core/Startup.h"
 #include "platform/win32/Win32DllSearch.h"
 #include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32Form.h"
 #include "platform/win32/Win32Platform.h"
 #include "settings/Store.h"
+#include "shell/Startup.h"
 #include "shell/TF_nolvara.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -25,7 +25,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Before the first window: the program draws itself at the display's
     // scale rather than being stretched by the system.
     platform::win32::DeclareDpiAwareness();
-    const std::vector<std::string> args = core::SplitCommandLine(GetCommandLineA());
+    const std::vector<std::string> args = platform::SplitCommandLine(GetCommandLineA());
     // The report shows no window and asks for no rights: it reads what the
     // session's hidden run records and writes a file of the user's.
     if (args.size() >= 2 && args[1] == core::kLagReportSwitch) {
@@ -54,7 +54,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         win32.setOwner(binding.hwnd());
         // Start-up may already have asked for the end of the program; the loop
         // then ends as soon as it takes the quit message.
-        core::StartProgram(window);
+        shell::StartProgram(window);
         return platform::win32::RunMessageLoop(binding.hwnd());
     } catch (const std::exception& e) {
         // Only the building of the window can get here: everything that runs

@@ -141,7 +141,7 @@ public:
     core::EchoClient ICMP;
     core::EchoClient icmp_testping;
 
-    // ---- Start-up and close (core/Startup.cpp) ----
+    // ---- Start-up and close (shell/Startup.cpp) ----
     void FormCreate();
     void FormClose(ui::CloseAction& action);
     void Menu_closeClick();
@@ -282,7 +282,7 @@ public:
     // the run starts itself again with them and ends; true when it did.
     bool RestartedWithAdministratorRights();
 
-    // ---- Probe loop and automatic control (core/ProbeLoop.cpp, core/AutoControl.cpp) ----
+    // ---- Probe loop and automatic control (shell/ProbeLoop.cpp, shell/AutoControl.cpp) ----
     void T_pingTimer();
     void ProbeHost();
     void ICMPReply(const core::EchoResult& reply);
@@ -299,7 +299,7 @@ public:
     // tried again after this pause.
     static std::int32_t ServiceStartRetryMs(std::int32_t failures);
 
-    // ---- The lag record and the lag test (core/LagControl.cpp) ----
+    // ---- The lag record and the lag test (shell/LagControl.cpp) ----
     // The hidden run's record; none in the other kinds of run.
     std::unique_ptr<core::LagRecorder> lagRecorder;
     // Whether Windows may scan now, as this run last set or read it.
@@ -317,7 +317,7 @@ public:
     void B_lagtestClick();
     void B_lagsaveClick();
 
-    // ---- The hidden run's notification icon and its pause (core/TrayControl.cpp) ----
+    // ---- The hidden run's notification icon and its pause (shell/TrayControl.cpp) ----
     // The hidden run's icon; none in the other kinds of run.
     std::unique_ptr<core::TrayIcon> tray;
     core::TrayPause pause;
@@ -359,7 +359,7 @@ public:
     std::string RemoveBatchText();
     void WriteRemoveBatch();
 
-    // ---- Unattended installation (core/Unattended.cpp) ----
+    // ---- Unattended installation (shell/Unattended.cpp) ----
     void ParseCommandLine();
 
     // ---- Update (update/Update.cpp) ----

@@ -39,15 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The program's own path and "-noguiinst" come first on the line; what
     // follows them is split on its own just the same.
     std::vector<std::string> args =
-        core::SplitCommandLine(std::string(reinterpret_cast<const char*>(data), size));
+        platform::SplitCommandLine(std::string(reinterpret_cast<const char*>(data), size));
     // Started again with administrator rights, the run gets the same arguments.
-    FUZZ_REQUIRE(core::SplitCommandLine("x " + core::JoinArguments(args, 0)) ==
-                 [&] {
-                     std::vector<std::string> again{"x"};
-                     for (const std::string& arg : args)
-                         if (!arg.empty()) again.push_back(arg);
-                     return again;
-                 }());
+    FUZZ_REQUIRE(platform::SplitCommandLine("x " + platform::JoinArguments(args, 0)) == [&] {
+        std::vector<std::string> again{"x"};
+        for (const std::string& arg : args)
+            if (!arg.empty()) again.push_back(arg);
+        return again;
+    }());
     args.insert(args.begin(), "-noguiinst");
 
     ProgramRig install(args);
@@ -65,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     world.system.args = {started.file, "-hide"};
     world.system.terminate = false;
     shell::TF_nolvara hidden{world.platform};
-    core::StartProgram(hidden);
+    shell::StartProgram(hidden);
     // An error at its start would have put it back into an interactive run.
     FUZZ_REQUIRE(hidden.runKind == core::RunKind::AutoControl && !hidden.visible());
     return 0;

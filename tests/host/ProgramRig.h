@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Startup.h"
 #include "fakes/Headless.h"
+#include "shell/Startup.h"
 #include "shell/TF_nolvara.h"
 
 // Where the program keeps its settings and files, as the tests look for them.
@@ -23,7 +23,7 @@ struct ProgramRig {
         world.system.args.insert(world.system.args.end(), args.begin(), args.end());
         world.clock.bind(window);
     }
-    void start() { core::StartProgram(window); }
+    void start() { shell::StartProgram(window); }
 
     fakes::HeadlessWorld world;
     shell::TF_nolvara window{world.platform};

@@ -30,15 +30,15 @@ TEST(SplitCommandLine, SeparatesAtBlanksAndTabsOutsideQuotes) {
         {"", {}},
         {"   \t ", {}},
     };
-    for (const auto& c : cases) EXPECT_EQ(core::SplitCommandLine(c.line), c.expected) << c.line;
+    for (const auto& c : cases) EXPECT_EQ(platform::SplitCommandLine(c.line), c.expected) << c.line;
 }
 
 TEST(SplitCommandLine, EmptyQuotedArgumentsBetweenOthersAreSkipped) {
-    EXPECT_EQ(core::SplitCommandLine("x \"\" -hide"), (Args{"x", "-hide"}));
-    EXPECT_EQ(core::SplitCommandLine("x \"\"\"\" -hide \"\""), (Args{"x", "-hide"}));
-    EXPECT_EQ(core::SplitCommandLine("x -update \"\"\"C:\\a b.exe\""),
+    EXPECT_EQ(platform::SplitCommandLine("x \"\" -hide"), (Args{"x", "-hide"}));
+    EXPECT_EQ(platform::SplitCommandLine("x \"\"\"\" -hide \"\""), (Args{"x", "-hide"}));
+    EXPECT_EQ(platform::SplitCommandLine("x -update \"\"\"C:\\a b.exe\""),
               (Args{"x", "-update", "C:\\a b.exe"}));
-    EXPECT_EQ(core::SplitCommandLine("x a\"\"b"), (Args{"x", "ab"}))
+    EXPECT_EQ(platform::SplitCommandLine("x a\"\"b"), (Args{"x", "ab"}))
         << "inside an argument they vanish";
 }
 
@@ -47,12 +47,14 @@ TEST(JoinArguments, SplittingTheJoinedLineGivesTheArgumentsBack) {
     for (const std::string line :
          {"x -noguiinst -ip 1.2.3.4;5.6.7.8 -path \"D:\\My Tools\\\" -lang german",
           "x \"tab\tinside\" a\"b c\"d", "x caf\xE9 \"open to the end", "x \"\" -kill", "x"}) {
-        const Args args = core::SplitCommandLine(line);
-        EXPECT_EQ(core::SplitCommandLine("x " + core::JoinArguments(args, 1)), args) << line;
+        const Args args = platform::SplitCommandLine(line);
+        EXPECT_EQ(platform::SplitCommandLine("x " + platform::JoinArguments(args, 1)), args)
+            << line;
     }
-    EXPECT_EQ(core::SplitCommandLine("x -kill \""), (Args{"x", "-kill", ""}));
-    EXPECT_EQ(core::JoinArguments({"x", "-kill", ""}, 1), "-kill") << "an empty one ends the list";
-    EXPECT_EQ(core::JoinArguments({"x", "-path", "C:\\A B\\"}, 1), "-path \"C:\\A B\\\"");
+    EXPECT_EQ(platform::SplitCommandLine("x -kill \""), (Args{"x", "-kill", ""}));
+    EXPECT_EQ(platform::JoinArguments({"x", "-kill", ""}, 1), "-kill")
+        << "an empty one ends the list";
+    EXPECT_EQ(platform::JoinArguments({"x", "-path", "C:\\A B\\"}, 1), "-path \"C:\\A B\\\"");
 }
 
 TEST(ShowsNoWindow, TheHiddenRunTheUpdatersAndTheRemoverNeverShowTheirWindow) {

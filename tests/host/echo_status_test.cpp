@@ -9,7 +9,7 @@
 #include <string>
 
 #include "ProgramRig.h"
-#include "core/IcmpStatus.h"
+#include "platform/IcmpStatus.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ FirstTick firstTick(std::int32_t startMode, const Case& c) {
     p.world.registry.setInteger(kKey, "version", 6);
     p.world.services.state = platform::kServiceRunning;
     fakes::FakeIcmp::Answer answer;
-    if (const auto result = core::EchoResultOfIcmpStatus(c.replied, c.status, c.elapsedMs)) {
+    if (const auto result = platform::EchoResultOfIcmpStatus(c.replied, c.status, c.elapsedMs)) {
         answer.status = result->status;
         answer.roundTripMs = result->roundTripMs;
     } else {

@@ -157,7 +157,7 @@ TEST_F(NativeWifiLoop, SessionEndAndProgramEndSetBothBackAndCloseTheHandle) {
     // A run that ends with the scan off sets it back itself before the handle
     // closes; it does not leave that to Windows.
     auto run = std::make_unique<shell::TF_nolvara>(p.world.platform);
-    core::StartProgram(*run);
+    shell::StartProgram(*run);
     run->ApplyStartMode(core::kStartModeDisabled);
     ASSERT_FALSE(scan());
     const int before = wifi().sets;

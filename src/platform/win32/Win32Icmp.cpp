@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/IcmpStatus.h"
+#include "platform/IcmpStatus.h"
 
 namespace platform::win32 {
 
@@ -80,7 +80,7 @@ platform::EchoResult Win32IcmpEcho::echo(const std::string& host, int ttl, int t
     const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(replies_.data());
     const DWORD status = replied ? reply->Status : GetLastError();
     const DWORD elapsedMs = replied ? reply->RoundTripTime : GetTickCount() - sentAt;
-    if (const auto result = core::EchoResultOfIcmpStatus(replied, status, elapsedMs))
+    if (const auto result = platform::EchoResultOfIcmpStatus(replied, status, elapsedMs))
         return *result;
     throw platform::IcmpSendError("The echo request to " + host + " failed (status " +
                                   std::to_string(status) + ").");

@@ -1,12 +1,11 @@
 #include "platform/win32/Win32System.h"
 
-#include <utility>
-
 #include <windows.h>
 
 #include <stdexcept>
+#include <utility>
 
-#include "core/CommandLine.h"
+#include "platform/CommandLine.h"
 
 namespace platform::win32 {
 
@@ -27,7 +26,7 @@ std::string Win32System::programPath() {
 }
 
 std::vector<std::string> Win32System::arguments() {
-    std::vector<std::string> args = core::SplitCommandLine(GetCommandLineA());
+    std::vector<std::string> args = platform::SplitCommandLine(GetCommandLineA());
     if (args.empty())
         args.push_back(programPath());
     else

@@ -2,14 +2,12 @@
 #pragma once
 
 namespace shell {
-class TF_nolvara;
-}
 
-namespace core {
+class TF_nolvara;
 
 // Runs the window's start-up; an error raised there is shown in a message box
 // and the window then opens as in an interactive run. Shows the window unless
 // the kind of run keeps it hidden or the end of the program was requested.
-void StartProgram(shell::TF_nolvara& window);
+void StartProgram(TF_nolvara& window);
 
-}  // namespace core
+}  // namespace shell

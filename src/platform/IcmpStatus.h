@@ -8,7 +8,7 @@
 
 #include "platform/IcmpEcho.h"
 
-namespace core {
+namespace platform {
 
 // What one request to the system's ICMP service came to: `replied` tells
 // whether it counted a reply, `status` is then that reply's status and
@@ -17,7 +17,7 @@ namespace core {
 // messages are results for the reply handler, whether counted as replies or
 // not. Empty means the request failed: it could not be sent, or what came
 // back was none of those, which the probe loop treats alike.
-std::optional<platform::EchoResult> EchoResultOfIcmpStatus(bool replied, std::uint32_t status,
-                                                           std::uint32_t elapsedMs);
+std::optional<EchoResult> EchoResultOfIcmpStatus(bool replied, std::uint32_t status,
+                                                 std::uint32_t elapsedMs);
 
-}  // namespace core
+}  // namespace platform

@@ -1,6 +1,6 @@
-#include "core/IcmpStatus.h"
+#include "platform/IcmpStatus.h"
 
-namespace core {
+namespace platform {
 
 namespace {
 
@@ -20,8 +20,8 @@ constexpr std::uint32_t kTimeExceeded = kBase + 41;
 
 }  // namespace
 
-std::optional<platform::EchoResult> EchoResultOfIcmpStatus(bool replied, std::uint32_t status,
-                                                           std::uint32_t elapsedMs) {
+std::optional<EchoResult> EchoResultOfIcmpStatus(bool replied, std::uint32_t status,
+                                                 std::uint32_t elapsedMs) {
     using platform::EchoStatus;
     switch (status) {
         case kSuccess:
@@ -54,4 +54,4 @@ std::optional<platform::EchoResult> EchoResultOfIcmpStatus(bool replied, std::ui
     }
 }
 
-}  // namespace core
+}  // namespace platform

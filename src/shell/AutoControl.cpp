@@ -32,8 +32,8 @@ void TF_nolvara::UpdateStatus() {
 
 void TF_nolvara::Menu_autocontrolClick() {
     ShowPanel("main");
-    const bool canEnable =
-        (list_ip.count() > 0 && state.startMode != core::kStartModeUnreadable) || chk_dhcp.checked();
+    const bool canEnable = (list_ip.count() > 0 && state.startMode != core::kStartModeUnreadable) ||
+                           chk_dhcp.checked();
     if (!canEnable) {
         E_routerip.setText(LookupText("routerinput"));
         ShowPanel("settings");

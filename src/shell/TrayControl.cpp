@@ -14,7 +14,9 @@ void TF_nolvara::MakeTray() {
         tray->menuOfferedResume = pause.active();
         return core::TrayMenu(pause.active(), text);
     };
-    events.chosen = [this](std::size_t index) { TrayChosen(static_cast<core::TrayCommand>(index)); };
+    events.chosen = [this](std::size_t index) {
+        TrayChosen(static_cast<core::TrayCommand>(index));
+    };
     events.shellRestarted = [this] {
         if (tray) tray->shellRestarted();
         RefreshTray();

@@ -57,7 +57,8 @@ void TF_nolvara::T_pingTimer() {
             gateway = state.lastGateway;
         else
             state.lastGateway = gateway;
-        if (gateway.empty() && state.startMode != core::kStartModeAutomatic && !state.connectionLost)
+        if (gateway.empty() && state.startMode != core::kStartModeAutomatic &&
+            !state.connectionLost)
             StartConnectionLossHandling();
     }
 

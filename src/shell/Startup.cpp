@@ -1,4 +1,4 @@
-#include "core/Startup.h"
+#include "shell/Startup.h"
 
 #include <exception>
 #include <string>
@@ -23,11 +23,13 @@ bool TF_nolvara::RestartedWithAdministratorRights() {
     const std::string first = argumentAt(args, 1);
     // The hidden run needs no such rights, and neither it nor the silent
     // updater it starts may ever put a prompt in front of the user.
-    if (first == core::kHiddenRunSwitch || (first == "-update" && argumentAt(args, 2) == "silent")) return false;
+    if (first == core::kHiddenRunSwitch || (first == "-update" && argumentAt(args, 2) == "silent"))
+        return false;
     if (!platform.system.lacksAdministratorRights()) return false;
     // Refused, the run goes on with the user's rights: it can show the state
     // but not change it.
-    if (!platform.shell.startElevated(platform.system.programPath(), core::JoinArguments(args, 1)))
+    if (!platform.shell.startElevated(platform.system.programPath(),
+                                      platform::JoinArguments(args, 1)))
         return false;
     showMainForm = false;
     platform.system.requestTerminate();
@@ -141,17 +143,13 @@ void TF_nolvara::FormClose(ui::CloseAction& action) {
 
 void TF_nolvara::Menu_closeClick() { close(); }
 
-}  // namespace shell
-
-namespace core {
-
-void StartProgram(shell::TF_nolvara& window) {
+void StartProgram(TF_nolvara& window) {
     try {
         window.FormCreate();
     } catch (const std::exception& error) {
-        window.platform.dialogs.messageBox(error.what(), kApplicationTitle,
+        window.platform.dialogs.messageBox(error.what(), core::kApplicationTitle,
                                            platform::MessageIcon::Error);
-        window.runKind = RunKind::Interactive;
+        window.runKind = core::RunKind::Interactive;
         window.showMainForm = true;
         window.show();
         return;
@@ -159,4 +157,4 @@ void StartProgram(shell::TF_nolvara& window) {
     if (window.showMainForm && !window.platform.system.terminateRequested()) window.show();
 }
 
-}  // namespace core
+}  // namespace shell
