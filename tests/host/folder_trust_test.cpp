@@ -170,10 +170,6 @@ TEST(FolderTrust, NoCopyInAFolderOthersMayChangeIsReplacedOrStartedWithAdministr
 // run that could not hold it as the running image copies, deletes and starts
 // nothing, and the window says why (the updaters: Updaters.NoCopy...).
 TEST(OwnProgram, EveryCopyComesFromTheFileHeldSinceTheStart) {
-    const std::string unheld =
-        "Nolvara does not copy itself: its program file was renamed or replaced since it started, "
-        "or cannot be protected against changes. What lies there now would run with administrator "
-        "rights. Start Nolvara again from a file you know.";
     struct Run {
         std::vector<std::string> args;
         std::string self, target;
@@ -200,7 +196,9 @@ TEST(OwnProgram, EveryCopyComesFromTheFileHeldSinceTheStart) {
                 // let it be: the hold is what counts.
                 p.world.files.addFile(kSelf, "impostor");
                 p.window.Menu_autocontrol.click();
-                EXPECT_EQ(p.window.L_Text.text() == unheld, swapped) << label;
+                EXPECT_EQ(p.window.L_Text.text().starts_with("Nolvara does not copy itself"),
+                          swapped)
+                    << label;
             }
             const auto* copy = p.world.files.file(run.target);
             const std::string before = run.self == kSelf ? "none" : "old";

@@ -144,7 +144,7 @@ TEST_F(TrayIcon, FollowsEveryDecisionAndIsToldOnlyWhatChanged) {
 // The hour runs out while the machine sleeps: the answer from before the
 // sleep is no answer now. Scanning stays on until the router answers again,
 // and then for the delay.
-TEST_F(TrayIcon, APauseThatRunsOutDuringASleepWaitsForTheRouterAndTheDelay) {
+TEST_F(TrayIcon, APauseInASleepOrASessionsEndOrBesideARetryLeavesNoTimerActingLate) {
     p.start();
     p.world.runFor(5000);
     area().choose("&Pause for 1 hour");
@@ -162,14 +162,10 @@ TEST_F(TrayIcon, APauseThatRunsOutDuringASleepWaitsForTheRouterAndTheDelay) {
     EXPECT_EQ(startMode(), 2) << "the first answer arms the delay";
     p.world.runFor(2000);
     EXPECT_EQ(startMode(), 4);
-}
 
-// A switch inside the resume answers Windows' question before the session
-// ends, or a pause whose own start worked meets an earlier start's retry:
-// neither lets a timer act afterwards.
-TEST_F(TrayIcon, AResumeDuringTheSessionsEndOrAPausedRetryStartsNothingAfterwards) {
-    p.start();
-    p.world.runFor(5000);
+    // A switch inside the resume answers Windows' question before the session
+    // ends, or a pause whose own start worked meets an earlier start's retry:
+    // neither lets a timer act afterwards.
     area().choose("&Pause for 1 hour");
     p.world.services.pendingQueries = 5;
     bool asked = false;
