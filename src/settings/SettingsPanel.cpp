@@ -87,8 +87,8 @@ void TF_nolvara::B_applyClick() {
     // and nothing of the settings changes: the user chooses another folder
     // and applies again. So with a program file that is not held: start with
     // Windows copies it.
-    if (routerTarget && autostart && !HoldsOwnProgram()) return;
     if (routerTarget && autostart) {
+        if (!HoldsOwnProgram()) return;
         const FolderFitness fitness = PrepareInstallFolder(speed_installpath.text());
         if (fitness != FolderFitness::Fit) {
             ShowPanel("main");

@@ -48,7 +48,8 @@ bool TF_nolvara::HoldsOwnProgram() {
 }
 
 bool TF_nolvara::CopyFileNoOverwrite(const std::string& target) {
-    return HoldsOwnProgram() && platform.files.createProtectedFile(target, ownProgram->bytes());
+    // Every caller has said why already when nothing is held.
+    return ownProgram && platform.files.createProtectedFile(target, ownProgram->bytes());
 }
 
 bool TF_nolvara::StartHeld(const std::string& path, const std::string& arguments) {

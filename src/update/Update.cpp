@@ -17,6 +17,10 @@ namespace {
 // near 16 MiB. Anything longer, or slower, is a failure.
 constexpr platform::HttpBounds kAnswerBounds{64u << 10, 15 * 1000};
 constexpr platform::HttpBounds kDownloadBounds{TF_nolvara::kMaxProgramBytes, 5 * 60 * 1000};
+// What a replaced copy is started with: it deletes the updater's file, and
+// the installed one runs hidden as ever.
+const std::string kClearUpdateRest = "-clearupdaterest";
+const std::string kRestartHidden = std::string(core::kHiddenRunSwitch) + " " + kClearUpdateRest;
 // How long the updater waits for the old program file to be free: the old
 // process ends only after its window has faded out.
 constexpr int kReplaceWaitMs = 10000;
@@ -200,7 +204,7 @@ void TF_nolvara::RunUpdater() {
             DeleteFileForced(path);
             freed = !platform.files.fileExists(path);
         }
-        const std::string restart = isInstalledCopy ? "-hide -clearupdaterest" : "-clearupdaterest";
+        const std::string restart = isInstalledCopy ? kRestartHidden : kClearUpdateRest;
         // A file that would not go may be anyone's, held open so that this
         // run would start it with its rights: nothing is started, the update
         // failed, and the program's next start offers it again. Once it has
@@ -224,7 +228,7 @@ void TF_nolvara::ReplaceInstalledCopy() {
     // Without its own file held nothing is copied: the old copy stays, and
     // the hidden run that ended for the silent update starts again.
     if (!HoldsOwnProgram()) {
-        if (runKind == core::RunKind::Updater) StartOwn(installed, "-hide -clearupdaterest");
+        if (runKind == core::RunKind::Updater) StartOwn(installed, kRestartHidden);
         return;
     }
     for (int pass = 0; platform.files.fileExists(installed) && pass < kReplacePasses; ++pass) {
@@ -240,9 +244,9 @@ void TF_nolvara::ReplaceInstalledCopy() {
     if (placed) SaveSettings(state.autostart, chk_restartservice.checked(), state.language);
     platform.system.sleepMs(100);
     if (oldCopyStays)
-        StartOwn(installed, "-hide -clearupdaterest");
+        StartOwn(installed, kRestartHidden);
     else if (placed)
-        StartHeld(installed, "-hide -clearupdaterest");
+        StartHeld(installed, kRestartHidden);
 }
 
 void TF_nolvara::ClearUpdateRest() {

@@ -383,9 +383,13 @@ bool Win32RegistryWatch::arm() {
 bool Win32RegistryWatch::changed() {
     // Settings carried over into the 64-bit view are read from there from
     // then on, and watched there.
-    const bool movedOn =
-        inOldView_ && opened_ && openIn(HKEY_LOCAL_MACHINE, key_, KEY_NOTIFY, kView);
-    if (movedOn) opened_.reset();
+    RegKey carried =
+        inOldView_ && opened_ ? openIn(HKEY_LOCAL_MACHINE, key_, KEY_NOTIFY, kView) : RegKey();
+    const bool movedOn = static_cast<bool>(carried);
+    if (movedOn) {
+        opened_ = std::move(carried);
+        inOldView_ = false;
+    }
     if (armed_ && !movedOn && WaitForSingleObject(event_.get(), 0) == WAIT_TIMEOUT) return false;
     // Armed again before the caller reads: a change while it reads is the
     // next look's.
