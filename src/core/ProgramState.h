@@ -61,12 +61,6 @@ struct ProgramState {
     bool awaitingFirstReply = true;
     std::string adapterName;
     std::int32_t updateCheckTicks = 0;
-    std::string lastGateway;
-    // DHCP mode: the gateway of the last walk over the adapter list, and
-    // whether the list must be walked again at the next tick.
-    std::string currentGateway;
-    bool gatewayStale = true;
-    std::int32_t ticksSinceAdapterWalk = 0;
     // Starts of the wireless service that failed in a row while the link is
     // lost; each is tried again after a longer pause.
     std::int32_t serviceStartFailures = 0;

@@ -3,7 +3,7 @@
 namespace core {
 
 std::int32_t WeakSignalThreshold(std::optional<std::int64_t> stored) {
-    if (!stored || *stored < 0 || *stored > 100) return kWeakSignalDefault;
+    if (!stored || !WeakSignalInBounds(*stored)) return kWeakSignalDefault;
     return static_cast<std::int32_t>(*stored);
 }
 

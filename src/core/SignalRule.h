@@ -15,6 +15,7 @@ namespace core {
 // The setting "weaksignal": a quality of 0-100 below which the signal is
 // weak; 0 switches the rule off. Missing or out of range: the default.
 inline constexpr std::int32_t kWeakSignalDefault = 50;
+inline constexpr bool WeakSignalInBounds(std::int64_t value) { return value >= 0 && value <= 100; }
 std::int32_t WeakSignalThreshold(std::optional<std::int64_t> stored);
 
 // The quality (0-100) Windows shows for a received signal strength in dBm:

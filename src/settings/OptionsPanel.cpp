@@ -2,7 +2,7 @@
 // quality below which Windows may look for a better access point, and the
 // hidden run's notification icon.
 #include "core/Convert.h"
-#include "settings/Store.h"
+#include "settings/Settings.h"
 #include "shell/TF_nolvara.h"
 
 namespace shell {
@@ -24,21 +24,14 @@ void TF_nolvara::B_optionssaveClick() {
         threshold = core::StrToInt(E_weaksignal.text());
     } catch (const core::ConversionError&) {
     }
-    if (applies && (threshold < 0 || threshold > 100)) {
+    if (applies && !core::WeakSignalInBounds(threshold)) {
         L_optionsnote.setText(LookupText("options_invalid"));
         return;
     }
-    bool saved = false;
-    {
-        auto reg = platform.registry.open();
-        settings::Guarded([&] {
-            if (!reg->openKey(settings::kSettingsKey, true)) return;
-            if (applies) reg->writeInteger("weaksignal", threshold);
-            reg->writeInteger("trayicon", Chk_trayicon.checked() ? 1 : 0);
-            saved = true;
-        });
-    }
-    if (!saved) {
+    settings::Settings options = PanelSettings();
+    options.weakSignal = threshold;
+    options.trayIcon = Chk_trayicon.checked();
+    if (!settings::SaveOptions(platform.registry, options, applies)) {
         L_optionsnote.setText(LookupText("options_notsaved"));
         return;
     }

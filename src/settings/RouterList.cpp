@@ -11,9 +11,7 @@
 namespace shell {
 
 namespace {
-constexpr const char* kListKey = "\\SOFTWARE\\Nolvara\\IPList";
-
-std::string valueName(int n) { return "ip" + std::to_string(n); }
+using settings::RouterValueName;
 
 std::string lowerAscii(std::string s) {
     for (char& c : s)
@@ -30,18 +28,6 @@ bool TF_nolvara::RouterListHolds(const std::string& address) const {
     for (int i = 0; i < list_ip.count(); ++i)
         if (RouterAddress(i) == address) return true;
     return false;
-}
-
-void TF_nolvara::LoadIPList(platform::RegistryAccessor& reg) {
-    reg.openKey("IPList", true);
-    list_ip.clear();
-    for (int n = 1; reg.valueExists(valueName(n)); ++n) {
-        const std::string stored = reg.readText(valueName(n));
-        std::string normal = stored;
-        if (settings::IsValidIP(normal) && !RouterListHolds(stored))
-            list_ip.add(settings::RouterEntry(normal));
-        E_routerip.setText("");
-    }
 }
 
 std::string TF_nolvara::RouterTransferText() const {
@@ -65,13 +51,13 @@ void TF_nolvara::SaveIPList(const std::string& transferText) {
     {
         auto reg = platform.registry.open();
         settings::Guarded([&] {
-            if (!reg->openKey(kListKey, true)) return;
+            if (!reg->openKey(settings::kRouterListKey, true)) return;
             // The new addresses are written over the old ones before anything
             // is removed, so a failure part-way never loses stored addresses.
             std::set<std::string> keep;
             for (size_t i = 0; i < addresses.size(); ++i) {
-                reg->writeText(valueName(static_cast<int>(i) + 1), addresses[i]);
-                keep.insert(valueName(static_cast<int>(i) + 1));
+                reg->writeText(RouterValueName(static_cast<int>(i) + 1), addresses[i]);
+                keep.insert(RouterValueName(static_cast<int>(i) + 1));
             }
             for (const std::string& name : reg->valueNames())
                 if (keep.count(lowerAscii(name)) == 0) reg->deleteValue(name);
@@ -89,8 +75,8 @@ void TF_nolvara::MigrateRouterIP() {
         // stored there, so that a failed write loses nothing.
         if (!reg->openKey("IPList", true)) return;
         int n = 1;
-        while (reg->valueExists(valueName(n))) ++n;
-        reg->writeText(valueName(n), address);
+        while (reg->valueExists(RouterValueName(n))) ++n;
+        reg->writeText(RouterValueName(n), address);
         if (reg->openKey(settings::kSettingsKey, false)) reg->deleteValue("routerip");
     });
 }

@@ -1,13 +1,13 @@
-// The settings key in the machine-wide registry: loading it into the program
-// state and the settings panel, saving it, and removing it once every setting
-// is back at its default so that an untouched installation leaves nothing.
+// The settings in the window: loaded into the program state and the panels,
+// saved from them, and the key removed once every setting is back at its
+// default so that an untouched installation leaves nothing.
 #include "core/Convert.h"
+#include "settings/IpAddress.h"
+#include "settings/Settings.h"
 #include "settings/Store.h"
 #include "shell/TF_nolvara.h"
 
 namespace shell {
-
-using settings::kSettingsKey;
 
 std::string TF_nolvara::GetWindowsDir() {
     std::string dir = platform.system.windowsDirectory();
@@ -19,105 +19,103 @@ std::string TF_nolvara::GetWindowsDir() {
 
 std::string TF_nolvara::DefaultInstallPath() { return GetWindowsDir().substr(0, 3) + "Nolvara\\"; }
 
+settings::Settings TF_nolvara::PanelSettings() {
+    settings::Settings s;
+    s.autostart = AutostartWanted();
+    s.language = state.language;
+    s.useDhcp = chk_dhcp.checked();
+    if (s.useDhcp) s.adapter = state.adapterName;
+    s.restartService = chk_restartservice.checked();
+    s.installPath = state.installPath;
+    s.shutdownDelay = settings::kNoDelay;
+    try {
+        s.shutdownDelay = core::DelaySecFromText(E_shutdowndelay.text());
+    } catch (const core::ConversionError&) {
+    }
+    s.checkForUpdate = Chk_update.checked();
+    for (int i = 0; i < list_ip.count(); ++i) s.routers.push_back(RouterAddress(i));
+    s.weakSignal = wireless.weakSignalThreshold();
+    s.trayIcon = state.trayIcon;
+    return s;
+}
+
 void TF_nolvara::LoadSettings() {
-    auto reg = platform.registry.open();
-    // A key that cannot be opened reads as empty: every value takes its default.
-    const bool opened = reg->openKey(kSettingsKey, true);
-    // On its own: a value of the wrong type means the default and stops
-    // nothing else. Read before the router list moves the accessor away.
-    std::optional<std::int64_t> weakSignal;
-    settings::Guarded([&] {
-        if (opened && reg->valueExists("weaksignal")) weakSignal = reg->readInteger("weaksignal");
-    });
-    wireless.setWeakSignalThreshold(core::WeakSignalThreshold(weakSignal));
-    // Shown unless switched off; anything but 0 shows it.
-    std::optional<std::int64_t> trayIcon;
-    settings::Guarded([&] {
-        if (opened && reg->valueExists("trayicon")) trayIcon = reg->readInteger("trayicon");
-    });
-    state.trayIcon = !trayIcon || *trayIcon != 0;
+    // What is not read keeps what the run holds now.
+    settings::Settings previous;
+    previous.language = state.language;
+    previous.useDhcp = chk_dhcp.checked();
+    previous.adapter = state.adapterName;
+    const settings::Loaded loaded =
+        settings::Load(platform.registry, previous, DefaultInstallPath());
+    const settings::Settings& s = loaded.settings;
+    using settings::Value;
+
+    wireless.setWeakSignalThreshold(s.weakSignal);
+    state.trayIcon = s.trayIcon;
     Chk_trayicon.setChecked(state.trayIcon);
     state.startupSwitchedOff = settings::StartupSwitchedOff(platform.registry);
     // Windows' switch wins: the box shows what happens at log-on, and only
     // Windows' own settings turn it on again.
     Chk_autostart.setEnabled(!state.startupSwitchedOff);
-    settings::Guarded([&] {
-        const std::int32_t storedAutostart =
-            reg->valueExists("autostart") ? reg->readInteger("autostart") : 0;
-        SetAutostart(storedAutostart);
-        if (reg->valueExists("language")) state.language = reg->readText("language");
-        if (state.language != "german" && state.language != "english") state.language = "english";
-        ApplyCaptions();
-        if (state.language == "german")
-            radio_lang_german.setChecked(true);
-        else
-            radio_lang_english.setChecked(true);
-        if (reg->valueExists("use_dhcp")) chk_dhcp.setChecked(reg->readInteger("use_dhcp") == 1);
-        if (reg->valueExists("adapter")) state.adapterName = reg->readText("adapter");
-        const std::int32_t restart =
-            reg->valueExists("restartservice") ? reg->readInteger("restartservice") : 1;
-        chk_restartservice.setChecked(restart == 1);
-        state.installPath =
-            reg->valueExists("installpath") ? reg->readText("installpath") : DefaultInstallPath();
-        speed_installpath.setText(state.installPath);
-        // A stored delay out of range stops the load as a value of the wrong
-        // type does.
-        state.shutdownDelay = reg->valueExists("shutdowndelay")
-                                  ? core::CheckedDelaySec(reg->readInteger("shutdowndelay"))
-                                  : 30;
-        E_shutdowndelay.setText(std::to_string(state.shutdownDelay));
-        state.autostart = storedAutostart == 1;
-        state.installedVersion = reg->valueExists("version") ? reg->readInteger("version") : 1;
-        const std::int32_t update =
-            reg->valueExists("checkforupdate") ? reg->readInteger("checkforupdate") : 0;
-        state.checkForUpdate = update == 1;
-        if (opened)
-            LoadIPList(*reg);
-        else
-            list_ip.clear();
-        Chk_autostart.setChecked(state.autostart && !state.startupSwitchedOff);
-        // The box's own caption says why it is off: the panel has no room
-        // for another line.
-        if (state.startupSwitchedOff) setCaptionOf("Chk_autostart", LookupText("autostart_off"));
-        speed_installpath.setEnabled(Chk_autostart.checked());
-        Chk_update.setChecked(state.checkForUpdate);
-    });
+    if (!loaded.read(Value::Autostart)) return;
+    SetAutostart(s.autostart ? 1 : 0);
+    if (!loaded.read(Value::Language)) return;
+    state.language = s.language;
+    ApplyCaptions();
+    if (state.language == "german")
+        radio_lang_german.setChecked(true);
+    else
+        radio_lang_english.setChecked(true);
+    if (!loaded.read(Value::UseDhcp)) return;
+    chk_dhcp.setChecked(s.useDhcp);
+    if (!loaded.read(Value::Adapter)) return;
+    state.adapterName = s.adapter;
+    if (!loaded.read(Value::RestartService)) return;
+    chk_restartservice.setChecked(s.restartService);
+    if (!loaded.read(Value::InstallPath)) return;
+    state.installPath = s.installPath;
+    speed_installpath.setText(state.installPath);
+    if (!loaded.read(Value::ShutdownDelay)) return;
+    state.shutdownDelay = s.shutdownDelay;
+    E_shutdowndelay.setText(std::to_string(state.shutdownDelay));
+    state.autostart = s.autostart;
+    if (!loaded.read(Value::Version)) return;
+    state.installedVersion = loaded.version;
+    if (!loaded.read(Value::CheckForUpdate)) return;
+    state.checkForUpdate = s.checkForUpdate;
+    // A list read part-way shows the part.
+    list_ip.clear();
+    for (const std::string& address : s.routers) list_ip.add(settings::RouterEntry(address));
+    if (loaded.routerValueRead) E_routerip.setText("");
+    if (!loaded.read(Value::Routers)) return;
+    Chk_autostart.setChecked(state.autostart && !state.startupSwitchedOff);
+    // The box's own caption says why it is off: the panel has no room
+    // for another line.
+    if (state.startupSwitchedOff) setCaptionOf("Chk_autostart", LookupText("autostart_off"));
+    speed_installpath.setEnabled(Chk_autostart.checked());
+    Chk_update.setChecked(state.checkForUpdate);
 }
 
 void TF_nolvara::SaveSettings(bool autostart, bool restartService, const std::string& language) {
-    {
-        auto reg = platform.registry.open();
-        settings::Guarded([&] {
-            if (!reg->openKey(kSettingsKey, true)) return;
-            reg->writeText("language", language);
-            reg->writeInteger("autostart", autostart ? 1 : 0);
-            reg->writeInteger("restartservice", restartService ? 1 : 0);
-            if (chk_dhcp.checked()) {
-                const std::string chosen = AdapterQuery("showadapterinfo", "adaptername");
-                reg->writeText("adapter",
-                               chosen.empty() && !state.adapterName.empty() ? state.adapterName
-                                                                            : chosen);
-                reg->writeInteger("use_dhcp", 1);
-            } else {
-                reg->writeInteger("use_dhcp", 0);
-            }
-            reg->writeText("installpath", state.installPath);
-            reg->writeInteger("checkforupdate", state.checkForUpdate ? 1 : 0);
-            reg->writeInteger("version", state.programVersion);
-            // Last: a delay out of range ends the save here, and would
-            // otherwise keep the version from being recorded.
-            reg->writeInteger("shutdowndelay", core::DelaySecFromText(E_shutdowndelay.text()));
-        });
+    settings::Settings s = PanelSettings();
+    s.autostart = autostart;
+    s.restartService = restartService;
+    s.language = language;
+    s.checkForUpdate = state.checkForUpdate;
+    if (s.useDhcp) {
+        // The panel's choice, or the stored adapter where the panel has none.
+        const std::string chosen = AdapterQuery("showadapterinfo", "adaptername");
+        if (!chosen.empty() || state.adapterName.empty()) s.adapter = chosen;
     }
+    settings::Save(platform.registry, s, state.programVersion);
     RemoveKeyIfDefault();
 }
 
 bool TF_nolvara::SettingsAreDefault() {
-    return !AutostartWanted() && chk_restartservice.checked() && !Chk_update.checked() &&
-           state.installPath == DefaultInstallPath() && state.language == "english" &&
-           !chk_dhcp.checked() && list_ip.count() == 0 && E_shutdowndelay.text() == "30" &&
-           E_routerip.text() == LookupText("routerinput") &&
-           wireless.weakSignalThreshold() == core::kWeakSignalDefault && state.trayIcon;
+    settings::Settings defaults;
+    defaults.installPath = DefaultInstallPath();
+    // An address typed but not yet added to the list counts too.
+    return PanelSettings() == defaults && E_routerip.text() == LookupText("routerinput");
 }
 
 void TF_nolvara::RemoveKeyIfDefault() {

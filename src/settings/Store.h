@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
+#include <string>
 
 #include "core/Convert.h"
 #include "platform/Registry.h"
@@ -11,6 +12,9 @@
 namespace settings {
 
 inline constexpr const char* kSettingsKey = "\\SOFTWARE\\Nolvara";
+// The router list: values ip1, ip2, ... in order.
+inline constexpr const char* kRouterListKey = "\\SOFTWARE\\Nolvara\\IPList";
+inline std::string RouterValueName(int n) { return "ip" + std::to_string(n); }
 inline constexpr const char* kRunKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr const char* kRunValue = "Nolvara";
 // Where Windows 10 and 11 keep the user's own switch for a Run entry

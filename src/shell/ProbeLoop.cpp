@@ -2,16 +2,13 @@
 // (or the chosen adapter's gateway) is pinged, and its answers, silences and
 // send failures drive the wireless service.
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "settings/Store.h"
 #include "shell/TF_nolvara.h"
 
 namespace shell {
-
-namespace {
-// At least this often the adapter list is walked again in DHCP mode.
-constexpr std::int32_t kAdapterWalkTicks = 60;
-}  // namespace
 
 void TF_nolvara::StartConnectionLossHandling() {
     // The session's end was asked for while a switch was under way: the
@@ -31,7 +28,7 @@ void TF_nolvara::T_pingTimer() {
     const bool settingsChanged = settingsWatch->changed();
     if (settingsChanged) {
         LoadSettings();
-        state.gatewayStale = true;
+        gatewayMemory.markStale();
     }
     // Without the service its key tells nothing; the Native Wifi way has its
     // own round: a handle tried again, settings read back, signals followed.
@@ -42,40 +39,23 @@ void TF_nolvara::T_pingTimer() {
 
     std::string gateway;
     if (chk_dhcp.checked()) {
-        // The adapter list is walked again only when it may hold news: the
-        // system reported a changed address, the gateway did not answer, the
-        // settings changed; and once a minute, for systems that report no
-        // changes.
-        if (state.gatewayStale || platform.adapters.addressesChanged() ||
-            ++state.ticksSinceAdapterWalk >= kAdapterWalkTicks) {
-            state.currentGateway = AdapterQuery("getadaptergateway", state.adapterName);
-            state.gatewayStale = state.currentGateway.empty();
-            state.ticksSinceAdapterWalk = 0;
-        }
-        gateway = state.currentGateway;
-        if (gateway.empty())
-            gateway = state.lastGateway;
-        else
-            state.lastGateway = gateway;
-        if (gateway.empty() && state.startMode != core::kStartModeAutomatic &&
-            !state.connectionLost)
+        if (gatewayMemory.walkDue([this] { return platform.adapters.addressesChanged(); }))
+            gatewayMemory.walked(AdapterQuery("getadaptergateway", state.adapterName));
+        gateway = gatewayMemory.target();
+        if (gateway.empty() && core::LossBegins(state.startMode, state.connectionLost))
             StartConnectionLossHandling();
     }
 
     BeginLagTick();
-    if (chk_dhcp.checked() && !gateway.empty()) {
-        ICMP.host = gateway;
-        Statusbar.setPanelText(1, "DHCP");
+    // The list is copied: a reply handler may reload the settings.
+    std::vector<std::string> routers;
+    for (const std::string& entry : list_ip.items()) routers.push_back(entry.substr(1));
+    const core::ProbeTargets targets = core::TargetsOfTick(chk_dhcp.checked(), gateway, routers);
+    Statusbar.setPanelText(1, targets.mode);
+    ICMP.host.clear();
+    for (const std::string& host : targets.hosts) {
+        ICMP.host = host;
         ProbeHost();
-    } else {
-        Statusbar.setPanelText(1, "Static");
-        ICMP.host.clear();
-        // The list is copied: a reply handler may reload the settings.
-        const std::vector<std::string> entries = list_ip.items();
-        for (const std::string& entry : entries) {
-            ICMP.host = entry.substr(1);
-            ProbeHost();
-        }
     }
     EndLagTick();
     RefreshTray();
@@ -96,48 +76,43 @@ void TF_nolvara::ProbeHost() {
         ICMP.ping(platform.icmp);
     } catch (const std::exception&) {
         // Whatever failed, sending or handling the reply, counts as no link.
-        state.gatewayStale = true;
-        if (state.startMode != core::kStartModeAutomatic && !state.connectionLost)
-            StartConnectionLossHandling();
+        gatewayMemory.markStale();
+        if (core::LossBegins(state.startMode, state.connectionLost)) StartConnectionLossHandling();
     }
 }
 
 void TF_nolvara::ICMPReply(const core::EchoResult& reply) {
+    const bool answered = ICMP.answeredInTime(reply);
     // A gateway that stops answering may have been replaced by another.
-    if (!ICMP.answeredInTime(reply)) state.gatewayStale = true;
-    if (lagRecorder) {
-        lagRecorder->tick().probed(ICMP.answeredInTime(reply), reply.roundTripMs);
-        // The lag test holds the switches until it ends.
-        if (lagRecorder->test().running()) return;
-    }
-    // So does a pause: Windows scans until it ends, whatever the router does.
-    if (pause.active()) return;
-    // The link came back while the service would not start (another
-    // program connected): no more tries, and the service stays off.
-    if (state.serviceStartFailures > 0 && ICMP.answeredInTime(reply)) {
-        ForgetServiceStartRetry();
-        state.connectionLost = false;
-        UpdateStatus();
-        return;
-    }
-    if (state.startMode == core::kStartModeDisabled) return;
-    if (ICMP.answeredInTime(reply)) {
-        if (state.startMode == core::kStartModeUnreadable) return;
-        if (state.awaitingFirstReply) {
+    if (!answered) gatewayMemory.markStale();
+    if (lagRecorder) lagRecorder->tick().probed(answered, reply.roundTripMs);
+    // The lag test holds the switches until it ends, and so does a pause.
+    const bool held = (lagRecorder && lagRecorder->test().running()) || pause.active();
+    switch (core::StepOfReply({answered, held, state.serviceStartFailures > 0, state.startMode,
+                               state.awaitingFirstReply, state.connectionLost})) {
+        case core::ReplyStep::None:
+            return;
+        case core::ReplyStep::LinkBack:
+            ForgetServiceStartRetry();
+            state.connectionLost = false;
+            UpdateStatus();
+            return;
+        case core::ReplyStep::ArmDelay:
             T_shutdowndelay.setEnabled(true);
             state.awaitingFirstReply = false;
             return;
-        }
-        UpdateStatus();
-        if (state.startMode != core::kStartModeAutomatic && !state.connectionLost)
+        case core::ReplyStep::Answered:
+            UpdateStatus();
+            if (core::LossBegins(state.startMode, state.connectionLost))
+                StartConnectionLossHandling();
+            if (core::ScanGoesOffOnAnswer(state.startMode, state.connectionLost)) {
+                state.connectionLost = false;
+                ApplyStartMode(core::kStartModeDisabled);
+            }
+            return;
+        case core::ReplyStep::LinkLost:
             StartConnectionLossHandling();
-        if (state.startMode != core::kStartModeDisabled && state.connectionLost) {
-            state.connectionLost = false;
-            ApplyStartMode(core::kStartModeDisabled);
-        }
-    } else {
-        if (state.startMode == core::kStartModeAutomatic || state.connectionLost) return;
-        StartConnectionLossHandling();
+            return;
     }
 }
 

@@ -9,11 +9,13 @@
 
 #include "core/EchoClient.h"
 #include "core/LagMeter.h"
+#include "core/ProbeRule.h"
 #include "core/ProgramState.h"
 #include "core/TrayIcon.h"
 #include "core/WirelessControl.h"
 #include "platform/Platform.h"
 #include "platform/Registry.h"
+#include "settings/Settings.h"
 #include "ui/Control.h"
 #include "ui/Form.h"
 #include "ui/Menu.h"
@@ -170,6 +172,8 @@ public:
     bool setCaptionOf(const std::string& name, const std::string& caption);
 
     // ---- Settings store (settings/SettingsStore.cpp) ----
+    // The settings as the panels and the run hold them now.
+    settings::Settings PanelSettings();
     void LoadSettings();
     void SaveSettings(bool autostart, bool restartService, const std::string& language);
     void RemoveKeyIfDefault();
@@ -178,7 +182,6 @@ public:
     std::string DefaultInstallPath();
 
     // ---- Router list (settings/RouterList.cpp) ----
-    void LoadIPList(platform::RegistryAccessor& reg);
     void SaveIPList(const std::string& transferText);
     void MigrateRouterIP();
     std::string RouterAddress(int index) const;
@@ -287,6 +290,7 @@ public:
     void ProbeHost();
     void ICMPReply(const core::EchoResult& reply);
     void StartConnectionLossHandling();
+    core::GatewayMemory gatewayMemory;
     void UpdateStatus();
     void Menu_autocontrolClick();
     bool ShutdownQueryHandler();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ProgramRig.h"
+#include "settings/Settings.h"
 
 namespace {
 
@@ -208,6 +209,69 @@ TEST(SettingsStore, PerTickLoadHoldsNoKeyOpen) {
     for (int i = 0; i < 100; ++i) p.window.LoadSettings();
     EXPECT_EQ(p.world.registry.opened, p.world.registry.released);
     EXPECT_GT(p.world.registry.opened, 100);
+}
+
+TEST(SettingsStore, LoadTellsMissingFromWrongTypeAndHoldsEachValueInItsBounds) {
+    using settings::Value;
+    const RegValue text{RegType::Sz, "1", 0};
+    const auto number = [](std::int32_t n) { return RegValue{RegType::Dword, "", n}; };
+    settings::Settings previous;
+    previous.language = "german";
+    previous.useDhcp = true;
+    previous.adapter = "{PREV}";
+    previous.shutdownDelay = 99;
+    // Each row: the values stored, where the read ends, and the settings read.
+    const struct {
+        const char* what;
+        std::vector<std::pair<const char*, RegValue>> stored;
+        Value stoppedAt;
+        std::function<void(settings::Settings&)> expected;
+    } table[] = {
+        {"missing: defaults, the panel's three kept",
+         {},
+         Value::None,
+         [](auto& s) { s.shutdownDelay = 30; }},
+        {"wrong type ends the read there",
+         {{"restartservice", text}, {"installpath", {RegType::Sz, "D:\\", 0}}},
+         Value::RestartService,
+         [](auto&) {}},
+        {"a delay out of bounds does too",
+         {{"shutdowndelay", number(3601)}},
+         Value::ShutdownDelay,
+         [](auto&) {}},
+        {"the threshold and the icon end nothing",
+         {{"weaksignal", number(101)}, {"trayicon", text}, {"shutdowndelay", number(3600)}},
+         Value::None,
+         [](auto& s) { s.shutdownDelay = 3600; }},
+        {"and a threshold in bounds is read",
+         {{"weaksignal", number(0)}, {"trayicon", number(0)}},
+         Value::None,
+         [](auto& s) {
+             s.weakSignal = 0;
+             s.trayIcon = false;
+             s.shutdownDelay = 30;
+         }},
+        {"stored values replace the kept ones",
+         {{"language", {RegType::Sz, "French", 0}}, {"use_dhcp", number(2)}, {"adapter", text}},
+         Value::None,
+         [](auto& s) {
+             s.language = "english";
+             s.useDhcp = false;
+             s.adapter = "1";
+             s.shutdownDelay = 30;
+         }},
+    };
+    for (const auto& row : table) {
+        fakes::FakeRegistry registry;
+        for (const auto& [name, value] : row.stored) registry.set(kKey, name, value);
+        settings::Settings expected = previous;
+        if (row.stoppedAt > Value::InstallPath) expected.installPath = "C:\\Nolvara\\";
+        row.expected(expected);
+        const settings::Loaded loaded = settings::Load(registry, previous, "C:\\Nolvara\\");
+        EXPECT_EQ(loaded.stoppedAt, row.stoppedAt) << row.what;
+        EXPECT_TRUE(loaded.settings == expected) << row.what;
+        EXPECT_EQ(registry.opened, registry.released) << row.what;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,45 @@
+#include "core/ProbeRule.h"
+
+#include "core/ProgramState.h"
+
+namespace core {
+
+ProbeTargets TargetsOfTick(bool dhcp, const std::string& gateway,
+                           const std::vector<std::string>& routers) {
+    if (dhcp && !gateway.empty()) return {{gateway}, "DHCP"};
+    return {routers, "Static"};
+}
+
+bool LossBegins(std::int32_t startMode, bool connectionLost) {
+    return startMode != kStartModeAutomatic && !connectionLost;
+}
+
+ReplyStep StepOfReply(const ReplyFacts& facts) {
+    if (facts.held) return ReplyStep::None;
+    if (facts.serviceRetryPending && facts.answered) return ReplyStep::LinkBack;
+    if (facts.startMode == kStartModeDisabled) return ReplyStep::None;
+    if (!facts.answered)
+        return LossBegins(facts.startMode, facts.connectionLost) ? ReplyStep::LinkLost
+                                                                 : ReplyStep::None;
+    // A mode that cannot be read is never switched from an answer.
+    if (facts.startMode == kStartModeUnreadable) return ReplyStep::None;
+    return facts.awaitingFirstReply ? ReplyStep::ArmDelay : ReplyStep::Answered;
+}
+
+bool ScanGoesOffOnAnswer(std::int32_t startMode, bool connectionLost) {
+    return startMode != kStartModeDisabled && connectionLost;
+}
+
+void GatewayMemory::walked(const std::string& gateway) {
+    current_ = gateway;
+    stale_ = gateway.empty();
+    ticksSinceWalk_ = 0;
+}
+
+std::string GatewayMemory::target() {
+    if (current_.empty()) return last_;
+    last_ = current_;
+    return current_;
+}
+
+}  // namespace core
