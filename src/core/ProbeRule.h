@@ -45,8 +45,8 @@ enum class ReplyStep {
     LinkBack,
     // The link's first answer: scanning goes off once the delay is over.
     ArmDelay,
-    // The router answers: the start mode is read again, then AnswerStep says
-    // what follows.
+    // The router answers: the start mode is read again, then LossBegins and
+    // ScanGoesOffOnAnswer say what follows.
     Answered,
     // The router fell silent: the handling of a lost link begins.
     LinkLost,

@@ -10,24 +10,11 @@ using platform::WifiEvent;
 using platform::WifiInterfaceId;
 using platform::WifiSetting;
 
+using platform::WifiFailure;
+
 namespace {
-constexpr std::uint32_t kInvalidHandle = 6;
 constexpr std::uint32_t kTickSlackMs = 500;
 }  // namespace
-
-bool MeansServiceLost(std::uint32_t code) {
-    switch (code) {
-        case kInvalidHandle:  // a handle of the service's run before
-        case 1062:            // the service has not been started
-        case 1722:            // RPC server unavailable: the service is down
-        case 1726:            // the remote procedure call failed
-        case 1727:            // ... and did not execute
-        case 1753:            // no endpoint: the service is not listening yet
-            return true;
-        default:
-            return false;
-    }
-}
 
 WirelessControl::WirelessControl(platform::NativeWifi& wifi, std::function<std::uint32_t()> nowMs)
     : wifi_(wifi), nowMs_(std::move(nowMs)) {}
@@ -43,12 +30,24 @@ bool WirelessControl::tryCall(Call call, bool aboutOneInterface) {
     } catch (const NativeWifiError& error) {
         // A driver's own refusal, a gone or disconnected interface: that
         // interface alone, tried again at the next read-back.
-        if (aboutOneInterface && !MeansServiceLost(error.code)) {
-            refusal_ = error.code;
+        const bool handleGone =
+            error.kind == WifiFailure::HandleGone || error.kind == WifiFailure::ServiceGone;
+        if (aboutOneInterface && !handleGone) {
+            refusal_ = error.kind;
             return false;
         }
-        lose(error.code);
+        lose(error.kind);
         throw Lost{};
+    }
+}
+
+template <typename Steps>
+bool WirelessControl::whileHeld(Steps steps) {
+    try {
+        steps();
+        return true;
+    } catch (const Lost&) {
+        return false;
     }
 }
 
@@ -64,18 +63,18 @@ bool WirelessControl::openNow() {
     triedAtMs_ = nowMs_();
     try {
         session_ = wifi_.open([this](const WifiEvent& event) { handle(event); });
-        openedAtMs_ = readAtMs_ = listedAtMs_ = *triedAtMs_;
-        heldBefore_ = true;
-        refresh();
     } catch (const NativeWifiError& error) {
         // The WLAN service is not running, or refuses us: tried again soon.
-        lose(error.code);
-    } catch (const Lost&) {
+        lose(error.kind);
+        return false;
     }
+    openedAtMs_ = readAtMs_ = listedAtMs_ = *triedAtMs_;
+    heldBefore_ = true;
+    whileHeld([&] { refresh(); });
     return held();
 }
 
-void WirelessControl::lose(std::uint32_t code) {
+void WirelessControl::lose(WifiFailure failure) {
     // What was held is gone with the service; closing it may fail too.
     const bool wasHeld = held();
     session_.reset();
@@ -84,7 +83,7 @@ void WirelessControl::lose(std::uint32_t code) {
     // A handle the service no longer knows means that it is back already: a
     // new one is tried at the next tick, unless the handle was new itself.
     const std::uint32_t now = nowMs_();
-    if (wasHeld && code == kInvalidHandle && now - openedAtMs_ >= kWirelessRetryMs)
+    if (wasHeld && failure == WifiFailure::HandleGone && now - openedAtMs_ >= kWirelessRetryMs)
         triedAtMs_.reset();
     else
         triedAtMs_ = now;
@@ -133,7 +132,7 @@ void WirelessControl::apply(const WifiInterfaceId& id, Interface& wifi) {
     const auto made = [&](WifiSetting setting, bool on) {
         if (notConnected) return false;
         if (tryCall([&] { session_->set(id, setting, on); })) return true;
-        notConnected = refusal_ == kWirelessNotConnected;
+        notConnected = refusal_ == WifiFailure::NotConnected;
         return false;
     };
     const bool scanMade = made(WifiSetting::BackgroundScan, scan);
@@ -176,11 +175,10 @@ void WirelessControl::decide(bool scanOff) {
     changed_ = true;
     // A decision is worth a try whenever the last one was.
     if (!openNow()) return;
-    try {
+    whileHeld([&] {
         refresh();
         applyAll();
-    } catch (const Lost&) {
-    }
+    });
     settle();
 }
 
@@ -235,16 +233,11 @@ bool WirelessControl::tick() {
     const std::uint32_t now = nowMs_();
     if (!session_) {
         if (triedAtMs_ && now - *triedAtMs_ < kWirelessRetryMs) return false;
-        if (openNow() && changed_) {
-            try {
-                applyAll();
-            } catch (const Lost&) {
-            }
-        }
+        if (openNow() && changed_) whileHeld([&] { applyAll(); });
         settle();
         return shown() != before;
     }
-    try {
+    whileHeld([&] {
         const bool listing = now - listedAtMs_ >= kWirelessListMs;
         // Nothing to read back while nothing was set.
         // Ticks come about once a second, never exactly: a read-back due
@@ -258,8 +251,7 @@ bool WirelessControl::tick() {
             // each listing for the lag record.
             readBack(listing, listing || ruleCanAct());
         }
-    } catch (const Lost&) {
-    }
+    });
     settle();
     judgeSignals();
     return shown() != before;
@@ -268,16 +260,15 @@ bool WirelessControl::tick() {
 bool WirelessControl::judgeSignals() {
     if (!session_ || !changed_ || !scanOff_) return false;
     bool switched = false;
-    try {
+    const bool held = whileHeld([&] {
         for (auto& [id, wifi] : interfaces_) {
             // A refused one waits for the next read-back.
             if (!wifi.connected || wifi.refused || wifi.scanSet == wantsScan(id)) continue;
             apply(id, wifi);
             switched = true;
         }
-    } catch (const Lost&) {
-        switched = true;
-    }
+    });
+    if (!held) switched = true;
     settle();
     return switched;
 }
@@ -302,7 +293,7 @@ void WirelessControl::handle(const WifiEvent& event) {
     using Kind = WifiEvent::Kind;
     // A failed attempt is no connection; whatever held before still does.
     if (event.kind == Kind::Connected && event.reason != 0) return;
-    try {
+    whileHeld([&] {
         switch (event.kind) {
             case Kind::Connected: {
                 // Windows dropped what was set with the link that went.
@@ -333,19 +324,17 @@ void WirelessControl::handle(const WifiEvent& event) {
                 rule_.forget(event.id);
                 break;
         }
-    } catch (const Lost&) {
-    }
+    });
     settle();
     if (onChange) onChange();
 }
 
 void WirelessControl::renewed() {
     if (!session_) return;
-    try {
+    whileHeld([&] {
         refresh();
         if (changed_ && scanOff_) applyAll();
-    } catch (const Lost&) {
-    }
+    });
     settle();
 }
 
@@ -357,7 +346,7 @@ void WirelessControl::release() {
 
 void WirelessControl::adoptCurrentState() {
     if (!session_ || changed_) return;
-    try {
+    whileHeld([&] {
         for (const auto& [id, wifi] : interfaces_) {
             if (!wifi.connected) continue;
             bool scan = true;
@@ -365,8 +354,7 @@ void WirelessControl::adoptCurrentState() {
                 scanOff_ = !scan;
             break;
         }
-    } catch (const Lost&) {
-    }
+    });
 }
 
 bool WirelessControl::scanningForWeakSignal() const {

@@ -23,11 +23,6 @@
 
 namespace core {
 
-// Whether a failed call's code says that the handle or the service is gone
-// (an RPC failure, a handle the service no longer knows) rather than
-// speaking of the one interface the call was about.
-bool MeansServiceLost(std::uint32_t code);
-
 // How often a handle that could not be opened, or was lost, is tried again;
 // the settings of a connection are read back this often while "off", and the
 // signals asked for this often while the signal rule can act; the interfaces
@@ -36,10 +31,6 @@ bool MeansServiceLost(std::uint32_t code);
 inline constexpr std::uint32_t kWirelessRetryMs = 4000;
 inline constexpr std::uint32_t kWirelessReadBackMs = 5000;
 inline constexpr std::uint32_t kWirelessListMs = 10000;
-
-// The code of a set that Windows refuses because the interface is not
-// connected (ERROR_INVALID_STATE): it is made at the next connection.
-inline constexpr std::uint32_t kWirelessNotConnected = 5023;
 
 class WirelessControl {
 public:
@@ -112,7 +103,7 @@ private:
 
     bool openNow();
     void handle(const platform::WifiEvent& event);
-    void lose(std::uint32_t code);
+    void lose(platform::WifiFailure failure);
     // Lists the interfaces again; new ones are kept, gone ones forgotten.
     void refresh();
     void applyAll();
@@ -130,9 +121,13 @@ private:
     bool ruleCanAct() const;
     // Whether the call succeeded; a failure that means a lost service (any
     // failure at all of a call about no one interface) throws Lost. The
-    // code of a refusal stays in refusal_.
+    // kind of a refusal stays in refusal_.
     template <typename Call>
     bool tryCall(Call call, bool aboutOneInterface = true);
+    // Runs steps that call through the handle; false when the handle was
+    // lost on the way (the one place where Lost ends).
+    template <typename Steps>
+    bool whileHeld(Steps steps);
     bool wantsScan(const platform::WifiInterfaceId& id);
 
     platform::NativeWifi& wifi_;
@@ -151,7 +146,7 @@ private:
     std::uint32_t openedAtMs_ = 0;
     std::uint32_t readAtMs_ = 0;
     std::uint32_t listedAtMs_ = 0;
-    std::uint32_t refusal_ = 0;
+    platform::WifiFailure refusal_ = platform::WifiFailure::Refused;
 };
 
 }  // namespace core

@@ -10,20 +10,22 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/SystemError.h"
+
 namespace platform {
 
 // Transfer failed: no connection within the connect timeout, refused, read
 // timeout, an HTTP error status (>= 400), a broken transfer, a bad URL, an
 // answer longer than allowed or slower than its time.
-class HttpError : public std::runtime_error {
+class HttpError : public SystemError {
 public:
-    using std::runtime_error::runtime_error;
+    using SystemError::SystemError;
 };
 
 // The target file of a download could not be created.
-class HttpFileError : public std::runtime_error {
+class HttpFileError : public SystemError {
 public:
-    using std::runtime_error::runtime_error;
+    using SystemError::SystemError;
 };
 
 struct HttpOutcome {

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/SystemError.h"
+
 namespace platform {
 
 enum class EchoStatus { EchoReply, Error, Timeout, DestinationUnreachable, TtlExceeded };
@@ -16,15 +18,15 @@ struct EchoResult {
 
 // The request could not be sent (no route, the link is down, a host name that
 // does not resolve), or what came back is none of the results above.
-class IcmpSendError : public std::runtime_error {
+class IcmpSendError : public SystemError {
 public:
-    using std::runtime_error::runtime_error;
+    using SystemError::SystemError;
 };
 
 // The system's ICMP service could not be opened at all.
-class IcmpOpenError : public std::runtime_error {
+class IcmpOpenError : public SystemError {
 public:
-    using std::runtime_error::runtime_error;
+    using SystemError::SystemError;
 };
 
 class IcmpEcho {

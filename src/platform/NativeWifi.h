@@ -27,15 +27,31 @@
 #include <string>
 #include <vector>
 
+#include "platform/SystemError.h"
+
 namespace platform {
 
+// What a failed call means, told by the binding that knows the system's codes.
+enum class WifiFailure {
+    // The service no longer knows the handle: it ran anew meanwhile, and a
+    // new handle may be had at once.
+    HandleGone,
+    // The service is down, or not listening yet.
+    ServiceGone,
+    // A setting refused for want of a connection: made at the next one.
+    NotConnected,
+    // The one interface the call was about refused it, or is gone.
+    Refused,
+};
+
 // A call of the interface failed; code is the system's error code (for
-// example 5 access denied, 2 or 1168 interface gone, 0x80342002 not connected).
-class NativeWifiError : public std::runtime_error {
+// example 5 access denied, 2 or 1168 interface gone, 5023 not connected).
+class NativeWifiError : public SystemError {
 public:
-    NativeWifiError(const std::string& what, std::uint32_t code_)
-        : std::runtime_error(what), code(code_) {}
-    std::uint32_t code;
+    NativeWifiError(const std::string& what, std::string call, std::uint32_t code,
+                    WifiFailure kind_ = WifiFailure::Refused)
+        : SystemError(what, std::move(call), code), kind(kind_) {}
+    WifiFailure kind;
 };
 
 // The interface's identity, the bytes of its GUID.

@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/SystemError.h"
+
 namespace platform {
 
-class RegistryError : public std::runtime_error {
+class RegistryError : public SystemError {
 public:
-    using std::runtime_error::runtime_error;
+    using SystemError::SystemError;
 };
 
 class RegistryAccessor {

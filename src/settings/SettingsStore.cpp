@@ -114,8 +114,10 @@ void TF_nolvara::SaveSettings(bool autostart, bool restartService, const std::st
 bool TF_nolvara::SettingsAreDefault() {
     settings::Settings defaults;
     defaults.installPath = DefaultInstallPath();
-    // An address typed but not yet added to the list counts too.
-    return PanelSettings() == defaults && E_routerip.text() == LookupText("routerinput");
+    // An address typed but not yet added to the list counts too, and so does
+    // a delay typed otherwise than the default's own digits ("030").
+    return PanelSettings() == defaults && E_shutdowndelay.text() == "30" &&
+           E_routerip.text() == LookupText("routerinput");
 }
 
 void TF_nolvara::RemoveKeyIfDefault() {

@@ -4,6 +4,8 @@
 
 namespace fakes {
 
+using Failure = platform::WifiFailure;
+
 class FakeNativeWifi::Session : public platform::NativeWifiSession {
 public:
     Session(FakeNativeWifi& wifi, int number)
@@ -43,13 +45,18 @@ private:
         answering();
         wifi_.fail(call);
         Interface* i = wifi_.find(id);
-        if (i == nullptr) throw platform::NativeWifiError("interface gone", 1168);
-        if (connectedOnly && !i->info.connected) throw platform::NativeWifiError("not connected", 5023);
+        if (i == nullptr)
+            throw platform::NativeWifiError("interface gone", "", 1168, Failure::Refused);
+        if (connectedOnly && !i->info.connected)
+            throw platform::NativeWifiError("not connected", "", 5023, Failure::NotConnected);
         return *i;
     }
     void answering() const {
-        if (wifi_.serviceDown_) throw platform::NativeWifiError("RPC server unavailable", 1722);
-        if (serviceRun_ != wifi_.serviceRun_) throw platform::NativeWifiError("invalid handle", 6);
+        if (wifi_.serviceDown_)
+            throw platform::NativeWifiError("RPC server unavailable", "", 1722,
+                                            Failure::ServiceGone);
+        if (serviceRun_ != wifi_.serviceRun_)
+            throw platform::NativeWifiError("invalid handle", "", 6, Failure::HandleGone);
     }
     FakeNativeWifi& wifi_;
     int number_;
@@ -62,7 +69,8 @@ FakeNativeWifi::~FakeNativeWifi() = default;
 
 std::unique_ptr<platform::NativeWifiSession> FakeNativeWifi::open(EventHandler onEvent) {
     ++opens;
-    if (serviceDown_) throw platform::NativeWifiError("RPC server unavailable", 1722);
+    if (serviceDown_)
+        throw platform::NativeWifiError("RPC server unavailable", "", 1722, Failure::ServiceGone);
     fail("open");
     const int number = nextSession_++;
     if (onEvent) listeners_[number] = std::move(onEvent);
@@ -139,7 +147,8 @@ bool FakeNativeWifi::setting(std::size_t index, platform::WifiSetting which) con
 
 void FakeNativeWifi::fail(const std::string& call) const {
     auto it = failures.find(call);
-    if (it != failures.end()) throw platform::NativeWifiError(call + " failed", it->second);
+    if (it != failures.end())
+        throw platform::NativeWifiError(call + " failed", call, 0, it->second);
 }
 
 FakeNativeWifi::Interface* FakeNativeWifi::find(const platform::WifiInterfaceId& id) {

@@ -1,6 +1,6 @@
 // The Native Wifi interface of a machine whose wireless interfaces a test lays
-// out: settings and signal strength per interface, calls that fail with the
-// code a test gives, and events (reconnections, arrivals, removals, any notice
+// out: settings and signal strength per interface, calls that fail as a test
+// says, and events (reconnections, arrivals, removals, any notice
 // a test tells) whose notices arrive through the virtual clock; a WLAN
 // service that stops and starts again under its clients.
 #pragma once
@@ -59,8 +59,8 @@ public:
 
     bool present = false;
     std::vector<Interface> interfaces;
-    // The error code each kind of call fails with: "open", "enum", "set", "query".
-    std::map<std::string, std::uint32_t> failures;
+    // What each kind of call fails with: "open", "enum", "set", "query", "rssi".
+    std::map<std::string, platform::WifiFailure> failures;
     int openSessions = 0;
     int opens = 0;
     int sets = 0;

@@ -208,7 +208,7 @@ TEST_F(WifiFaults, AHiddenRunTakesNoStateThatAnotherHandleHoldsForItsOwn) {
 
 TEST_F(WifiFaults, ASetThatFailedIsMadeAgainWithinFiveSecondsWhileTheLinkStaysUp) {
     p.start();
-    p.world.wifi.failures["set"] = 31;
+    p.world.wifi.failures["set"] = platform::WifiFailure::Refused;
     p.world.runFor(1000 + 3000 + 500);
     EXPECT_TRUE(scan());
     EXPECT_EQ(p.window.Statusbar.panelText(0), " Background scan: could not be switched off");

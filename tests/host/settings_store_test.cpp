@@ -186,6 +186,7 @@ TEST(SettingsStore, DefaultsLeaveNoKeyButAnyDifferenceKeepsIt) {
         {"dhcp", [](auto& w) { w.chk_dhcp.setChecked(true); }},
         {"router", [](auto& w) { w.list_ip.add(" 10.0.0.1"); }},
         {"delay", [](auto& w) { w.E_shutdowndelay.setText("031"); }},
+        {"delay's digits", [](auto& w) { w.E_shutdowndelay.setText("030"); }},
         {"typed address", [](auto& w) { w.E_routerip.setText("10.0.0.1"); }},
     };
     for (const auto& [name, change] : differences) {

@@ -218,32 +218,41 @@ TEST_F(Win32NativeWifiTest, SettingsHoldWhileTheirSessionIsOpenAndGoWithIt) {
 TEST_F(Win32NativeWifiTest, FailuresCarryTheSystemsCode) {
     WifiInterfaceId unknown = kStandInInterface;
     unknown[15] ^= 0xff;
+    using Kind = platform::WifiFailure;
     struct Case {
         const char* fail;
         std::function<void()> call;
         std::uint32_t code;
+        Kind kind;
+    };
+    const auto set = [&] {
+        wifi.open(nullptr)->set(kStandInInterface, WifiSetting::BackgroundScan, false);
+    };
+    const auto query = [&] {
+        wifi.open(nullptr)->query(kStandInInterface, WifiSetting::MediaStreaming);
     };
     const std::vector<Case> cases = {
-        {"open=5", [&] { wifi.open(nullptr); }, 5},
-        {"register=5", [&] { wifi.open(ignore); }, 5},
-        {"enum=1062", [&] { wifi.open(nullptr)->interfaces(); }, 1062},
-        {"set=5",
-         [&] { wifi.open(nullptr)->set(kStandInInterface, WifiSetting::BackgroundScan, false); },
-         5},
-        {"query=2",
-         [&] { wifi.open(nullptr)->query(kStandInInterface, WifiSetting::MediaStreaming); }, 2},
-        {"", [&] { wifi.open(nullptr)->set(unknown, WifiSetting::MediaStreaming, true); }, 1168},
+        {"open=5", [&] { wifi.open(nullptr); }, 5, Kind::Refused},
+        {"register=5", [&] { wifi.open(ignore); }, 5, Kind::Refused},
+        {"enum=1062", [&] { wifi.open(nullptr)->interfaces(); }, 1062, Kind::ServiceGone},
+        {"set=5", set, 5, Kind::Refused},
+        {"query=2", query, 2, Kind::Refused},
+        {"", [&] { wifi.open(nullptr)->set(unknown, WifiSetting::MediaStreaming, true); }, 1168,
+         Kind::Refused},
     };
-    for (const Case& c : cases) {
+    const auto expectFailure = [&](const Case& c) {
         setEnvironment("NOLVARA_WLAN_FAIL", c.fail);
         try {
             c.call();
             ADD_FAILURE() << c.fail << ": no error";
         } catch (const NativeWifiError& error) {
             EXPECT_EQ(error.code, c.code) << c.fail << ": " << error.what();
+            EXPECT_EQ(error.kind, c.kind) << c.fail;
+            EXPECT_FALSE(error.call.empty()) << c.fail;
             EXPECT_NE(std::string(error.what()), "") << c.fail;
         }
-    }
+    };
+    for (const Case& c : cases) expectFailure(c);
     setEnvironment("NOLVARA_WLAN_FAIL", nullptr);
     // A failed set changed nothing, and every handle that opened was closed,
     // also the one whose registration failed.
@@ -253,6 +262,15 @@ TEST_F(Win32NativeWifiTest, FailuresCarryTheSystemsCode) {
     const auto lines = log();
     EXPECT_EQ(countLines(lines, "open version=2 result=0"), 6);
     EXPECT_EQ(countLines(lines, "close result=0"), 6);
+
+    // What the other codes mean to the program.
+    for (const Case& c : std::vector<Case>{
+             {"enum=1722", [&] { wifi.open(nullptr)->interfaces(); }, 1722, Kind::ServiceGone},
+             {"set=5023", set, 5023, Kind::NotConnected},
+             {"query=6", query, 6, Kind::HandleGone},
+             {"query=1753", query, 1753, Kind::ServiceGone}})
+        expectFailure(c);
+    setEnvironment("NOLVARA_WLAN_FAIL", nullptr);
 }
 
 TEST_F(Win32NativeWifiTest, ConnectionsArriveThroughTheMessageLoopWhileTheSessionLasts) {

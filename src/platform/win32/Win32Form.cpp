@@ -8,18 +8,19 @@ namespace {
 
 constexpr char kWindowClass[] = "TF_nolvara";
 
-void registerWindowClass(HINSTANCE instance, WNDPROC proc) {
+void registerWindowClass(HINSTANCE instance) {
     WNDCLASSEXA existing{};
     existing.cbSize = sizeof existing;
     if (GetClassInfoExA(instance, kWindowClass, &existing)) return;
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = proc;
+    wc.lpfnWndProc = &WindowOwner::Procedure;
     wc.hInstance = instance;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
     wc.lpszClassName = kWindowClass;
-    if (!RegisterClassExA(&wc)) throw windowsError("The window class cannot be registered");
+    if (!RegisterClassExA(&wc))
+        throw windowsError("RegisterClassExA", "The window class cannot be registered");
 }
 
 }  // namespace
@@ -32,7 +33,7 @@ public:
         : owner_(owner), item_(item), commandId_(commandId) {
         if (!item.items().empty()) {
             popup_.reset(CreatePopupMenu());
-            if (!popup_) throw windowsError("A menu cannot be created");
+            if (!popup_) throw windowsError("CreatePopupMenu", "A menu cannot be created");
         }
         item_.attachPeer(this);
     }
@@ -94,18 +95,27 @@ private:
 
 Win32Form::Impl::Impl(ui::Form& form, HINSTANCE instance, bool deferControls)
     : form_(form), instance_(instance) {
-    registerWindowClass(instance, &WindowProc);
+    registerWindowClass(instance);
 
     faceBrush_.reset(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
-    if (!faceBrush_) throw windowsError("The window's brush cannot be created");
+    if (!faceBrush_) throw windowsError("CreateSolidBrush", "The window's brush cannot be created");
 
     // Tool-window border with only a close button; not resizable.
     dpi_ = DpiOf(nullptr);
-    CreateWindowExA(WS_EX_LAYERED | WS_EX_TOOLWINDOW, kWindowClass, form_.caption().c_str(),
-                    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                    CW_USEDEFAULT, scaled(form_.outerWidth()), scaled(form_.outerHeight()), nullptr,
-                    nullptr, instance, this);
-    if (hwnd_ == nullptr) throw windowsError("The main window cannot be created");
+    WindowOwner::Shape shape;
+    shape.exStyle = WS_EX_LAYERED | WS_EX_TOOLWINDOW;
+    shape.title = form_.caption().c_str();
+    shape.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    shape.x = shape.y = CW_USEDEFAULT;
+    shape.width = scaled(form_.outerWidth());
+    shape.height = scaled(form_.outerHeight());
+    shape.parent = nullptr;
+    shape.instance = instance;
+    window_ = WindowOwner(kWindowClass, shape, [this](HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+        return onMessage(hwnd, msg, wp, lp);
+    });
+    if (hwnd_ == nullptr)
+        throw windowsError("CreateWindowExA", "The main window cannot be created");
 
     try {
         // The monitor the window came up on may have a scale of its own.
@@ -118,7 +128,7 @@ Win32Form::Impl::Impl(ui::Form& form, HINSTANCE instance, bool deferControls)
 
         if (!form_.mainMenu().items().empty()) {
             menuBar_.reset(CreateMenu());
-            if (!menuBar_) throw windowsError("The menu bar cannot be created");
+            if (!menuBar_) throw windowsError("CreateMenu", "The menu bar cannot be created");
             for (ui::MenuItem* item : form_.mainMenu().items()) buildMenu(*item);
             for (const auto& binding : menuItems_)
                 if (binding->popup() != nullptr) rebuildMenu(binding->item());
@@ -191,7 +201,7 @@ FontHandle Win32Form::Impl::makeFont() const {
                                 DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                 DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                                 form_.fontName.c_str()));
-    if (!font) throw windowsError("The window's font cannot be created");
+    if (!font) throw windowsError("CreateFontA", "The window's font cannot be created");
     return font;
 }
 
@@ -224,10 +234,8 @@ void Win32Form::Impl::rescale(int dpi, const RECT* suggested) {
 void Win32Form::Impl::teardown() {
     form_.attachPeer(nullptr);
     timers_.clear();
-    if (hwnd_ != nullptr) {
-        SetMenu(hwnd_, nullptr);
-        DestroyWindow(hwnd_);
-    }
+    if (hwnd_ != nullptr) SetMenu(hwnd_, nullptr);
+    window_.reset();
     // Menus are destroyed by their own owners: detach every item first so that
     // destroying one menu does not also destroy the submenus attached to it.
     std::vector<HMENU> menus{menuBar_.get()};
@@ -269,7 +277,7 @@ void Win32Form::Impl::insertMenuItem(HMENU menu, UINT position, const MenuBindin
         info.hSubMenu = binding.popup();
     }
     if (!InsertMenuItemA(menu, position, TRUE, &info))
-        throw windowsError("The menu item " + item.name() + " cannot be added");
+        throw windowsError("InsertMenuItemA", "The menu item " + item.name() + " cannot be added");
 }
 
 void Win32Form::Impl::rebuildMenu(const ui::MenuItem& parent) {
@@ -365,30 +373,21 @@ void Win32Form::Impl::visibleChanged() {
     ShowWindow(hwnd_, SW_SHOW);
 }
 
-void Win32Form::Impl::closed() {
-    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-}
+void Win32Form::Impl::closed() { window_.reset(); }
 
 void Win32Form::Impl::showError(const char* what) {
     HWND owner = (hwnd_ != nullptr && IsWindow(hwnd_)) ? hwnd_ : nullptr;
     MessageBoxA(owner, what, form_.caption().c_str(), MB_OK | MB_ICONERROR);
 }
 
-LRESULT CALLBACK Win32Form::Impl::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<Impl*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<Impl*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcA(hwnd, msg, wp, lp);
+std::optional<LRESULT> Win32Form::Impl::onMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) hwnd_ = hwnd;
     if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-        for (const auto& binding : self->controls_) binding->forgetWindows();
-        return DefWindowProcA(hwnd, msg, wp, lp);
+        hwnd_ = nullptr;
+        for (const auto& binding : controls_) binding->forgetWindows();
+        return std::nullopt;
     }
-    return self->guarded([&] { return self->handle(msg, wp, lp); });
+    return guarded([&] { return handle(msg, wp, lp); });
 }
 
 LRESULT Win32Form::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {

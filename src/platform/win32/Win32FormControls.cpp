@@ -71,7 +71,8 @@ void Win32Form::Impl::ControlBinding::create(HWND parent, HINSTANCE instance, bo
                             nativeHeight(), parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), instance, nullptr);
     if (hwnd_ == nullptr)
-        throw windowsError("The control " + control_.name() + " cannot be created");
+        throw windowsError("CreateWindowExA",
+                           "The control " + control_.name() + " cannot be created");
     send(WM_SETFONT, reinterpret_cast<WPARAM>(owner_.font()), FALSE);
 
     switch (control_.kind()) {
@@ -377,7 +378,8 @@ void Win32Form::Impl::ControlBinding::updateEditLabel() {
             0, 0, 0, 0, GetParent(hwnd_), nullptr,
             reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(hwnd_, GWLP_HINSTANCE)), nullptr);
         if (label_ == nullptr)
-            throw windowsError("The label of " + control_.name() + " cannot be created");
+            throw windowsError("CreateWindowExA",
+                               "The label of " + control_.name() + " cannot be created");
         SendMessageA(label_, WM_SETFONT, reinterpret_cast<WPARAM>(owner_.font()), FALSE);
         placeEditLabel();
     } else if (windowText(label_) != text) {

@@ -2,13 +2,20 @@
 // and timers (Win32Form.cpp), the child controls (Win32FormControls.cpp).
 #pragma once
 
+// The program's own headers first: they bring windows.h, which commctrl.h
+// needs before it.
+#include "platform/win32/MessageWindow.h"
 #include "platform/win32/Win32Dpi.h"
+#include "platform/win32/Win32Error.h"
 #include "platform/win32/Win32Form.h"
 
+// clang-format off
 #include <commctrl.h>
+// clang-format on
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -35,8 +42,10 @@ inline std::string windowText(HWND hwnd) {
     return text;
 }
 
-inline std::runtime_error windowsError(const std::string& what) {
-    return std::runtime_error(what + " (error " + std::to_string(GetLastError()) + ")");
+// The error a failed call of the window's building raises: shown to the
+// user as it stands, so without a full stop, as ever.
+inline platform::SystemError windowsError(const char* call, const std::string& what) {
+    return Win32Error(what, call, GetLastError(), "");
 }
 
 inline bool isCtlColor(UINT msg) { return msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC; }
@@ -86,7 +95,7 @@ public:
     void updateMenuItem(const MenuBinding& binding);
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    std::optional<LRESULT> onMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
     void buildMenu(ui::MenuItem& item);
     HMENU menuOf(const ui::MenuItem& parent) const;
@@ -117,6 +126,8 @@ private:
     ControlBinding* statusBar_ = nullptr;
     HWND lastFocus_ = nullptr;
     bool shownBefore_ = false;
+    // Last: the window goes first, while what its handler uses is there.
+    WindowOwner window_;
 };
 
 

@@ -1,14 +1,14 @@
 #include "platform/win32/Win32Http.h"
 
-#include "platform/win32/MessageWindow.h"
-#include "platform/win32/Win32Files.h"
-
 #include <algorithm>
 #include <array>
 #include <exception>
 #include <memory>
 #include <utility>
 #include <vector>
+
+#include "platform/win32/Win32Error.h"
+#include "platform/win32/Win32Files.h"
 
 namespace platform::win32 {
 
@@ -38,18 +38,10 @@ bool startsWithNoCase(const std::string& text, const std::string& prefix) {
     return true;
 }
 
-[[noreturn]] void fail(const std::string& url, const std::string& what, DWORD error) {
-    std::string message = "GET ";
-    message += url;
-    message += ": ";
-    message += what;
-    if (error != 0) {
-        message += " (error ";
-        message += std::to_string(error);
-        message += ")";
-    }
-    message += ".";
-    throw platform::HttpError(message);
+// The call is named where one failed; the code is the system's where it gave one.
+[[noreturn]] void fail(const std::string& url, const std::string& what, DWORD error,
+                       const char* call = nullptr) {
+    throw Win32Error<platform::HttpError>("GET " + url + ": " + what, call, error);
 }
 
 struct Target {
@@ -76,7 +68,7 @@ Target targetOf(const std::string& url) {
     parts.lpszExtraInfo = extra.data();
     parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
     if (!InternetCrackUrlA(url.c_str(), 0, 0, &parts) || parts.dwHostNameLength == 0)
-        fail(url, "not a valid address", GetLastError());
+        fail(url, "not a valid address", GetLastError(), "InternetCrackUrlA");
     host.resize(parts.dwHostNameLength);
     path.resize(parts.dwUrlPathLength);
     // The query goes to the server, a fragment never does.
@@ -153,26 +145,28 @@ struct Exchange {
     void open() {
         session.reset(
             InternetOpenA(Win32Http::kUserAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-        if (!session) return failed("WinINet cannot be opened");
+        if (!session) return failed("InternetOpenA", "WinINet cannot be opened");
         setLimits(session.get(), limits);
         // Progress is reported only for handles with a context.
         InternetSetStatusCallbackA(session.get(), &onProgress);
         const auto context = reinterpret_cast<DWORD_PTR>(this);
         connection.reset(InternetConnectA(session.get(), target.host.c_str(), target.port, nullptr,
                                           nullptr, INTERNET_SERVICE_HTTP, 0, context));
-        if (!connection) return failed("no connection");
+        if (!connection) return failed("InternetConnectA", "no connection");
         setLimits(connection.get(), limits);
         // The one Accept header; InternetOpenUrlA would add "*/*" of its own.
         const char* acceptTypes[] = {"text/html, */*", nullptr};
         request.reset(HttpOpenRequestA(
             connection.get(), "GET", target.object.c_str(), nullptr, nullptr, acceptTypes,
             kRequestFlags | (target.secure ? INTERNET_FLAG_SECURE : 0), context));
-        if (!request) return failed("the request cannot be made");
+        if (!request) return failed("HttpOpenRequestA", "the request cannot be made");
         setLimits(request.get(), limits);
-        if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return failed("no answer");
+        if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0))
+            return failed("HttpSendRequestA", "no answer");
     }
-    void failed(const char* what) {
+    void failed(const char* call, const char* what) {
         error = GetLastError();
+        failedCall = call;
         failure = what;
     }
 
@@ -180,6 +174,7 @@ struct Exchange {
     const HttpLimits limits;
     volatile LONG holders = 2;
     volatile LONG deadline = 0;
+    const char* failedCall = nullptr;
     const char* failure = nullptr;
     DWORD error = 0;
     // Last, so that they are closed while the rest is still there for the
@@ -202,7 +197,7 @@ void Win32Http::transfer(const std::string& url, const Sink& sink) {
     if (!thread) {
         const DWORD error = GetLastError();
         Exchange::release(exchange.get());
-        fail(url, "no thread for the request", error);
+        fail(url, "no thread for the request", error, "CreateThread");
     }
     const auto wholeLeftMs = [&] {
         return limits_.transferMs - static_cast<int>(GetTickCount() - startedAt);
@@ -212,14 +207,15 @@ void Win32Http::transfer(const std::string& url, const Sink& sink) {
         if (leftMs <= 0) fail(url, "no connection or answer in time", 0);
         if (WaitForSingleObject(thread.get(), static_cast<DWORD>(leftMs)) == WAIT_OBJECT_0) break;
     }
-    if (exchange->failure != nullptr) fail(url, exchange->failure, exchange->error);
+    if (exchange->failure != nullptr)
+        fail(url, exchange->failure, exchange->error, exchange->failedCall);
     HINTERNET request = exchange->request.get();
 
     DWORD status = 0;
     DWORD size = sizeof status;
     if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
                         nullptr))
-        fail(url, "the answer has no status", GetLastError());
+        fail(url, "the answer has no status", GetLastError(), "HttpQueryInfoA");
     if (status >= 400) {
         std::string what = "the server answered status ";
         what += std::to_string(status);
@@ -242,11 +238,11 @@ void Win32Http::transfer(const std::string& url, const Sink& sink) {
     for (;;) {
         DWORD available = 0;
         if (!InternetQueryDataAvailable(request, &available, 0, 0))
-            fail(url, "the transfer broke off", GetLastError());
+            fail(url, "the transfer broke off", GetLastError(), "InternetQueryDataAvailable");
         DWORD read = 0;
         if (available > 0 &&
             !InternetReadFile(request, buffer.data(), std::min(available, kReadBufferBytes), &read))
-            fail(url, "the transfer broke off", GetLastError());
+            fail(url, "the transfer broke off", GetLastError(), "InternetReadFile");
         if (read == 0) break;
         received += read;
         if (received > limits_.maxBytes) fail(url, "the answer is too long", 0);
@@ -274,12 +270,8 @@ void Win32Http::fetchToFile(const std::string& url, const std::string& path) {
     // may delete it meanwhile: the thread that abandons a download does.
     const KernelHandle file = CreateProtectedFile(path, FILE_SHARE_DELETE);
     if (!file) {
-        std::string message = "The file ";
-        message += path;
-        message += " cannot be created (error ";
-        message += std::to_string(GetLastError());
-        message += ").";
-        throw platform::HttpFileError(message);
+        throw Win32Error<platform::HttpFileError>("The file " + path + " cannot be created",
+                                                  "CreateFileA", GetLastError());
     }
     transfer(url, [&](const char* bytes, DWORD count) {
         DWORD written = 0;
@@ -287,7 +279,7 @@ void Win32Http::fetchToFile(const std::string& url, const std::string& path) {
             std::string what = "the file ";
             what += path;
             what += " cannot be written";
-            fail(url, what, GetLastError());
+            fail(url, what, GetLastError(), "WriteFile");
         }
     });
 }
@@ -407,19 +399,20 @@ private:
 
 }  // namespace
 
-Win32Http::~Win32Http() {
-    if (events_ != nullptr) DestroyWindow(events_);
-}
+Win32Http::~Win32Http() = default;
 
 HWND Win32Http::events() {
-    if (events_ == nullptr) events_ = CreateMessageWindow(kEventsClass, &Win32Http::eventProc);
-    return events_;
+    if (!events_) {
+        WindowOwner::RegisterPlainClass(kEventsClass);
+        events_ = WindowOwner(kEventsClass, {}, &Win32Http::onEvent);
+    }
+    return events_.get();
 }
 
-LRESULT CALLBACK Win32Http::eventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+std::optional<LRESULT> Win32Http::onEvent(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
     // What the program does with an outcome runs here, outside the window's
-    // procedure: nothing it throws may cross into the system. A hidden run
-    // shows no message for it; its next check tries again.
+    // procedure. A hidden run shows no message for what it throws; its next
+    // check tries again.
     if (message == kTransferEnded) {
         auto* job = reinterpret_cast<Job*>(lParam);
         if (!Job::claim(job)) return 0;
@@ -434,13 +427,10 @@ LRESULT CALLBACK Win32Http::eventProc(HWND window, UINT message, WPARAM wParam, 
         auto& jobs = Job::live();
         const auto found = std::find(jobs.begin(), jobs.end(), reinterpret_cast<Job*>(wParam));
         // Time is up: a failure, whatever the worker still waits for.
-        try {
-            if (found != jobs.end()) (*found)->handOn({platform::HttpOutcome::Result::Failed, ""});
-        } catch (...) {
-        }
+        if (found != jobs.end()) (*found)->handOn({platform::HttpOutcome::Result::Failed, ""});
         return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return std::nullopt;
 }
 
 std::unique_ptr<platform::HttpTransfer> Win32Http::start(const std::string& url,

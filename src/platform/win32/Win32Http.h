@@ -9,9 +9,11 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/Http.h"
+#include "platform/win32/MessageWindow.h"
 #include "platform/win32/UniqueHandle.h"
 
 namespace platform::win32 {
@@ -81,10 +83,10 @@ private:
     std::unique_ptr<platform::HttpTransfer> start(const std::string& url, const std::string& path,
                                                   platform::HttpBounds bounds, Done done);
     HWND events();
-    static LRESULT CALLBACK eventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static std::optional<LRESULT> onEvent(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     HttpLimits limits_;
-    HWND events_ = nullptr;
+    WindowOwner events_;
 };
 
 }  // namespace platform::win32

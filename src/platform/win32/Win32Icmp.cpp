@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/IcmpStatus.h"
+#include "platform/win32/Win32Error.h"
 
 namespace platform::win32 {
 
@@ -57,8 +58,8 @@ platform::EchoResult Win32IcmpEcho::echo(const std::string& host, int ttl, int t
     if (!handle_) {
         handle_.reset(IcmpCreateFile());
         if (!handle_)
-            throw platform::IcmpOpenError("The ICMP service cannot be opened (error " +
-                                          std::to_string(GetLastError()) + ").");
+            throw Win32Error<platform::IcmpOpenError>("The ICMP service cannot be opened",
+                                                      "IcmpCreateFile", GetLastError());
     }
 
     if (payload_.empty()) {

@@ -18,6 +18,7 @@
 #include "platform/win32/MessageWindow.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32DllSearch.h"
+#include "platform/win32/Win32Error.h"
 
 namespace platform::win32 {
 
@@ -48,6 +49,30 @@ bool lookUp(HMODULE library, const char* name, Function& function) {
     return function != nullptr;
 }
 
+// What a failed call's code means for the program.
+platform::WifiFailure failureOf(DWORD code) {
+    switch (code) {
+        case ERROR_INVALID_HANDLE:  // a handle of the service's run before
+            return platform::WifiFailure::HandleGone;
+        case ERROR_SERVICE_NOT_ACTIVE:  // the service has not been started
+        case RPC_S_SERVER_UNAVAILABLE:  // the service is down
+        case RPC_S_CALL_FAILED:         // the remote procedure call failed
+        case RPC_S_CALL_FAILED_DNE:     // ... and did not execute
+        case EPT_S_NOT_REGISTERED:      // no endpoint: not listening yet
+            return platform::WifiFailure::ServiceGone;
+        case ERROR_INVALID_STATE:  // a setting refused while not connected
+            return platform::WifiFailure::NotConnected;
+        default:
+            return platform::WifiFailure::Refused;
+    }
+}
+
+platform::NativeWifiError wifiError(const std::string& what, const char* call, DWORD code) {
+    auto error = Win32Error<platform::NativeWifiError>(what, call, code);
+    error.kind = failureOf(code);
+    return error;
+}
+
 [[noreturn]] void fail(const char* call, const char* what, DWORD code) {
     std::string message = call;
     if (what != nullptr) {
@@ -55,10 +80,7 @@ bool lookUp(HMODULE library, const char* name, Function& function) {
         message += what;
         message += ")";
     }
-    message += " failed (error ";
-    message += std::to_string(code);
-    message += ").";
-    throw platform::NativeWifiError(message, code);
+    throw wifiError(message + " failed", call, code);
 }
 
 GUID guidOf(const platform::WifiInterfaceId& id) {
@@ -244,24 +266,6 @@ private:
     HANDLE handle_ = nullptr;
 };
 
-// The window that carries a notification from the system's thread to the
-// thread that opened the session; its user data is the session, or nothing
-// once the session is going.
-struct DestroyEventWindow {
-    void operator()(HWND window) const {
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        // A notification posted before the handle closed must find nothing,
-        // not even a later window that happens to get the same handle value.
-        MSG msg;
-        while (PeekMessageA(&msg, window, kEventsWaiting, kEventsWaiting, PM_REMOVE)) {
-        }
-        DestroyWindow(window);
-    }
-};
-using EventWindow = UniqueHandle<HWND, DestroyEventWindow>;
-
-LRESULT CALLBACK eventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
 std::optional<platform::WifiEvent> eventOf(const WLAN_NOTIFICATION_DATA& data) {
     using Kind = platform::WifiEvent::Kind;
     if (data.NotificationSource != WLAN_NOTIFICATION_SOURCE_ACM) return std::nullopt;
@@ -307,9 +311,18 @@ public:
     Win32WifiSession(std::shared_ptr<const Api> api, platform::NativeWifi::EventHandler onEvent)
         : api_(std::move(api)), onEvent_(std::move(onEvent)), client_(*api_) {
         if (onEvent_) {
-            events_.reset(CreateMessageWindow(kEventsClass, &eventProc));
+            WindowOwner::RegisterPlainClass(kEventsClass);
+            // It carries a notification from the system's thread to the
+            // thread that opened the session.
+            events_ = WindowOwner(
+                kEventsClass, {},
+                [this](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+                    if (message != kEventsWaiting) return std::nullopt;
+                    deliverWaiting();
+                    return 0;
+                },
+                kEventsWaiting);
             if (!events_) fail("CreateWindowExA", "window for the notifications", GetLastError());
-            SetWindowLongPtrA(events_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
             mailbox_.window = events_.get();
         }
         DWORD negotiated = 0;
@@ -382,20 +395,24 @@ public:
         return static_cast<std::int32_t>(dBm);
     }
 
-    Mailbox& mailbox() { return mailbox_; }
-
-    void deliver(const platform::WifiEvent& event) {
-        // The handler may let go of this session; its own copy outlives that.
-        const platform::NativeWifi::EventHandler handler = onEvent_;
-        try {
-            handler(event);
-        } catch (...) {
-            // The handler reports its own failures; none may cross into the
-            // system's dispatch of the message.
+private:
+    // Hands every notice waiting to the handler. One that lets go of the
+    // session takes the window and the notices left with it; what it throws
+    // it has reported itself.
+    void deliverWaiting() {
+        const std::weak_ptr<const void> alive = events_.alive();
+        while (!alive.expired()) {
+            const std::optional<platform::WifiEvent> event = take(mailbox_);
+            if (!event) break;
+            // Its own copy outlives the session.
+            const platform::NativeWifi::EventHandler handler = onEvent_;
+            try {
+                handler(*event);
+            } catch (...) {
+            }
         }
     }
 
-private:
     // The first bytes of the answer to a query, which must hold that many.
     void queryInto(const platform::WifiInterfaceId& id, WLAN_INTF_OPCODE opcode, const char* name,
                    void* into, std::size_t bytes) {
@@ -416,25 +433,11 @@ private:
     const platform::NativeWifi::EventHandler onEvent_;
     Mailbox mailbox_;
     MailboxEntry entry_{mailbox_};
-    EventWindow events_;
+    // Destroyed after the client handle is closed: no notice comes after it.
+    WindowOwner events_;
     ClientHandle client_;
     bool registered_ = false;
 };
-
-LRESULT CALLBACK eventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != kEventsWaiting) return DefWindowProcA(window, message, wParam, lParam);
-    // A handler that lets go of the session takes the window and the events
-    // left with it: the session is looked up again before each.
-    for (;;) {
-        auto* session =
-            reinterpret_cast<Win32WifiSession*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-        if (session == nullptr) break;
-        const std::optional<platform::WifiEvent> event = take(session->mailbox());
-        if (!event) break;
-        session->deliver(*event);
-    }
-    return 0;
-}
 
 }  // namespace
 
@@ -472,12 +475,9 @@ bool Win32NativeWifi::available() { return api() != nullptr; }
 std::unique_ptr<platform::NativeWifiSession> Win32NativeWifi::open(EventHandler onEvent) {
     const std::shared_ptr<const Api> wlan = api();
     if (!wlan) {
-        std::string message = "The library ";
-        message += libraryPath_;
-        message += " cannot be used (error ";
-        message += std::to_string(loadError_);
-        message += ").";
-        throw platform::NativeWifiError(message, loadError_);
+        throw wifiError("The library " + libraryPath_ + " cannot be used",
+                        loadError_ == ERROR_PROC_NOT_FOUND ? "GetProcAddress" : "LoadLibraryExA",
+                        loadError_);
     }
     return std::make_unique<Win32WifiSession>(wlan, std::move(onEvent));
 }

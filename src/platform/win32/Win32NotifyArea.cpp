@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <utility>
+
+#include "platform/win32/MessageWindow.h"
 
 namespace platform::win32 {
 
@@ -68,17 +72,21 @@ void letThrough(HWND hwnd, UINT message) {
 class Win32NotifyIcon final : public platform::NotifyIcon {
 public:
     explicit Win32NotifyIcon(platform::NotifyEvents events) : events_(std::move(events)) {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = &Procedure;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = kNotifyWindowClass;
-        RegisterClassA(&windowClass);
-        // Top-level, for only such windows hear that the taskbar was made
-        // anew; never shown.
-        hwnd_ = CreateWindowExA(WS_EX_TOOLWINDOW, kNotifyWindowClass, "", WS_POPUP, 0, 0, 0, 0,
-                                nullptr, nullptr, windowClass.hInstance, this);
         callback_ = NotifyCallbackMessage();
         taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
+        WindowOwner::RegisterPlainClass(kNotifyWindowClass);
+        // Top-level, for only such windows hear that the taskbar was made
+        // anew; never shown.
+        WindowOwner::Shape shape;
+        shape.exStyle = WS_EX_TOOLWINDOW;
+        shape.style = WS_POPUP;
+        shape.parent = nullptr;
+        window_ = WindowOwner(
+            kNotifyWindowClass, shape,
+            [this](HWND hwnd, UINT msg, WPARAM, LPARAM lp) { return handle(hwnd, msg, lp); });
+        // The shell knows the icon by this handle, even once the window is
+        // gone: it is kept for the icon's removal.
+        hwnd_ = window_.get();
         letThrough(hwnd_, callback_);
         letThrough(hwnd_, taskbarCreated_);
     }
@@ -88,8 +96,7 @@ public:
             NOTIFYICONDATAA data = iconData(hwnd_);
             Shell_NotifyIconA(NIM_DELETE, &data);
         }
-        SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
-        DestroyWindow(hwnd_);
+        window_.reset();
         dropIcons();
     }
     Win32NotifyIcon(const Win32NotifyIcon&) = delete;
@@ -128,46 +135,35 @@ public:
     }
 
 private:
-    static LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-        if (msg == WM_NCCREATE)
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(
-                                  reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
-        auto* self = reinterpret_cast<Win32NotifyIcon*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-        if (self == nullptr) return DefWindowProcA(hwnd, msg, wp, lp);
-        if (msg == self->callback_) {
+    // What a handler runs may end this icon: each is copied first, and
+    // nothing of it is touched afterwards.
+    std::optional<LRESULT> handle(HWND hwnd, UINT msg, LPARAM lp) {
+        if (msg == callback_) {
             PostMessageA(hwnd, kMouse, 0, static_cast<LPARAM>(LOWORD(lp)));
             return 0;
         }
-        if (msg == self->taskbarCreated_) {
-            self->added_ = false;
+        if (msg == taskbarCreated_) {
+            added_ = false;
             PostMessageA(hwnd, kShellRestarted, 0, 0);
             return 0;
         }
-        // No exception may unwind through Windows' frames. What a handler
-        // runs may end this icon: each is copied first, and nothing of it is
-        // touched afterwards.
-        try {
-            if (msg == kMouse && lp == WM_LBUTTONUP) {
-                if (const auto clicked = self->events_.clicked) clicked();
-                return 0;
-            }
-            if (msg == kMouse && lp == WM_RBUTTONUP) {
-                self->showMenu();
-                return 0;
-            }
-            if (msg == kMouse && lp == WM_MOUSEMOVE) {
-                if (const auto hovered = self->events_.hovered) hovered();
-                return 0;
-            }
-            if (msg == kShellRestarted) {
-                if (const auto restarted = self->events_.shellRestarted) restarted();
-                return 0;
-            }
-        } catch (...) {
+        if (msg == kMouse && lp == WM_LBUTTONUP) {
+            if (const auto clicked = events_.clicked) clicked();
             return 0;
         }
-        return DefWindowProcA(hwnd, msg, wp, lp);
+        if (msg == kMouse && lp == WM_RBUTTONUP) {
+            showMenu();
+            return 0;
+        }
+        if (msg == kMouse && lp == WM_MOUSEMOVE) {
+            if (const auto hovered = events_.hovered) hovered();
+            return 0;
+        }
+        if (msg == kShellRestarted) {
+            if (const auto restarted = events_.shellRestarted) restarted();
+            return 0;
+        }
+        return std::nullopt;
     }
 
     void showMenu() {
@@ -182,6 +178,7 @@ private:
         // The menu's loop runs timers and messages: this icon may be gone
         // when it returns.
         const HWND hwnd = hwnd_;
+        const std::weak_ptr<const void> alive = window_.alive();
         const auto take = events_.chosen;
         // Without the foreground the menu would not close on a click beside
         // it; the posted message lets it close at once when it should.
@@ -189,15 +186,12 @@ private:
         const UINT chosen = static_cast<UINT>(TrackPopupMenu(
             menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hwnd, nullptr));
         DestroyMenu(menu);
-        if (!IsWindow(hwnd) ||
-            GetWindowLongPtrA(hwnd, GWLP_USERDATA) != reinterpret_cast<LONG_PTR>(this))
-            return;
+        if (alive.expired() || !IsWindow(hwnd)) return;
         PostMessageA(hwnd, WM_NULL, 0, 0);
         if (chosen != 0 && take) take(chosen - 1);
     }
 
     platform::NotifyEvents events_;
-    HWND hwnd_ = nullptr;
     UINT callback_ = 0;
     UINT taskbarCreated_ = 0;
     HICON icons_[2] = {};
@@ -210,6 +204,9 @@ private:
         }
     }
     bool added_ = false;
+    HWND hwnd_ = nullptr;
+    // Last: it goes first, while what its handler uses is still there.
+    WindowOwner window_;
 };
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/win32/Win32Registry.h"
 
+#include "platform/win32/Win32Error.h"
+
 namespace platform::win32 {
 
 namespace {
@@ -16,9 +18,10 @@ constexpr DWORD kMaxKeyNameLength = 255;
 // Value names are at most 16383 characters long.
 constexpr DWORD kMaxValueNameLength = 16383;
 
-[[noreturn]] void fail(const std::string& what, const std::string& name, LONG error) {
-    throw platform::RegistryError(what + " \"" + name + "\" (error " + std::to_string(error) +
-                                  ").");
+[[noreturn]] void fail(const char* call, const std::string& what, const std::string& name,
+                       LONG error) {
+    throw Win32Error<platform::RegistryError>(what + " \"" + name + "\"", call,
+                                              static_cast<DWORD>(error));
 }
 
 // RegDeleteKeyExA, which names the view, is missing from 32-bit XP, where
@@ -219,8 +222,10 @@ std::string Win32RegistryAccessor::readText(const std::string& name) {
         DWORD type = 0;
         DWORD size = 0;
         LONG result = RegQueryValueExA(current(), name.c_str(), nullptr, &type, nullptr, &size);
-        if (result != ERROR_SUCCESS) fail("Registry value cannot be read:", name, result);
-        if (!isText(type)) fail("Registry value is not text:", name, ERROR_INVALID_DATATYPE);
+        if (result != ERROR_SUCCESS)
+            fail("RegQueryValueExA", "Registry value cannot be read:", name, result);
+        if (!isText(type))
+            fail("RegQueryValueExA", "Registry value is not text:", name, ERROR_INVALID_DATATYPE);
         // One byte more than asked for, so a text stored without its zero
         // still ends in one.
         std::string data(size + 1, '\0');
@@ -228,14 +233,16 @@ std::string Win32RegistryAccessor::readText(const std::string& name) {
         result = RegQueryValueExA(current(), name.c_str(), nullptr, &type,
                                   reinterpret_cast<BYTE*>(data.data()), &read);
         if (result == ERROR_MORE_DATA) continue;
-        if (result != ERROR_SUCCESS) fail("Registry value cannot be read:", name, result);
-        if (!isText(type)) fail("Registry value is not text:", name, ERROR_INVALID_DATATYPE);
+        if (result != ERROR_SUCCESS)
+            fail("RegQueryValueExA", "Registry value cannot be read:", name, result);
+        if (!isText(type))
+            fail("RegQueryValueExA", "Registry value is not text:", name, ERROR_INVALID_DATATYPE);
         data.resize(read);
         const auto end = data.find('\0');
         if (end != std::string::npos) data.resize(end);
         return data;
     }
-    fail("Registry value keeps changing:", name, ERROR_MORE_DATA);
+    fail("RegQueryValueExA", "Registry value keeps changing:", name, ERROR_MORE_DATA);
 }
 
 std::int32_t Win32RegistryAccessor::readInteger(const std::string& name) {
@@ -245,9 +252,9 @@ std::int32_t Win32RegistryAccessor::readInteger(const std::string& name) {
     const LONG result = RegQueryValueExA(current(), name.c_str(), nullptr, &type,
                                          reinterpret_cast<BYTE*>(&value), &size);
     if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA)
-        fail("Registry value cannot be read:", name, result);
+        fail("RegQueryValueExA", "Registry value cannot be read:", name, result);
     if (result != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value)
-        fail("Registry value is not an integer:", name, ERROR_INVALID_DATATYPE);
+        fail("RegQueryValueExA", "Registry value is not an integer:", name, ERROR_INVALID_DATATYPE);
     return static_cast<std::int32_t>(value);
 }
 
@@ -256,14 +263,16 @@ void Win32RegistryAccessor::writeText(const std::string& name, const std::string
     const LONG result = RegSetValueExA(current(), name.c_str(), 0, REG_SZ,
                                        reinterpret_cast<const BYTE*>(value.c_str()),
                                        static_cast<DWORD>(value.size() + 1));
-    if (result != ERROR_SUCCESS) fail("Registry value cannot be written:", name, result);
+    if (result != ERROR_SUCCESS)
+        fail("RegSetValueExA", "Registry value cannot be written:", name, result);
 }
 
 void Win32RegistryAccessor::writeInteger(const std::string& name, std::int32_t value) {
     const DWORD data = static_cast<DWORD>(value);
     const LONG result = RegSetValueExA(current(), name.c_str(), 0, REG_DWORD,
                                        reinterpret_cast<const BYTE*>(&data), sizeof data);
-    if (result != ERROR_SUCCESS) fail("Registry value cannot be written:", name, result);
+    if (result != ERROR_SUCCESS)
+        fail("RegSetValueExA", "Registry value cannot be written:", name, result);
 }
 
 bool Win32RegistryAccessor::deleteValue(const std::string& name) {
@@ -278,7 +287,8 @@ std::vector<std::string> Win32RegistryAccessor::valueNames() {
         const LONG result = RegEnumValueA(current(), index, name.data(), &length, nullptr, nullptr,
                                           nullptr, nullptr);
         if (result == ERROR_NO_MORE_ITEMS) return names;
-        if (result != ERROR_SUCCESS) fail("Registry values cannot be listed:", "", result);
+        if (result != ERROR_SUCCESS)
+            fail("RegEnumValueA", "Registry values cannot be listed:", "", result);
         names.emplace_back(name.data(), length);
     }
 }
