@@ -1,5 +1,7 @@
 #include "core/ProbeRule.h"
 
+#include <algorithm>
+
 #include "core/ProgramState.h"
 
 namespace core {
@@ -28,6 +30,14 @@ ReplyStep StepOfReply(const ReplyFacts& facts) {
 
 bool ScanGoesOffOnAnswer(std::int32_t startMode, bool connectionLost) {
     return startMode != kStartModeDisabled && connectionLost;
+}
+
+std::int32_t ServiceStartRetryMs(std::int32_t failures) {
+    constexpr std::int32_t kFirstMs = 1000;
+    constexpr std::int32_t kLongestMs = 30'000;
+    std::int32_t pauseMs = kFirstMs;
+    for (std::int32_t i = 1; i < failures && pauseMs < kLongestMs; ++i) pauseMs *= 2;
+    return std::min(pauseMs, kLongestMs);
 }
 
 void GatewayMemory::walked(const std::string& gateway) {

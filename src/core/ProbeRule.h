@@ -58,6 +58,11 @@ ReplyStep StepOfReply(const ReplyFacts& facts);
 // then goes off at once, the loss ending.
 bool ScanGoesOffOnAnswer(std::int32_t startMode, bool connectionLost);
 
+// After a start of the wireless service failed while the link is lost, the
+// pause before the next try: a second, doubled with each failure in a row, up
+// to half a minute.
+std::int32_t ServiceStartRetryMs(std::int32_t failures);
+
 // DHCP mode's memory of the gateway from tick to tick. The adapter list is
 // walked again only when it may hold news, and a gateway that cannot be found
 // for a while is replaced by the last one that was.

@@ -1,6 +1,7 @@
 // The one record of process-wide state besides the window's controls.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -12,6 +13,8 @@ enum class RunKind { Interactive, AutoControl, Updater, Uninstall, UnattendedIns
 inline constexpr const char* kVersionText = " Version 1.23";
 inline constexpr std::int32_t kProgramVersion = 6;
 inline constexpr const char* kExeName = "P_nolvara.exe";
+// A program file of this program comes nowhere near this size.
+inline constexpr std::size_t kMaxProgramBytes = 16u << 20;
 // The switch of the hidden automatic-control run, which shows no window.
 inline constexpr const char* kHiddenRunSwitch = "-hide";
 // The window, opened on the lag meter (from the notification icon).

@@ -34,6 +34,12 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
     return args;
 }
 
+std::string CommandLineOf(const std::string& file, const std::string& arguments) {
+    std::string line = file.find(' ') == std::string::npos ? file : "\"" + file + "\"";
+    if (!arguments.empty()) line += " " + arguments;
+    return line;
+}
+
 std::string JoinArguments(const std::vector<std::string>& args, size_t first) {
     std::string line;
     for (size_t i = first; i < args.size(); ++i) {

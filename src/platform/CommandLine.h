@@ -24,4 +24,10 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 // lone quote at the end of a line gives, is left out (it ends the list anyway).
 std::string JoinArguments(const std::vector<std::string>& args, size_t first);
 
+// The command line that starts a program file with the arguments: the file
+// quoted only where a blank needs it, as the Run entry and the shell write it.
+// Windows splits an unquoted line at its first blank and would try
+// C:\Program.exe for a file under C:\Program Files\.
+std::string CommandLineOf(const std::string& file, const std::string& arguments);
+
 }  // namespace platform

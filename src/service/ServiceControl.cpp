@@ -20,11 +20,6 @@ constexpr std::uint32_t kPollLimitMs = 30'000;
 // before the session ends well within its patience.
 constexpr std::uint32_t kPollPauseMinMs = 100;
 constexpr std::uint32_t kPollPauseMaxMs = 1000;
-// Pauses while the link is lost before the next try to start the service
-// after one that failed: doubled each time, up to the longest.
-constexpr std::int32_t kStartRetryFirstMs = 1000;
-constexpr std::int32_t kStartRetryLongestMs = 30'000;
-
 bool isPending(std::uint32_t state) {
     return state == platform::kServiceStartPending || state == platform::kServiceStopPending;
 }
@@ -126,15 +121,9 @@ void TF_nolvara::TakeOverService() {
     // Tried again as after a lost link whose start failed.
     state.connectionLost = true;
     state.serviceStartFailures = 1;
-    T_servicestart.setIntervalMs(ServiceStartRetryMs(1));
+    T_servicestart.setIntervalMs(core::ServiceStartRetryMs(1));
     T_servicestart.setEnabled(true);
     UpdateStatus();
-}
-
-std::int32_t TF_nolvara::ServiceStartRetryMs(std::int32_t failures) {
-    std::int32_t pauseMs = kStartRetryFirstMs;
-    for (std::int32_t i = 1; i < failures && pauseMs < kStartRetryLongestMs; ++i) pauseMs *= 2;
-    return std::min(pauseMs, kStartRetryLongestMs);
 }
 
 void TF_nolvara::T_shutdowndelayTimer() {
@@ -172,7 +161,7 @@ void TF_nolvara::T_servicestartTimer() {
         // The link stays lost, and the probe loop waits for the service: it
         // is tried again while the link is lost, the status line saying why.
         ++state.serviceStartFailures;
-        T_servicestart.setIntervalMs(ServiceStartRetryMs(state.serviceStartFailures));
+        T_servicestart.setIntervalMs(core::ServiceStartRetryMs(state.serviceStartFailures));
         T_servicestart.setEnabled(true);
         UpdateStatus();
     }

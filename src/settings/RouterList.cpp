@@ -24,12 +24,6 @@ std::string TF_nolvara::RouterAddress(int index) const {
     return list_ip.items().at(index).substr(1);
 }
 
-bool TF_nolvara::RouterListHolds(const std::string& address) const {
-    for (int i = 0; i < list_ip.count(); ++i)
-        if (RouterAddress(i) == address) return true;
-    return false;
-}
-
 std::string TF_nolvara::RouterTransferText() const {
     std::string text;
     for (int i = 0; i < list_ip.count(); ++i) {
@@ -87,7 +81,9 @@ void TF_nolvara::E_routeripClick() {
 
 void TF_nolvara::B_addipClick() {
     std::string normal = E_routerip.text();
-    if (settings::IsValidIP(normal) && !RouterListHolds(normal))
+    const std::vector<std::string> entries = list_ip.items();
+    if (settings::IsValidIP(normal) &&
+        std::find(entries.begin(), entries.end(), settings::RouterEntry(normal)) == entries.end())
         list_ip.add(settings::RouterEntry(E_routerip.text()));
     E_routerip.setFocus();
 }

@@ -2,6 +2,7 @@
 // the install folder.
 #include <algorithm>
 
+#include "platform/CommandLine.h"
 #include "settings/Store.h"
 #include "shell/TF_nolvara.h"
 
@@ -17,21 +18,6 @@ void TF_nolvara::speed_installpathClick() {
     if (folder.empty()) folder = state.installPath;
     if (folder.empty() || folder.back() != '\\') folder += '\\';
     speed_installpath.setText(folder);
-}
-
-std::string TF_nolvara::RunEntryText() const {
-    // Windows splits an unquoted command at its first blank and would try
-    // C:\Program.exe for a folder under C:\Program Files\.
-    const std::string program = state.installPath + state.exeName;
-    std::string entry;
-    if (program.find(' ') != std::string::npos) {
-        entry += '"';
-        entry += program;
-        entry += '"';
-    } else {
-        entry = program;
-    }
-    return entry + " " + core::kHiddenRunSwitch;
 }
 
 void TF_nolvara::SetAutostart(int mode) {
@@ -63,7 +49,9 @@ void TF_nolvara::SetAutostart(int mode) {
     settings::Guarded([&] {
         if (!reg->openKey(settings::kRunKey, true)) return;
         if (mode == 1)
-            reg->writeText(settings::kRunValue, RunEntryText());
+            reg->writeText(
+                settings::kRunValue,
+                platform::CommandLineOf(state.installPath + state.exeName, core::kHiddenRunSwitch));
         else
             reg->deleteValue(settings::kRunValue);
     });

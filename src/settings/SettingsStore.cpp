@@ -111,17 +111,14 @@ void TF_nolvara::SaveSettings(bool autostart, bool restartService, const std::st
     RemoveKeyIfDefault();
 }
 
-bool TF_nolvara::SettingsAreDefault() {
+void TF_nolvara::RemoveKeyIfDefault() {
     settings::Settings defaults;
     defaults.installPath = DefaultInstallPath();
     // An address typed but not yet added to the list counts too, and so does
     // a delay typed otherwise than the default's own digits ("030").
-    return PanelSettings() == defaults && E_shutdowndelay.text() == "30" &&
-           E_routerip.text() == LookupText("routerinput");
-}
-
-void TF_nolvara::RemoveKeyIfDefault() {
-    if (!SettingsAreDefault()) return;
+    if (PanelSettings() != defaults || E_shutdowndelay.text() != "30" ||
+        E_routerip.text() != LookupText("routerinput"))
+        return;
     auto reg = platform.registry.open();
     settings::Guarded([&] {
         // Deleted once; a key that survives stays until the next save.

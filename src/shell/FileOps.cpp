@@ -34,7 +34,8 @@ void TF_nolvara::DeleteFileForced(const std::string& path) {
 }
 
 void TF_nolvara::HoldOwnProgram() {
-    ownProgram = platform.files.holdRunningProgram(platform.system.programPath(), kMaxProgramBytes);
+    ownProgram =
+        platform.files.holdRunningProgram(platform.system.programPath(), core::kMaxProgramBytes);
     if (ownProgram && !ownProgram->complete()) ownProgram.reset();
 }
 
@@ -57,7 +58,8 @@ bool TF_nolvara::StartHeld(const std::string& path, const std::string& arguments
     // program. Between making the copy and holding it, whoever may delete in
     // its folder could have put another file in its place: what is held must
     // be this program, byte for byte.
-    const std::unique_ptr<platform::HeldFile> held = platform.files.holdFile(path, kMaxProgramBytes);
+    const std::unique_ptr<platform::HeldFile> held =
+        platform.files.holdFile(path, core::kMaxProgramBytes);
     return held && held->complete() && HoldsOwnProgram() && held->bytes() == ownProgram->bytes() &&
            StartOwn(path, arguments);
 }

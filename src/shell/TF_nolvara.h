@@ -177,7 +177,6 @@ public:
     void LoadSettings();
     void SaveSettings(bool autostart, bool restartService, const std::string& language);
     void RemoveKeyIfDefault();
-    bool SettingsAreDefault();
     std::string GetWindowsDir();
     std::string DefaultInstallPath();
 
@@ -185,7 +184,6 @@ public:
     void SaveIPList(const std::string& transferText);
     void MigrateRouterIP();
     std::string RouterAddress(int index) const;
-    bool RouterListHolds(const std::string& address) const;
     // The addresses in list order, each followed by ";" (";" for none).
     std::string RouterTransferText() const;
     void E_routeripClick();
@@ -205,7 +203,6 @@ public:
     void SetAutostart(int mode);
     // Whether start at log-on is wanted, as the panel and Windows' switch say.
     bool AutostartWanted() const;
-    std::string RunEntryText() const;
     void B_applyClick();
     void chk_dhcpClick();
 
@@ -245,8 +242,6 @@ public:
     // The window says that automatic control begins at the next log-on, if
     // a start just now had to leave it to that; true when it did.
     bool SayWhenDeferred();
-    // A program file of this program comes nowhere near this size.
-    static constexpr std::size_t kMaxProgramBytes = 16u << 20;
     void RemoveFolder(const std::string& path);
 
     // ---- Service start mode and control (service/) ----
@@ -299,9 +294,6 @@ public:
     // to connect whatever the last run left behind.
     void TakeOverService();
     bool WirelessServiceRunning();
-    // A start of the wireless service that failed while the link is lost is
-    // tried again after this pause.
-    static std::int32_t ServiceStartRetryMs(std::int32_t failures);
 
     // ---- The lag record and the lag test (shell/LagControl.cpp) ----
     // The hidden run's record; none in the other kinds of run.
@@ -333,7 +325,6 @@ public:
     void TrayChosen(core::TrayCommand command);
     // Windows may scan for an hour, whatever the router does.
     void PauseControl();
-    static constexpr std::uint32_t kFreshAnswerMs = 2000;
     // The probe loop decides again: scanning off while the router answers.
     void ResumeControl();
     // Starts this program's window with the arguments (it asks for

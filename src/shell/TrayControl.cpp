@@ -5,6 +5,11 @@
 
 namespace shell {
 
+namespace {
+// An answer this recent says the router answers now.
+constexpr std::uint32_t kFreshAnswerMs = 2000;
+}  // namespace
+
 void TF_nolvara::MakeTray() {
     const auto text = [this](const std::string& key) { return LookupText(key); };
     platform::NotifyEvents events;

@@ -16,7 +16,7 @@ namespace {
 // An answer is one short line; a program file of this program comes nowhere
 // near 16 MiB. Anything longer, or slower, is a failure.
 constexpr platform::HttpBounds kAnswerBounds{64u << 10, 15 * 1000};
-constexpr platform::HttpBounds kDownloadBounds{TF_nolvara::kMaxProgramBytes, 5 * 60 * 1000};
+constexpr platform::HttpBounds kDownloadBounds{core::kMaxProgramBytes, 5 * 60 * 1000};
 // What a replaced copy is started with: it deletes the updater's file, and
 // the installed one runs hidden as ever.
 const std::string kClearUpdateRest = "-clearupdaterest";

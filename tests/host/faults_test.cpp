@@ -30,7 +30,7 @@ TEST(Faults, AStartThatFailsIsTriedAgainWithGrowingPausesWhileTheLinkIsLost) {
     const std::pair<std::int32_t, std::int32_t> pauses[] = {
         {1, 1000}, {2, 2000}, {3, 4000}, {5, 16000}, {6, 30000}, {40, 30000}};
     for (const auto& [failures, ms] : pauses)
-        EXPECT_EQ(shell::TF_nolvara::ServiceStartRetryMs(failures), ms) << failures;
+        EXPECT_EQ(core::ServiceStartRetryMs(failures), ms) << failures;
 
     for (const bool linkComesBackAlone : {false, true}) {
         HiddenRun h;

@@ -1,5 +1,6 @@
 #include "platform/win32/Win32Files.h"
 
+#include "platform/CommandLine.h"
 #include "platform/win32/Win32DllSearch.h"
 
 // All need the types of windows.h, which Win32Files.h brings.
@@ -406,14 +407,6 @@ std::string Win32Processes::toLower(const std::string& text) {
 
 namespace {
 
-// The command line of a program file: quoted only where a blank needs it, as
-// the Run entry and the shell write it.
-std::string commandLineOf(const std::string& file, const std::string& arguments) {
-    std::string line = file.find(' ') == std::string::npos ? file : "\"" + file + "\"";
-    if (!arguments.empty()) line += " " + arguments;
-    return line;
-}
-
 bool createProcess(const std::string& file, std::string commandLine, const std::string& folder,
                    DWORD flags) {
     STARTUPINFOA startup{};
@@ -489,7 +482,7 @@ bool startWithShellToken(const std::string& file, const std::string& arguments) 
         return false;
     const KernelHandle token(primary);
     const std::wstring program = wide(file);
-    std::wstring commandLine = wide(commandLineOf(file, arguments));
+    std::wstring commandLine = wide(platform::CommandLineOf(file, arguments));
     const std::wstring folder = wide(folderOf(file));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -505,7 +498,7 @@ bool startWithShellToken(const std::string& file, const std::string& arguments) 
 }  // namespace
 
 bool Win32Shell::start(const std::string& file, const std::string& arguments) {
-    return createProcess(file, commandLineOf(file, arguments), folderOf(file), 0);
+    return createProcess(file, platform::CommandLineOf(file, arguments), folderOf(file), 0);
 }
 
 bool Win32Shell::startElevated(const std::string& file, const std::string& arguments) {
@@ -540,7 +533,7 @@ bool Win32Shell::runBatch(const std::string& file) {
         return false;
     // /d: no AutoRun of the user's; the one pair of quotes around the path
     // is kept as it is by /c.
-    return createProcess(processor, commandLineOf(processor, "/d /c \"" + file + "\""),
+    return createProcess(processor, platform::CommandLineOf(processor, "/d /c \"" + file + "\""),
                          folderOf(processor), CREATE_NO_WINDOW);
 }
 
