@@ -12,8 +12,10 @@ namespace platform {
 
 class SystemError : public std::runtime_error {
 public:
-    // The call is empty and the code 0 where the facility itself found what
-    // came back unusable.
+    // The call that failed, or whose answer the facility found unusable (the
+    // code then one the facility chose in the system's terms: a value of the
+    // wrong type, a short answer); empty, with code 0, where no call is to
+    // blame (a bound, a status the server sent).
     explicit SystemError(const std::string& what, std::string call_ = {}, std::uint32_t code_ = 0)
         : std::runtime_error(what), call(std::move(call_)), code(code_) {}
     std::string call;

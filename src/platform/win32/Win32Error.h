@@ -1,6 +1,6 @@
 // How every binding reports a failed call of the system: one text form
-// ("what (error N)." where the system gave a code), the call's name and the
-// code kept as values in the facility's error.
+// ("what (error N)."), the call's name and the code kept as values in the
+// facility's error.
 #pragma once
 
 #include <windows.h>
@@ -13,9 +13,7 @@ namespace platform::win32 {
 
 template <typename Error = platform::SystemError>
 Error Win32Error(const std::string& what, const char* call, DWORD code, const char* end = ".") {
-    std::string text = what;
-    if (code != 0) text += " (error " + std::to_string(code) + ")";
-    text += end;
+    std::string text = what + " (error " + std::to_string(code) + ")" + end;
     return Error(text, call == nullptr ? "" : call, code);
 }
 

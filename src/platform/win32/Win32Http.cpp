@@ -38,10 +38,13 @@ bool startsWithNoCase(const std::string& text, const std::string& prefix) {
     return true;
 }
 
-// The call is named where one failed; the code is the system's where it gave one.
+// The call is named where one failed; a failure the transfer itself found
+// (a status, a length, a bound) has no code and says none.
 [[noreturn]] void fail(const std::string& url, const std::string& what, DWORD error,
                        const char* call = nullptr) {
-    throw Win32Error<platform::HttpError>("GET " + url + ": " + what, call, error);
+    const std::string text = "GET " + url + ": " + what;
+    if (error == 0) throw platform::HttpError(text + ".");
+    throw Win32Error<platform::HttpError>(text, call, error);
 }
 
 struct Target {
@@ -410,9 +413,9 @@ HWND Win32Http::events() {
 }
 
 std::optional<LRESULT> Win32Http::onEvent(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
-    // What the program does with an outcome runs here, outside the window's
-    // procedure. A hidden run shows no message for what it throws; its next
-    // check tries again.
+    // What the program does with an outcome runs here, as the window's
+    // handler: what it throws the window's owner keeps from Windows. A hidden
+    // run shows no message for it; its next check tries again.
     if (message == kTransferEnded) {
         auto* job = reinterpret_cast<Job*>(lParam);
         if (!Job::claim(job)) return 0;
