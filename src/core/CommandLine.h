@@ -4,9 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "core/ProgramState.h"
 #include "platform/CommandLine.h"
 
 namespace core {
+
+// The kind of run the first argument starts. Switches are exact and
+// case-sensitive; anything else starts an interactive run.
+RunKind RunKindOf(const std::vector<std::string>& args);
 
 // Whether the run these arguments start never shows its window: the hidden
 // run, the updaters and the remover. Such a run makes none of the window's

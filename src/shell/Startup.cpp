@@ -38,9 +38,11 @@ bool TF_nolvara::RestartedWithAdministratorRights() {
 
 void TF_nolvara::FormCreate() {
     if (RestartedWithAdministratorRights()) return;
+    const std::vector<std::string> args = platform.system.arguments();
+    const core::RunKind kind = core::RunKindOf(args);
     // Known before anything reads the wireless state: a hidden run takes
     // none it finds for its own.
-    if (argumentAt(platform.system.arguments(), 1) == core::kHiddenRunSwitch)
+    if (kind == core::RunKind::AutoControl)
         runKind = core::RunKind::AutoControl;
     else
         HoldOwnProgram();
@@ -72,13 +74,11 @@ void TF_nolvara::FormCreate() {
     RefreshInstalledCopy();
     UpdateStatus();
 
-    const std::vector<std::string> args = platform.system.arguments();
     const std::string first = argumentAt(args, 1);
     if (first == "-clearupdaterest" || argumentAt(args, 2) == "-clearupdaterest") ClearUpdateRest();
 
-    // Switches are exact and case-sensitive; anything else leaves an interactive run.
     bool handled = false;
-    if (first == core::kHiddenRunSwitch) {
+    if (kind == core::RunKind::AutoControl) {
         runKind = core::RunKind::AutoControl;
         showMainForm = false;
         // A window that never shows needs no fade-in: no timer faster than
@@ -105,17 +105,17 @@ void TF_nolvara::FormCreate() {
             handled = true;
             platform.system.requestTerminate();
         }
-    } else if (first.compare(0, 7, "-update") == 0) {
+    } else if (kind == core::RunKind::Updater) {
         runKind = core::RunKind::Updater;
         showMainForm = false;
         handled = true;
         RunUpdater();
-    } else if (first == "-kill") {
+    } else if (kind == core::RunKind::Uninstall) {
         runKind = core::RunKind::Uninstall;
         showMainForm = false;
         handled = true;
         RunUninstallStage();
-    } else if (first == "-noguiinst") {
+    } else if (kind == core::RunKind::UnattendedInstall) {
         runKind = core::RunKind::UnattendedInstall;
         ParseCommandLine();
     }

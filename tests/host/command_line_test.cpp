@@ -62,6 +62,8 @@ TEST(ShowsNoWindow, TheHiddenRunTheUpdatersAndTheRemoverNeverShowTheirWindow) {
         EXPECT_TRUE(core::ShowsNoWindow({"x", arg})) << arg;
     for (const char* arg : {"", "-lag", "-noguiinst", "-Hide"})
         EXPECT_FALSE(core::ShowsNoWindow({"x", arg})) << arg;
+    EXPECT_EQ(core::RunKindOf({"x", "-noguiinst"}), core::RunKind::UnattendedInstall);
+    EXPECT_EQ(core::RunKindOf({"x", "-Hide"}), core::RunKind::Interactive);
 }
 
 }  // namespace

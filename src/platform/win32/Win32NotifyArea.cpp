@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/win32/MessageWindow.h"
+#include "platform/win32/Win32Dpi.h"
 
 namespace platform::win32 {
 
@@ -36,16 +37,12 @@ NOTIFYICONDATAA iconData(HWND hwnd) {
 // the scale this run's awareness sees. LoadIconMetric would tell as much but
 // brings the common controls into the hidden run, a megabyte for one number.
 int iconSize() {
-    using DpiForWindow = UINT(WINAPI*)(HWND);
     using MetricsForDpi = int(WINAPI*)(int, UINT);
-    static const HMODULE user32 = GetModuleHandleA("user32.dll");
-    static const auto dpiFor = reinterpret_cast<DpiForWindow>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
-    static const auto metricsFor = reinterpret_cast<MetricsForDpi>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "GetSystemMetricsForDpi")));
+    static const auto metricsFor = reinterpret_cast<MetricsForDpi>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "GetSystemMetricsForDpi")));
     const HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
-    const UINT dpi = dpiFor != nullptr && taskbar != nullptr ? dpiFor(taskbar) : 0;
-    if (metricsFor != nullptr && dpi != 0) return metricsFor(SM_CXSMICON, dpi);
+    if (metricsFor != nullptr && taskbar != nullptr)
+        return metricsFor(SM_CXSMICON, static_cast<UINT>(DpiOf(taskbar)));
     // 16 at 100 %, 32 at 200 % of the system's scale.
     return GetSystemMetrics(SM_CXSMICON);
 }
