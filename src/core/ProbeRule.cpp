@@ -1,15 +1,16 @@
 #include "core/ProbeRule.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/ProgramState.h"
 
 namespace core {
 
 ProbeTargets TargetsOfTick(bool dhcp, const std::string& gateway,
-                           const std::vector<std::string>& routers) {
+                           std::vector<std::string> routers) {
     if (dhcp && !gateway.empty()) return {{gateway}, "DHCP"};
-    return {routers, "Static"};
+    return {std::move(routers), "Static"};
 }
 
 bool LossBegins(std::int32_t startMode, bool connectionLost) {

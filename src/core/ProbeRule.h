@@ -18,8 +18,7 @@ struct ProbeTargets {
     // The status bar's second field.
     const char* mode = "Static";
 };
-ProbeTargets TargetsOfTick(bool dhcp, const std::string& gateway,
-                           const std::vector<std::string>& routers);
+ProbeTargets TargetsOfTick(bool dhcp, const std::string& gateway, std::vector<std::string> routers);
 
 // Whether a silence, a failed send or a missing gateway begins the handling of
 // a lost link: not while the service already starts automatically, nor while

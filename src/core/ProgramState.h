@@ -17,6 +17,8 @@ inline constexpr const char* kExeName = "P_nolvara.exe";
 inline constexpr std::size_t kMaxProgramBytes = 16u << 20;
 // The switch of the hidden automatic-control run, which shows no window.
 inline constexpr const char* kHiddenRunSwitch = "-hide";
+// A replaced copy's switch: it deletes what the updater left behind.
+inline constexpr const char* kClearUpdateRestSwitch = "-clearupdaterest";
 // The window, opened on the lag meter (from the notification icon).
 inline constexpr const char* kLagMeterSwitch = "-lag";
 inline constexpr const char* kApplicationTitle = "Nolvara";

@@ -260,15 +260,15 @@ bool WirelessControl::tick() {
 bool WirelessControl::judgeSignals() {
     if (!session_ || !changed_ || !scanOff_) return false;
     bool switched = false;
-    const bool held = whileHeld([&] {
-        for (auto& [id, wifi] : interfaces_) {
-            // A refused one waits for the next read-back.
-            if (!wifi.connected || wifi.refused || wifi.scanSet == wantsScan(id)) continue;
-            apply(id, wifi);
-            switched = true;
-        }
-    });
-    if (!held) switched = true;
+    if (!whileHeld([&] {
+            for (auto& [id, wifi] : interfaces_) {
+                // A refused one waits for the next read-back.
+                if (!wifi.connected || wifi.refused || wifi.scanSet == wantsScan(id)) continue;
+                apply(id, wifi);
+                switched = true;
+            }
+        }))
+        switched = true;
     settle();
     return switched;
 }

@@ -28,10 +28,9 @@ void TF_nolvara::B_optionssaveClick() {
         L_optionsnote.setText(LookupText("options_invalid"));
         return;
     }
-    settings::Settings options = PanelSettings();
-    options.weakSignal = threshold;
-    options.trayIcon = Chk_trayicon.checked();
-    if (!settings::SaveOptions(platform.registry, options, applies)) {
+    if (!settings::SaveOptions(platform.registry,
+                               applies ? std::optional<std::int32_t>(threshold) : std::nullopt,
+                               Chk_trayicon.checked())) {
         L_optionsnote.setText(LookupText("options_notsaved"));
         return;
     }

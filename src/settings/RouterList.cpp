@@ -24,6 +24,12 @@ std::string TF_nolvara::RouterAddress(int index) const {
     return list_ip.items().at(index).substr(1);
 }
 
+std::vector<std::string> TF_nolvara::RouterAddresses() const {
+    std::vector<std::string> addresses;
+    for (const std::string& entry : list_ip.items()) addresses.push_back(entry.substr(1));
+    return addresses;
+}
+
 std::string TF_nolvara::RouterTransferText() const {
     std::string text;
     for (int i = 0; i < list_ip.count(); ++i) {
@@ -67,7 +73,7 @@ void TF_nolvara::MigrateRouterIP() {
         const std::string address = reg->readText("routerip");
         // Into the list first; the old value goes only once the address is
         // stored there, so that a failed write loses nothing.
-        if (!reg->openKey("IPList", true)) return;
+        if (!reg->openKey(settings::kRouterListKey, true)) return;
         int n = 1;
         while (reg->valueExists(RouterValueName(n))) ++n;
         reg->writeText(RouterValueName(n), address);

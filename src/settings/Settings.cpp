@@ -62,7 +62,7 @@ Loaded Load(platform::Registry& registry, const Settings& previous,
         at = Value::Routers;
         s.routers.clear();
         if (opened) {
-            reg->openKey("IPList", true);
+            reg->openKey(kRouterListKey, true);
             for (int n = 1; reg->valueExists(RouterValueName(n)); ++n) {
                 const std::string stored = reg->readText(RouterValueName(n));
                 std::string address = stored;
@@ -95,13 +95,14 @@ void Save(platform::Registry& registry, const Settings& settings, std::int32_t v
     });
 }
 
-bool SaveOptions(platform::Registry& registry, const Settings& settings, bool weakSignal) {
+bool SaveOptions(platform::Registry& registry, std::optional<std::int32_t> weakSignal,
+                 bool trayIcon) {
     bool saved = false;
     auto reg = registry.open();
     Guarded([&] {
         if (!reg->openKey(kSettingsKey, true)) return;
-        if (weakSignal) reg->writeInteger("weaksignal", settings.weakSignal);
-        reg->writeInteger("trayicon", settings.trayIcon ? 1 : 0);
+        if (weakSignal) reg->writeInteger("weaksignal", *weakSignal);
+        reg->writeInteger("trayicon", trayIcon ? 1 : 0);
         saved = true;
     });
     return saved;

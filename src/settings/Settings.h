@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,7 @@ void Save(platform::Registry& registry, const Settings& settings, std::int32_t v
 // Writes the options panel's values: the signal's threshold only where it
 // applies (the Native Wifi way), then the icon. False when the key could not
 // be opened or a write failed.
-bool SaveOptions(platform::Registry& registry, const Settings& settings, bool weakSignal);
+bool SaveOptions(platform::Registry& registry, std::optional<std::int32_t> weakSignal,
+                 bool trayIcon);
 
 }  // namespace settings

@@ -33,7 +33,7 @@ settings::Settings TF_nolvara::PanelSettings() {
     } catch (const core::ConversionError&) {
     }
     s.checkForUpdate = Chk_update.checked();
-    for (int i = 0; i < list_ip.count(); ++i) s.routers.push_back(RouterAddress(i));
+    s.routers = RouterAddresses();
     s.weakSignal = wireless.weakSignalThreshold();
     s.trayIcon = state.trayIcon;
     return s;

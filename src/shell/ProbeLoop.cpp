@@ -48,9 +48,8 @@ void TF_nolvara::T_pingTimer() {
 
     BeginLagTick();
     // The list is copied: a reply handler may reload the settings.
-    std::vector<std::string> routers;
-    for (const std::string& entry : list_ip.items()) routers.push_back(entry.substr(1));
-    const core::ProbeTargets targets = core::TargetsOfTick(chk_dhcp.checked(), gateway, routers);
+    const core::ProbeTargets targets =
+        core::TargetsOfTick(chk_dhcp.checked(), gateway, RouterAddresses());
     Statusbar.setPanelText(1, targets.mode);
     ICMP.host.clear();
     for (const std::string& host : targets.hosts) {

@@ -18,12 +18,11 @@ std::string argumentAt(const std::vector<std::string>& args, size_t index) {
 }
 }  // namespace
 
-bool TF_nolvara::RestartedWithAdministratorRights() {
-    const std::vector<std::string> args = platform.system.arguments();
-    const std::string first = argumentAt(args, 1);
+bool TF_nolvara::RestartedWithAdministratorRights(const std::vector<std::string>& args) {
     // The hidden run needs no such rights, and neither it nor the silent
     // updater it starts may ever put a prompt in front of the user.
-    if (first == core::kHiddenRunSwitch || (first == "-update" && argumentAt(args, 2) == "silent"))
+    if (core::RunKindOf(args) == core::RunKind::AutoControl ||
+        (argumentAt(args, 1) == "-update" && argumentAt(args, 2) == "silent"))
         return false;
     if (!platform.system.lacksAdministratorRights()) return false;
     // Refused, the run goes on with the user's rights: it can show the state
@@ -37,15 +36,13 @@ bool TF_nolvara::RestartedWithAdministratorRights() {
 }
 
 void TF_nolvara::FormCreate() {
-    if (RestartedWithAdministratorRights()) return;
     const std::vector<std::string> args = platform.system.arguments();
+    if (RestartedWithAdministratorRights(args)) return;
     const core::RunKind kind = core::RunKindOf(args);
     // Known before anything reads the wireless state: a hidden run takes
     // none it finds for its own.
-    if (kind == core::RunKind::AutoControl)
-        runKind = core::RunKind::AutoControl;
-    else
-        HoldOwnProgram();
+    runKind = kind;
+    if (kind != core::RunKind::AutoControl) HoldOwnProgram();
     ChooseControlWay();
     state.awaitingFirstReply = true;
     state.exeName = core::kExeName;
@@ -75,11 +72,12 @@ void TF_nolvara::FormCreate() {
     UpdateStatus();
 
     const std::string first = argumentAt(args, 1);
-    if (first == "-clearupdaterest" || argumentAt(args, 2) == "-clearupdaterest") ClearUpdateRest();
+    if (first == core::kClearUpdateRestSwitch ||
+        argumentAt(args, 2) == core::kClearUpdateRestSwitch)
+        ClearUpdateRest();
 
     bool handled = false;
     if (kind == core::RunKind::AutoControl) {
-        runKind = core::RunKind::AutoControl;
         showMainForm = false;
         // A window that never shows needs no fade-in: no timer faster than
         // the probe loop's second runs in a hidden run.
@@ -106,17 +104,14 @@ void TF_nolvara::FormCreate() {
             platform.system.requestTerminate();
         }
     } else if (kind == core::RunKind::Updater) {
-        runKind = core::RunKind::Updater;
         showMainForm = false;
         handled = true;
         RunUpdater();
     } else if (kind == core::RunKind::Uninstall) {
-        runKind = core::RunKind::Uninstall;
         showMainForm = false;
         handled = true;
         RunUninstallStage();
     } else if (kind == core::RunKind::UnattendedInstall) {
-        runKind = core::RunKind::UnattendedInstall;
         ParseCommandLine();
     }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/EchoClient.h"
 #include "core/LagMeter.h"
@@ -184,6 +185,7 @@ public:
     void SaveIPList(const std::string& transferText);
     void MigrateRouterIP();
     std::string RouterAddress(int index) const;
+    std::vector<std::string> RouterAddresses() const;
     // The addresses in list order, each followed by ";" (";" for none).
     std::string RouterTransferText() const;
     void E_routeripClick();
@@ -278,7 +280,7 @@ public:
     std::string StatusTextKey(std::int32_t mode) const;
     // Where the program would prompt for administrator rights and lacks them,
     // the run starts itself again with them and ends; true when it did.
-    bool RestartedWithAdministratorRights();
+    bool RestartedWithAdministratorRights(const std::vector<std::string>& args);
 
     // ---- Probe loop and automatic control (shell/ProbeLoop.cpp, shell/AutoControl.cpp) ----
     void T_pingTimer();

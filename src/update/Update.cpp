@@ -19,8 +19,8 @@ constexpr platform::HttpBounds kAnswerBounds{64u << 10, 15 * 1000};
 constexpr platform::HttpBounds kDownloadBounds{core::kMaxProgramBytes, 5 * 60 * 1000};
 // What a replaced copy is started with: it deletes the updater's file, and
 // the installed one runs hidden as ever.
-const std::string kClearUpdateRest = "-clearupdaterest";
-const std::string kRestartHidden = std::string(core::kHiddenRunSwitch) + " " + kClearUpdateRest;
+const std::string kRestartHidden =
+    std::string(core::kHiddenRunSwitch) + " " + core::kClearUpdateRestSwitch;
 // How long the updater waits for the old program file to be free: the old
 // process ends only after its window has faded out.
 constexpr int kReplaceWaitMs = 10000;
@@ -204,7 +204,7 @@ void TF_nolvara::RunUpdater() {
             DeleteFileForced(path);
             freed = !platform.files.fileExists(path);
         }
-        const std::string restart = isInstalledCopy ? kRestartHidden : kClearUpdateRest;
+        const std::string restart = isInstalledCopy ? kRestartHidden : core::kClearUpdateRestSwitch;
         // A file that would not go may be anyone's, held open so that this
         // run would start it with its rights: nothing is started, the update
         // failed, and the program's next start offers it again. Once it has

@@ -322,14 +322,20 @@ FileHandle openHeld(const std::string& path) {
 }
 
 std::unique_ptr<platform::HeldFile> readHeld(FileHandle file, std::size_t maxBytes) {
-    // One byte beyond the limit tells a file that is too long.
+    // One byte beyond the limit tells a file that is too long. The room
+    // read into is the file's own size and that byte: held, it cannot grow,
+    // and a program held for the whole run keeps no more than its size.
+    // (GetFileSize: its Ex form is missing from the oldest Windows served.)
+    std::size_t room = maxBytes + 1;
+    DWORD high = 0;
+    const DWORD low = GetFileSize(file.get(), &high);
+    const unsigned long long size = (static_cast<unsigned long long>(high) << 32) | low;
+    if ((low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR) && size < room)
+        room = static_cast<std::size_t>(size) + 1;
     std::string bytes;
-    const bool readToEnd = readUpTo(file.get(), maxBytes + 1, bytes);
+    const bool readToEnd = readUpTo(file.get(), room, bytes);
     const bool complete = readToEnd && bytes.size() <= maxBytes;
     if (bytes.size() > maxBytes) bytes.resize(maxBytes);
-    // Read into room for the longest file allowed; a program held for the
-    // whole run keeps no more than its own size.
-    bytes.shrink_to_fit();
     return std::make_unique<Win32HeldFile>(std::move(file), std::move(bytes), complete);
 }
 
