@@ -217,20 +217,24 @@ e2e_begin() {
     fi
     # The first boot's session goes on for some seconds with a service
     # manager of its own, beside the one a later command would start; let it
-    # end. Then one server serves the whole scenario until the clean-up:
-    # Debian's wine server otherwise ends with the last program, and a
-    # command started in that moment is killed with it, silently.
+    # end. Debian's wine server ends with the last program, and a command
+    # started in that moment is killed with it, silently: nothing starts
+    # before it has ended.
     timeout -k 5 60 ip netns exec "$E2E_NS" wineserver -w ||
         e2e_fail "the first session of the prefix does not end within 60 s"
-    ip netns exec "$E2E_NS" wineserver -p || e2e_fail "cannot start the scenario's wine server"
     # Xvfb has no window manager; unmanaged windows spare Wine its wait for
-    # one on every window that closes. Asked only now that the server stays:
-    # while the first session ended, a command could be cut off with it.
+    # one on every window that closes. The session this starts ends before
+    # any program of the scenario starts, so that each reads the setting (an
+    # Explorer of that session would keep waiting, 2 s at each icon removed).
     if [ "$E2E_OWN_DISPLAY" = 1 ]; then
         timeout -k 5 60 ip netns exec "$E2E_NS" wine reg add 'HKCU\Software\Wine\X11 Driver' \
             /v Managed /d N /f >"$E2E_DIR/reg.log" 2>&1 ||
             e2e_fail "cannot configure the prefix: $(tail -n 3 "$E2E_DIR/reg.log")"
+        timeout -k 5 60 ip netns exec "$E2E_NS" wineserver -w ||
+            e2e_fail "the configuring session does not end within 60 s"
     fi
+    # Then one server serves the whole scenario until the clean-up.
+    ip netns exec "$E2E_NS" wineserver -p || e2e_fail "cannot start the scenario's wine server"
     mkdir -p "$WINEPREFIX/drive_c/e2e"
     cp "$E2E_SUBJECT" "$WINEPREFIX/drive_c/e2e/P_nolvara.exe"
     e2e_log "prefix ready"
