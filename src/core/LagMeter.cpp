@@ -17,13 +17,41 @@ void LagRecorder::open() {
     block_ = share_.createBlock(kLagRecordName, LagBlockBytes());
     if (!block_) return;
     requests_ = share_.createSignal(kLagTestSignal);
+    control_ = share_.createSignal(kControlSignal);
     writer_.emplace(block_->data());
+    writer_->setRun(run_);
 }
 
 bool LagRecorder::testAsked() { return requests_ && requests_->taken(); }
 
-LagTest::Step LagRecorder::endTick(std::int64_t localTime, std::uint32_t tickMs,
-                                   std::int8_t signal) {
+std::optional<ControlRequest> LagRecorder::controlAsked() {
+    if (!control_ || !control_->taken()) return std::nullopt;
+    return RequestOf(control_->word());
+}
+
+void LagRecorder::setRun(const LagRunState& run) {
+    if (run == run_) return;
+    run_ = run;
+    if (writer_) writer_->setRun(run_);
+}
+
+std::uint32_t WordOf(const ControlRequest& request) {
+    return (static_cast<std::uint32_t>(request.kind) << 16) | (request.minutes & 0xFFFF);
+}
+
+std::optional<ControlRequest> RequestOf(std::uint32_t word) {
+    const std::uint32_t kind = word >> 16;
+    const std::uint32_t minutes = word & 0xFFFF;
+    if (kind == static_cast<std::uint32_t>(ControlRequest::Kind::Pause) && minutes >= 1 &&
+        minutes <= kPauseMostMinutes)
+        return ControlRequest{ControlRequest::Kind::Pause, minutes};
+    if (kind == static_cast<std::uint32_t>(ControlRequest::Kind::Resume) && minutes == 0)
+        return ControlRequest{ControlRequest::Kind::Resume, 0};
+    return std::nullopt;
+}
+
+LagTest::Step LagRecorder::endTick(std::int64_t localTime, std::uint32_t tickMs, std::int8_t signal,
+                                   std::uint8_t scans) {
     // A timer's tick a second after the last may fall either side of a
     // second's edge: it is the next second, so that the record has one line
     // per second. A clock set, a tick late or early by more, keeps its time.
@@ -40,6 +68,7 @@ LagTest::Step LagRecorder::endTick(std::int64_t localTime, std::uint32_t tickMs,
     sample.scanOn = tickScanOn_;
     sample.signal = signal;
     sample.testPhase = test_.phase();
+    sample.scans = scans;
     tick_ = LagTick();
     if (!writer_ && ++ticksUnrecorded_ >= kRecordRetryTicks) {
         ticksUnrecorded_ = 0;

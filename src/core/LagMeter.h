@@ -15,6 +15,22 @@ namespace core {
 
 inline constexpr const char* kLagRecordName = "Nolvara.LagRecord";
 inline constexpr const char* kLagTestSignal = "Nolvara.LagTest";
+// Requests of the runs a script starts, one word each.
+inline constexpr const char* kControlSignal = "Nolvara.Control";
+
+// A pause of so many minutes (1-1440), or its end.
+struct ControlRequest {
+    enum class Kind : std::uint8_t { Pause = 1, Resume = 2 };
+    Kind kind = Kind::Resume;
+    std::uint32_t minutes = 0;
+    bool operator==(const ControlRequest&) const = default;
+};
+inline constexpr std::uint32_t kPauseMostMinutes = 1440;
+// The request as a word: its kind in the high half, the minutes below.
+std::uint32_t WordOf(const ControlRequest& request);
+// None for a word that is no request of a kind and length the run takes:
+// any program of the user's can raise the signal.
+std::optional<ControlRequest> RequestOf(std::uint32_t word);
 
 // The hidden run's side. Without the shared objects (another run of the
 // session has them, or a reader still held the last run's) it records
@@ -25,14 +41,21 @@ public:
     bool recording() const { return writer_.has_value(); }
     // Whether a lag test was asked for since the last call.
     bool testAsked();
+    // The request of a script's run since the last call, if any.
+    std::optional<ControlRequest> controlAsked();
+    // What the run tells of itself; written only when it changed.
+    void setRun(const LagRunState& run);
     // A tick begins: whether Windows may scan during it, as its probes go out.
     void beginTick(bool scanOn) { tickScanOn_ = scanOn; }
     // The probes of the tick under way.
     LagTick& tick() { return tick_; }
     LagTest& test() { return test_; }
     // Ends the tick: its sample, in the test's phase, then the test's next
-    // step, which the caller carries out. tickMs is the system's tick count.
-    LagTest::Step endTick(std::int64_t localTime, std::uint32_t tickMs, std::int8_t signal);
+    // step, which the caller carries out. tickMs is the system's tick count;
+    // scans those Windows reported during the tick (kScansUnknown where none
+    // can be heard).
+    LagTest::Step endTick(std::int64_t localTime, std::uint32_t tickMs, std::int8_t signal,
+                          std::uint8_t scans = kScansUnknown);
     // The test's state as the window is to see it now.
     void publishTest();
     // Whether automatic control is paused, for the window to say why a test
@@ -51,6 +74,8 @@ private:
     std::int32_t ticksUnrecorded_ = 0;
     std::unique_ptr<platform::SharedBlock> block_;
     std::unique_ptr<platform::SignalReceiver> requests_;
+    std::unique_ptr<platform::SignalReceiver> control_;
+    LagRunState run_;
     std::optional<LagWriter> writer_;
     LagTick tick_;
     bool tickScanOn_ = true;

@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace core {
@@ -27,6 +28,14 @@ constexpr std::size_t kTestAt = 24;
 // Windows of earlier builds refuse a whole record whose state they do not
 // know; this one reads such a state as none.
 constexpr LagTestState kOldestKnownLast = LagTestState::Refused;
+// After the ring: a tag, the run's state (reason, flags, pause minutes, the
+// program's name), then one byte of scans per place of the ring.
+constexpr std::size_t kRingEnd = kHeaderBytes + kLagCapacity * kSampleBytes;
+constexpr std::array<unsigned char, 4> kRunTag = {'N', 'R', 'U', 'N'};
+constexpr std::size_t kRunAt = kRingEnd + 4;
+constexpr std::size_t kProgramAt = kRunAt + 4;
+constexpr std::size_t kScansAt = kProgramAt + kLagProgramBytes;
+constexpr std::size_t kBlockEnd = kScansAt + kLagCapacity;
 // Round trips beyond this are not answers in time for any probe of the program.
 constexpr std::uint16_t kLongestRttMs = 60'000;
 
@@ -44,7 +53,7 @@ void store(unsigned char* at, T value) {
 
 }  // namespace
 
-std::size_t LagBlockBytes() { return kHeaderBytes + kLagCapacity * kSampleBytes; }
+std::size_t LagBlockBytes() { return kBlockEnd; }
 
 LagWriter::LagWriter(unsigned char* block) : block_(block) {
     // The rest is zero already: a page of the ring is touched only once
@@ -52,6 +61,7 @@ LagWriter::LagWriter(unsigned char* block) : block_(block) {
     std::memcpy(block_, kTag.data(), kTag.size());
     store<std::uint32_t>(block_ + 4, kLayoutVersion);
     store<std::uint32_t>(block_ + 8, kLagCapacity);
+    std::memcpy(block_ + kRingEnd, kRunTag.data(), kRunTag.size());
 }
 
 void LagWriter::add(const LagSample& sample) {
@@ -67,6 +77,7 @@ void LagWriter::add(const LagSample& sample) {
     at[10] = static_cast<unsigned char>(sample.signal);
     at[11] = sample.testPhase;
     store<std::uint16_t>(at + 12, sample.result == LagResult::Answer ? sample.rttMs : 0);
+    block_[kScansAt + written % kLagCapacity] = sample.scans;
     store<std::uint64_t>(block_ + kWrittenAt, written + 1);
     std::atomic_thread_fence(std::memory_order_release);
     store<std::uint32_t>(block_ + kCounterAt, counter + 2);
@@ -85,12 +96,26 @@ void LagWriter::setTest(LagTestStatus test) {
     store<std::uint32_t>(block_ + kCounterAt, counter + 2);
 }
 
+void LagWriter::setRun(const LagRunState& run) {
+    const auto counter = load<std::uint32_t>(block_ + kCounterAt);
+    store<std::uint32_t>(block_ + kCounterAt, counter + 1);
+    std::atomic_thread_fence(std::memory_order_release);
+    block_[kRunAt] = run.reason;
+    block_[kRunAt + 1] = run.serviceWay ? 1 : 0;
+    store<std::uint16_t>(block_ + kRunAt + 2, run.pauseMinutesLeft);
+    const std::size_t length = std::min(run.program.size(), kLagProgramBytes - 1);
+    std::memset(block_ + kProgramAt, 0, kLagProgramBytes);
+    std::memcpy(block_ + kProgramAt, run.program.data(), length);
+    std::atomic_thread_fence(std::memory_order_release);
+    store<std::uint32_t>(block_ + kCounterAt, counter + 2);
+}
+
 std::uint32_t LagChangeCount(const unsigned char* bytes, std::size_t size) {
     return size >= kHeaderBytes ? load<std::uint32_t>(bytes + kCounterAt) : 0;
 }
 
 std::optional<LagRecordView> ReadLagBlock(const unsigned char* bytes, std::size_t size) {
-    if (bytes == nullptr || size < LagBlockBytes()) return std::nullopt;
+    if (bytes == nullptr || size < kRingEnd) return std::nullopt;
     if (!std::equal(kTag.begin(), kTag.end(), bytes)) return std::nullopt;
     if (load<std::uint32_t>(bytes + 4) != kLayoutVersion) return std::nullopt;
     if (load<std::uint32_t>(bytes + 8) != kLagCapacity) return std::nullopt;
@@ -103,6 +128,22 @@ std::optional<LagRecordView> ReadLagBlock(const unsigned char* bytes, std::size_
                      ? LagTestState::None
                      : static_cast<LagTestState>(state),
                  bytes[kTestAt + 1], bytes[kTestAt + 3] != 0};
+    // A run of an earlier build made a block without the part after the
+    // ring; the view of it may go on in zeros to the page's end.
+    const bool extended =
+        size >= kBlockEnd && std::equal(kRunTag.begin(), kRunTag.end(), bytes + kRingEnd);
+    if (extended) {
+        LagRunState run;
+        run.reason = bytes[kRunAt];
+        run.serviceWay = bytes[kRunAt + 1] != 0;
+        run.pauseMinutesLeft = load<std::uint16_t>(bytes + kRunAt + 2);
+        const unsigned char* program = bytes + kProgramAt;
+        const unsigned char* end = std::find(program, program + kLagProgramBytes - 1, 0);
+        // A name goes to consoles: no control bytes.
+        for (const unsigned char* at = program; at != end; ++at)
+            run.program += *at < 0x20 || *at == 0x7F ? '?' : static_cast<char>(*at);
+        view.run = run;
+    }
     const auto written = load<std::uint64_t>(bytes + kWrittenAt);
     const std::uint64_t count = std::min<std::uint64_t>(written, kLagCapacity);
     std::vector<LagSample>& samples = view.samples;
@@ -119,6 +160,7 @@ std::optional<LagRecordView> ReadLagBlock(const unsigned char* bytes, std::size_
         sample.testPhase = at[11];
         if (sample.signal < -1 || sample.signal > 100) return std::nullopt;
         sample.rttMs = load<std::uint16_t>(at + 12);
+        sample.scans = extended ? bytes[kScansAt + i % kLagCapacity] : kScansUnknown;
         if (sample.rttMs > kLongestRttMs || (sample.result != LagResult::Answer && sample.rttMs != 0))
             return std::nullopt;
         // A time of before 1970 or past 9999 is none of the program's.
@@ -194,13 +236,25 @@ void LagTest::refuse() {
 LagFigures FiguresOf(const std::vector<LagSample>& samples, std::optional<bool> scanOn) {
     LagFigures figures;
     std::vector<std::uint32_t> rtts;
-    for (const LagSample& s : samples) {
+    // A scan reported in the same second, or in a sample a second before or after.
+    const auto scanned = [&](std::size_t i) {
+        return samples[i].scans != kScansUnknown && samples[i].scans > 0;
+    };
+    const auto nearScan = [&](std::size_t i) {
+        for (std::size_t j = i > 0 ? i - 1 : 0; j <= i + 1 && j < samples.size(); ++j)
+            if (scanned(j) && std::abs(samples[j].localTime - samples[i].localTime) <= 1)
+                return true;
+        return false;
+    };
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const LagSample& s = samples[i];
         if (scanOn && s.scanOn != *scanOn) continue;
         ++figures.seconds;
-        if (s.result == LagResult::Late) ++figures.spikes;
-        if (s.result != LagResult::Answer) continue;
-        rtts.push_back(s.rttMs);
-        if (s.rttMs >= kLagSpikeMs) ++figures.spikes;
+        const bool spike = s.result == LagResult::Late ||
+                           (s.result == LagResult::Answer && s.rttMs >= kLagSpikeMs);
+        if (spike) ++figures.spikes;
+        if (spike && nearScan(i)) ++figures.spikesNearScan;
+        if (s.result == LagResult::Answer) rtts.push_back(s.rttMs);
     }
     figures.answers = static_cast<std::uint32_t>(rtts.size());
     if (rtts.empty()) return figures;
@@ -214,6 +268,16 @@ LagFigures FiguresOf(const std::vector<LagSample>& samples, std::optional<bool> 
     figures.p99Ms = rank(99);
     figures.worstMs = rtts.back();
     return figures;
+}
+
+std::optional<std::uint32_t> ScansOf(const std::vector<LagSample>& samples,
+                                     std::optional<bool> scanOn) {
+    std::optional<std::uint32_t> scans;
+    for (const LagSample& s : samples) {
+        if (s.scans == kScansUnknown || (scanOn && s.scanOn != *scanOn)) continue;
+        scans = scans.value_or(0) + s.scans;
+    }
+    return scans;
 }
 
 std::string LagTimeText(std::int64_t localTime) {
@@ -242,7 +306,7 @@ std::string LagTimeText(std::int64_t localTime) {
 }
 
 std::string LagCsv(const std::vector<LagSample>& samples) {
-    std::string csv = "time,scan,result,rtt_ms,signal\r\n";
+    std::string csv = "time,scan,result,rtt_ms,signal,scans\r\n";
     for (const LagSample& s : samples) {
         csv += LagTimeText(s.localTime);
         csv += s.scanOn ? ",on," : ",off,";
@@ -253,6 +317,8 @@ std::string LagCsv(const std::vector<LagSample>& samples) {
         }
         csv += ',';
         if (s.signal >= 0) csv += std::to_string(s.signal);
+        csv += ',';
+        if (s.scans != kScansUnknown) csv += std::to_string(s.scans);
         csv += "\r\n";
     }
     return csv;

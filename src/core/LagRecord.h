@@ -18,6 +18,11 @@ enum class LagResult : std::uint8_t {
     NoLink = 2,  // nothing could be sent
 };
 
+// A tick's count of scans where none could be heard (Windows XP, or no
+// Native Wifi handle), and the most one tick counts.
+inline constexpr std::uint8_t kScansUnknown = 255;
+inline constexpr std::uint8_t kScansMost = 254;
+
 struct LagSample {
     // The tick's local time in seconds since 1970-01-01 00:00:00 (local).
     std::int64_t localTime = 0;
@@ -28,13 +33,17 @@ struct LagSample {
     // The tick's part in a lag test: 0 none, 1 its minute with Windows
     // scanning, 2 its minute without.
     std::uint8_t testPhase = 0;
+    // The scans Windows reported during the tick, on any interface.
+    std::uint8_t scans = kScansUnknown;
 
     bool operator==(const LagSample&) const = default;
 };
 
 // An hour of ticks.
 inline constexpr std::uint32_t kLagCapacity = 3600;
-// The block's size: a header, then the ring.
+// The block's size: a header, the ring, then what later builds added (the
+// run's state and the scans of each tick). Windows of earlier builds read
+// the part they know; a block of an earlier run lacks the rest.
 std::size_t LagBlockBytes();
 
 // The lag test as the hidden run last left it, for the window to follow.
@@ -55,6 +64,20 @@ struct LagTestStatus {
     bool operator==(const LagTestStatus&) const = default;
 };
 
+// What the hidden run tells of itself beside the samples, for the runs a
+// script starts.
+struct LagRunState {
+    // Why Windows may scan now, a core::TrayReason.
+    std::uint8_t reason = 0;
+    // The wireless service is switched (Windows XP), not the background scan.
+    bool serviceWay = false;
+    std::uint16_t pauseMinutesLeft = 0;
+    // The chosen program that runs, cut to kLagProgramBytes - 1 bytes.
+    std::string program;
+    bool operator==(const LagRunState&) const = default;
+};
+inline constexpr std::size_t kLagProgramBytes = 64;
+
 // Writes into a block of LagBlockBytes() bytes that it does not own (the
 // shared section, or a buffer in tests). Readers in other processes copy the
 // block while it may change: the writer marks each change with a counter that
@@ -65,6 +88,7 @@ public:
     explicit LagWriter(unsigned char* block);
     void add(const LagSample& sample);
     void setTest(LagTestStatus test);
+    void setRun(const LagRunState& run);
 
 private:
     unsigned char* block_;
@@ -76,6 +100,8 @@ std::uint32_t LagChangeCount(const unsigned char* bytes, std::size_t size);
 struct LagRecordView {
     std::vector<LagSample> samples;  // oldest first
     LagTestStatus test;
+    // None from a run of an earlier build.
+    std::optional<LagRunState> run;
 };
 // Reads a copy of a block, treating every byte as untrusted: a block that is
 // not a whole, finished record of this layout gives no record; otherwise the
@@ -93,12 +119,19 @@ struct LagFigures {
     std::uint32_t worstMs = 0;
     // Answers of kLagSpikeMs or more, and late seconds.
     std::uint32_t spikes = 0;
+    // Of those, the ones within a second of a scan Windows reported.
+    std::uint32_t spikesNearScan = 0;
     bool operator==(const LagFigures&) const = default;
 };
 inline constexpr std::uint32_t kLagSpikeMs = 50;
 // Percentiles by nearest rank: the smallest value with at least that share
 // of the answers at or below it. Without a scan state, over every sample.
 LagFigures FiguresOf(const std::vector<LagSample>& samples, std::optional<bool> scanOn);
+
+// The scans Windows reported over the samples; none where none could be
+// heard in any of them.
+std::optional<std::uint32_t> ScansOf(const std::vector<LagSample>& samples,
+                                     std::optional<bool> scanOn);
 
 // The samples of the newest lag test, its two minutes as far as they came.
 std::vector<LagSample> LastLagTest(const std::vector<LagSample>& samples);

@@ -26,6 +26,11 @@ ReplyStep StepOfReply(const ReplyFacts& facts) {
                                                                  : ReplyStep::None;
     // A mode that cannot be read is never switched from an answer.
     if (facts.startMode == kStartModeUnreadable) return ReplyStep::None;
+    // Nor one left as it should be while control stands aside: the start mode
+    // need not be read again each second.
+    if (facts.standingAside && facts.startMode == kStartModeAutomatic &&
+        !facts.awaitingFirstReply && !facts.connectionLost)
+        return ReplyStep::None;
     return facts.awaitingFirstReply ? ReplyStep::ArmDelay : ReplyStep::Answered;
 }
 

@@ -36,6 +36,9 @@ struct ReplyFacts {
     std::int32_t startMode = 0;
     bool awaitingFirstReply = true;
     bool connectionLost = false;
+    // Control stands aside (no chosen program runs, or on battery): Windows
+    // may scan, and an answer on a link that is up asks for nothing.
+    bool standingAside = false;
 };
 enum class ReplyStep {
     None,

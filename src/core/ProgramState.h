@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace core {
 
@@ -79,6 +80,10 @@ struct ProgramState {
     bool serviceRunning = false;
     // The setting "trayicon": the hidden run shows its notification icon.
     bool trayIcon = true;
+    // The settings "Apps" and "onbattery": control only while one of these
+    // programs runs (none: always), and on battery too.
+    std::vector<std::string> apps;
+    bool onBattery = true;
 };
 
 }  // namespace core

@@ -7,13 +7,13 @@
 namespace core {
 
 bool TrayPause::over(std::uint32_t nowMs) const {
-    return sinceMs_ && nowMs - *sinceMs_ >= kTrayPauseMs;
+    return sinceMs_ && nowMs - *sinceMs_ >= lengthMs_;
 }
 
 std::uint32_t TrayPause::minutesLeft(std::uint32_t nowMs) const {
     if (!sinceMs_) return 0;
-    const std::uint32_t elapsed = std::min(nowMs - *sinceMs_, kTrayPauseMs);
-    return (kTrayPauseMs - elapsed + 59999) / 60000;
+    const std::uint32_t elapsed = std::min(nowMs - *sinceMs_, lengthMs_);
+    return (lengthMs_ - elapsed + 59999) / 60000;
 }
 
 std::string TrayMinute(const std::vector<LagSample>& lastMinute,
@@ -28,12 +28,11 @@ std::string TrayMinute(const std::vector<LagSample>& lastMinute,
     return text::Filled(text("tray_minute"), {std::to_string(figures.medianMs), spikes});
 }
 
-std::string TrayTip(bool scanOn, TrayReason reason, bool serviceWay, std::uint32_t pauseMinutesLeft,
-                    const std::string& minuteLine,
-                    const std::function<std::string(const std::string&)>& text) {
-    std::string tip = "Nolvara: ";
-    tip += text(serviceWay ? (scanOn ? "tray_on_xp" : "tray_off_xp")
-                           : (scanOn ? "tray_on" : "tray_off"));
+std::string TrayState(bool scanOn, TrayReason reason, bool serviceWay,
+                      std::uint32_t pauseMinutesLeft, const std::string& program,
+                      const std::function<std::string(const std::string&)>& text) {
+    std::string tip = text(serviceWay ? (scanOn ? "tray_on_xp" : "tray_off_xp")
+                                      : (scanOn ? "tray_on" : "tray_off"));
     switch (reason) {
         case TrayReason::Waiting:
             tip += text("tray_waiting");
@@ -47,9 +46,24 @@ std::string TrayTip(bool scanOn, TrayReason reason, bool serviceWay, std::uint32
         case TrayReason::Paused:
             tip += text::Filled(text("tray_paused"), {std::to_string(pauseMinutesLeft)});
             break;
+        case TrayReason::WaitingForProgram:
+            tip += text("tray_waitingprogram");
+            break;
+        case TrayReason::OnBattery:
+            tip += text("tray_onbattery");
+            break;
         case TrayReason::None:
             break;
     }
+    if (!program.empty() && !scanOn) tip += text::Filled(text("tray_program"), {program});
+    return tip;
+}
+
+std::string TrayTip(bool scanOn, TrayReason reason, bool serviceWay, std::uint32_t pauseMinutesLeft,
+                    const std::string& program, const std::string& minuteLine,
+                    const std::function<std::string(const std::string&)>& text) {
+    std::string tip =
+        "Nolvara: " + TrayState(scanOn, reason, serviceWay, pauseMinutesLeft, program, text);
     if (!minuteLine.empty()) tip += "\n" + minuteLine;
     if (tip.size() > kTrayTipMax) tip.resize(kTrayTipMax);
     return tip;

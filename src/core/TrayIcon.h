@@ -16,14 +16,27 @@
 
 namespace core {
 
-// Why Windows may scan now, as the tooltip says beside whether it may.
-enum class TrayReason { None, Waiting, LinkLost, WeakSignal, Paused };
+// Why Windows may scan now, as the tooltip says beside whether it may. The
+// numbers travel in the lag record to the runs a script starts.
+enum class TrayReason : std::uint8_t {
+    None = 0,
+    Waiting = 1,
+    LinkLost = 2,
+    WeakSignal = 3,
+    Paused = 4,
+    WaitingForProgram = 5,
+    OnBattery = 6,
+};
 
-// The pause: Windows may scan for an hour, then the probe loop decides again.
+// The pause: Windows may scan for an hour (or as long as a script asked),
+// then the probe loop decides again.
 inline constexpr std::uint32_t kTrayPauseMs = 60u * 60u * 1000u;
 class TrayPause {
 public:
-    void start(std::uint32_t nowMs) { sinceMs_ = nowMs; }
+    void start(std::uint32_t nowMs, std::uint32_t lengthMs = kTrayPauseMs) {
+        sinceMs_ = nowMs;
+        lengthMs_ = lengthMs;
+    }
     void end() { sinceMs_.reset(); }
     bool active() const { return sinceMs_.has_value(); }
     // Whether an active pause has run its hour at nowMs.
@@ -33,6 +46,7 @@ public:
 
 private:
     std::optional<std::uint32_t> sinceMs_;
+    std::uint32_t lengthMs_ = kTrayPauseMs;
 };
 
 // The tooltip's line on the last minute of the record (at most 60 samples,
@@ -45,12 +59,16 @@ std::string TrayMinute(const std::vector<LagSample>& lastMinute,
 // the tooltip a person reads is at most a few seconds old.
 inline constexpr std::uint32_t kTrayMinuteEveryMs = 60000;
 inline constexpr std::uint32_t kTrayMinuteHoveredMs = 2000;
-// The tooltip: whether Windows may scan and why, then the minute's line, in
-// the language the lookup gives, cut to what Windows shows. serviceWay names
-// the wireless service instead of the background scan.
+// Whether Windows may scan and why, in the language the lookup gives.
+// serviceWay names the wireless service instead of the background scan;
+// program names the chosen program that runs, where one does.
+std::string TrayState(bool scanOn, TrayReason reason, bool serviceWay,
+                      std::uint32_t pauseMinutesLeft, const std::string& program,
+                      const std::function<std::string(const std::string&)>& text);
+// The tooltip: that state, then the minute's line, cut to what Windows shows.
 inline constexpr std::size_t kTrayTipMax = 127;
 std::string TrayTip(bool scanOn, TrayReason reason, bool serviceWay, std::uint32_t pauseMinutesLeft,
-                    const std::string& minuteLine,
+                    const std::string& program, const std::string& minuteLine,
                     const std::function<std::string(const std::string&)>& text);
 
 // The menu's items, in this order.

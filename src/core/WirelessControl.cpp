@@ -293,6 +293,11 @@ void WirelessControl::handle(const WifiEvent& event) {
     using Kind = WifiEvent::Kind;
     // A failed attempt is no connection; whatever held before still does.
     if (event.kind == Kind::Connected && event.reason != 0) return;
+    // A scan changes nothing here: it is counted for the lag record.
+    if (event.kind == Kind::Scanned) {
+        ++scans_;
+        return;
+    }
     whileHeld([&] {
         switch (event.kind) {
             case Kind::Connected: {
@@ -322,6 +327,8 @@ void WirelessControl::handle(const WifiEvent& event) {
             case Kind::Removed:
                 interfaces_.erase(event.id);
                 rule_.forget(event.id);
+                break;
+            case Kind::Scanned:
                 break;
         }
     });

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <tuple>
+#include <utility>
 
 #include "core/SignalRule.h"
 #include "platform/NativeWifi.h"
@@ -81,6 +82,9 @@ public:
     // The last quality heard of the first connected interface; -1 for none.
     std::int32_t signal() const;
 
+    // The scans Windows reported on any interface since the last call.
+    std::uint32_t takeScans() { return std::exchange(scans_, 0u); }
+
     // Runs after an event of the system changed what the status shows.
     std::function<void()> onChange;
 
@@ -135,6 +139,7 @@ private:
     std::unique_ptr<platform::NativeWifiSession> session_;
     SignalRule rule_;
     std::map<platform::WifiInterfaceId, Interface> interfaces_;
+    std::uint32_t scans_ = 0;
     bool scanOff_ = false;
     bool applied_ = true;
     bool changed_ = false;

@@ -68,9 +68,11 @@ enum class WifiSetting { BackgroundScan, MediaStreaming };
 
 // What the system tells of its interfaces while a session lasts. Missed:
 // some notices were lost (too many at once, or one that could not be read);
-// only a fresh listing tells the state.
+// only a fresh listing tells the state. Scanned: a scan of the interface
+// ended, complete or failed, whoever asked for it (the auto-configuration
+// module tells it to every client, without the location consent).
 struct WifiEvent {
-    enum class Kind { Connected, Disconnected, Arrived, Removed, Missed };
+    enum class Kind { Connected, Disconnected, Arrived, Removed, Missed, Scanned };
     Kind kind = Kind::Connected;
     WifiInterfaceId id{};
     // Of a Connected event: 0 for a connection made, otherwise the reason

@@ -8,12 +8,13 @@
 #include "platform/IcmpEcho.h"
 #include "platform/NativeWifi.h"
 #include "platform/NotifyArea.h"
+#include "platform/PowerSource.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/ServiceManager.h"
 #include "platform/SessionShare.h"
-#include "platform/Signature.h"
 #include "platform/Shell.h"
+#include "platform/Signature.h"
 #include "platform/System.h"
 
 namespace platform {
@@ -33,6 +34,7 @@ struct Platform {
     NativeWifi& wifi;
     SessionShare& share;
     NotifyArea& notify;
+    PowerSource& power;
 };
 
 }  // namespace platform

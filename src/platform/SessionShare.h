@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +26,9 @@ public:
     // Whether it was raised since the last call (once, however often it was
     // raised meanwhile); never waits.
     virtual bool taken() = 0;
+    // What the newest raise carried; 0 for a raise that carried nothing.
+    // Raises that come together leave the last one's word.
+    virtual std::uint32_t word() = 0;
 };
 
 class SessionShare {
@@ -41,6 +45,8 @@ public:
     virtual std::unique_ptr<SignalReceiver> createSignal(const std::string& name) = 0;
     // Raises it; false when no run waits for it.
     virtual bool raiseSignal(const std::string& name) = 0;
+    // Raises it with a word for the receiver; false as above.
+    virtual bool raiseSignalWith(const std::string& name, std::uint32_t word) = 0;
 };
 
 }  // namespace platform

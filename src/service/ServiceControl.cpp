@@ -127,8 +127,11 @@ void TF_nolvara::TakeOverService() {
 }
 
 void TF_nolvara::T_shutdowndelayTimer() {
-    ApplyStartMode(core::kStartModeDisabled);
+    // Over before the switch, so that the icon drawn with it no longer says
+    // the run waits. While the gate is closed the delay just runs out:
+    // scanning goes off once it opens.
     T_shutdowndelay.setEnabled(false);
+    if (ControlWanted()) ApplyStartMode(core::kStartModeDisabled);
 }
 
 void TF_nolvara::ForgetServiceStartRetry() {

@@ -2,9 +2,9 @@
 // stored form as values ip1, ip2, ... of the "IPList" subkey, and the panel
 // that edits them.
 #include <algorithm>
-#include <set>
 
 #include "settings/IpAddress.h"
+#include "settings/Settings.h"
 #include "settings/Store.h"
 #include "shell/TF_nolvara.h"
 
@@ -13,11 +13,6 @@ namespace shell {
 namespace {
 using settings::RouterValueName;
 
-std::string lowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
 }  // namespace
 
 std::string TF_nolvara::RouterAddress(int index) const {
@@ -51,16 +46,8 @@ void TF_nolvara::SaveIPList(const std::string& transferText) {
     {
         auto reg = platform.registry.open();
         settings::Guarded([&] {
-            if (!reg->openKey(settings::kRouterListKey, true)) return;
-            // The new addresses are written over the old ones before anything
-            // is removed, so a failure part-way never loses stored addresses.
-            std::set<std::string> keep;
-            for (size_t i = 0; i < addresses.size(); ++i) {
-                reg->writeText(RouterValueName(static_cast<int>(i) + 1), addresses[i]);
-                keep.insert(RouterValueName(static_cast<int>(i) + 1));
-            }
-            for (const std::string& name : reg->valueNames())
-                if (keep.count(lowerAscii(name)) == 0) reg->deleteValue(name);
+            if (reg->openKey(settings::kRouterListKey, true))
+                settings::WriteNumberedList(*reg, addresses, RouterValueName);
         });
     }
     RemoveKeyIfDefault();
@@ -94,12 +81,7 @@ void TF_nolvara::B_addipClick() {
     E_routerip.setFocus();
 }
 
-void TF_nolvara::B_ipdeleteClick() {
-    const int i = list_ip.itemIndex();
-    if (i < 0) return;
-    list_ip.remove(i);
-    if (list_ip.count() > 0) list_ip.setItemIndex(i < list_ip.count() ? i : i - 1);
-}
+void TF_nolvara::B_ipdeleteClick() { list_ip.removeSelected(); }
 
 void TF_nolvara::B_ipupClick() {
     const int i = list_ip.itemIndex();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
+#include <string_view>
 
 #include "core/Convert.h"
 #include "settings/IpAddress.h"
@@ -32,6 +34,21 @@ Loaded Load(platform::Registry& registry, const Settings& previous,
     s.weakSignal = core::WeakSignalThreshold(optionalInteger(*reg, opened, "weaksignal"));
     const std::optional<std::int64_t> trayIcon = optionalInteger(*reg, opened, "trayicon");
     s.trayIcon = !trayIcon || *trayIcon != 0;
+    const std::optional<std::int64_t> onBattery = optionalInteger(*reg, opened, "onbattery");
+    s.onBattery = !onBattery || *onBattery != 0;
+    // Apart too: a name of the wrong type ends the list there, and the rest
+    // of the settings do not depend on it.
+    s.apps.clear();
+    Guarded([&] {
+        if (!opened || !reg->openKey(kAppsKey, false)) return;
+        for (int n = 1; reg->valueExists(AppValueName(n)); ++n) {
+            const std::string name = reg->readText(AppValueName(n));
+            if (IsProgramFileName(name) &&
+                std::find(s.apps.begin(), s.apps.end(), name) == s.apps.end())
+                s.apps.push_back(name);
+        }
+    });
+    if (opened) reg->openKey(kSettingsKey, true);
 
     // Each step names its value first, so that a failure leaves it named.
     Value& at = loaded.stoppedAt;
@@ -95,14 +112,50 @@ void Save(platform::Registry& registry, const Settings& settings, std::int32_t v
     });
 }
 
-bool SaveOptions(platform::Registry& registry, std::optional<std::int32_t> weakSignal,
-                 bool trayIcon) {
+bool IsProgramFileName(const std::string& name) {
+    constexpr std::size_t kLongestName = 255;
+    if (name.empty() || name.size() > kLongestName) return false;
+    if (name.find_first_not_of(" .") == std::string::npos) return false;
+    if (name.front() == ' ' || name.back() == ' ') return false;
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) < 32 ||
+            std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
+            return false;
+    return true;
+}
+
+void WriteNumberedList(platform::RegistryAccessor& reg, const std::vector<std::string>& entries,
+                       const std::function<std::string(int)>& valueName) {
+    std::set<std::string> keep;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::string name = valueName(static_cast<int>(i) + 1);
+        reg.writeText(name, entries[i]);
+        keep.insert(name);
+    }
+    // Names compare as the registry compares them: without regard to case.
+    const auto lowerAscii = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return s;
+    };
+    for (const std::string& name : reg.valueNames())
+        if (keep.count(lowerAscii(name)) == 0) reg.deleteValue(name);
+}
+
+bool SaveOptions(platform::Registry& registry, const Options& options) {
     bool saved = false;
     auto reg = registry.open();
     Guarded([&] {
         if (!reg->openKey(kSettingsKey, true)) return;
-        if (weakSignal) reg->writeInteger("weaksignal", *weakSignal);
-        reg->writeInteger("trayicon", trayIcon ? 1 : 0);
+        if (options.weakSignal) reg->writeInteger("weaksignal", *options.weakSignal);
+        reg->writeInteger("trayicon", options.trayIcon ? 1 : 0);
+        reg->writeInteger("onbattery", options.onBattery ? 1 : 0);
+        // An empty list leaves no key behind where there was none.
+        if (!reg->openKey(kAppsKey, !options.apps.empty())) {
+            saved = options.apps.empty();
+            return;
+        }
+        WriteNumberedList(*reg, options.apps, AppValueName);
         saved = true;
     });
     return saved;

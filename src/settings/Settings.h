@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +44,13 @@ struct Settings {
     std::int32_t weakSignal = core::kWeakSignalDefault;
     // "trayicon": anything but 0 shows the hidden run's icon.
     bool trayIcon = true;
+    // The subkey "Apps", values app1, app2, ...: the program files (names
+    // without a folder) while one of which runs scanning goes off, in order,
+    // each once; none for all day.
+    std::vector<std::string> apps;
+    // "onbattery": 0 lets Windows scan and save power while the machine runs
+    // on its battery; anything else controls there as on mains.
+    bool onBattery = true;
 
     bool operator==(const Settings&) const = default;
 };
@@ -91,10 +99,27 @@ Loaded Load(platform::Registry& registry, const Settings& previous,
 // succeeded.
 void Save(platform::Registry& registry, const Settings& settings, std::int32_t version);
 
-// Writes the options panel's values: the signal's threshold only where it
-// applies (the Native Wifi way), then the icon. False when the key could not
-// be opened or a write failed.
-bool SaveOptions(platform::Registry& registry, std::optional<std::int32_t> weakSignal,
-                 bool trayIcon);
+// Whether a chosen program's entry is a file name the list may hold: no
+// folder, no wildcard, not blank, no longer than Windows lets a name be.
+bool IsProgramFileName(const std::string& name);
+
+// The options panel's values. weakSignal is written only where it applies
+// (the Native Wifi way).
+struct Options {
+    std::optional<std::int32_t> weakSignal;
+    bool trayIcon = true;
+    std::vector<std::string> apps;
+    bool onBattery = true;
+};
+// Writes them: the threshold, the icon, the power rule, then the list of
+// programs. False when a key could not be opened or a write failed.
+bool SaveOptions(platform::Registry& registry, const Options& options);
+
+// Writes a numbered list (names from valueName(1), valueName(2), ...) into
+// the opened key: the new entries over the old first, then the values past
+// them removed, so that a failure part-way never loses a stored entry.
+// Throws what the registry throws.
+void WriteNumberedList(platform::RegistryAccessor& reg, const std::vector<std::string>& entries,
+                       const std::function<std::string(int)>& valueName);
 
 }  // namespace settings

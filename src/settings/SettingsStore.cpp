@@ -36,6 +36,8 @@ settings::Settings TF_nolvara::PanelSettings() {
     s.routers = RouterAddresses();
     s.weakSignal = wireless.weakSignalThreshold();
     s.trayIcon = state.trayIcon;
+    s.apps = state.apps;
+    s.onBattery = state.onBattery;
     return s;
 }
 
@@ -53,6 +55,14 @@ void TF_nolvara::LoadSettings() {
     wireless.setWeakSignalThreshold(s.weakSignal);
     state.trayIcon = s.trayIcon;
     Chk_trayicon.setChecked(state.trayIcon);
+    // The power source is asked again at once when the rule changes.
+    if (state.onBattery != s.onBattery) powerLook.invalidate();
+    state.onBattery = s.onBattery;
+    Chk_onbattery.setChecked(state.onBattery);
+    if (state.apps != s.apps) {
+        state.apps = s.apps;
+        ChooseControlPrograms(state.apps);
+    }
     state.startupSwitchedOff = settings::StartupSwitchedOff(platform.registry);
     // Windows' switch wins: the box shows what happens at log-on, and only
     // Windows' own settings turn it on again.

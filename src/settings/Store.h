@@ -15,6 +15,9 @@ inline constexpr const char* kSettingsKey = "\\SOFTWARE\\Nolvara";
 // The router list: values ip1, ip2, ... in order.
 inline constexpr const char* kRouterListKey = "\\SOFTWARE\\Nolvara\\IPList";
 inline std::string RouterValueName(int n) { return "ip" + std::to_string(n); }
+// The chosen programs: values app1, app2, ... in order.
+inline constexpr const char* kAppsKey = "\\SOFTWARE\\Nolvara\\Apps";
+inline std::string AppValueName(int n) { return "app" + std::to_string(n); }
 inline constexpr const char* kRunKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr const char* kRunValue = "Nolvara";
 // Where Windows 10 and 11 keep the user's own switch for a Run entry

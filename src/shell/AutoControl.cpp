@@ -8,7 +8,13 @@ void TF_nolvara::UpdateStatus() {
     const std::int32_t mode = ReadStartMode();
     // Nothing starts at log-on whatever the window does: that comes first.
     const bool startupOff = state.autostart && state.startupSwitchedOff;
-    Statusbar.setPanelText(0, LookupText(startupOff ? "status_startupoff" : StatusTextKey(mode)));
+    std::string status = LookupText(startupOff ? "status_startupoff" : StatusTextKey(mode));
+    // Why the hidden run stands aside, where it does.
+    if (gate.reason == core::GateReason::WaitingForProgram)
+        status += LookupText("tray_waitingprogram");
+    else if (gate.reason == core::GateReason::OnBattery)
+        status += LookupText("tray_onbattery");
+    Statusbar.setPanelText(0, status);
     state.startMode = mode;
     ui::MenuItem* items[] = {&Menu_status0, &Menu_status1, &Menu_status2, &Menu_status3,
                              &Menu_status4};

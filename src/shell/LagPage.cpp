@@ -1,5 +1,7 @@
 #include "shell/LagPage.h"
 
+#include <algorithm>
+
 #include "text/Messages.h"
 
 namespace shell {
@@ -8,7 +10,7 @@ namespace {
 
 using text::Filled;
 
-std::string column(const std::string& heading, const core::LagFigures& f) {
+std::string column(const std::string& heading, const core::LagFigures& f, bool scansHeard) {
     std::string text = heading;
     const auto line = [&](std::uint32_t value, const char* unit) {
         text += "\r\n";
@@ -18,6 +20,7 @@ std::string column(const std::string& heading, const core::LagFigures& f) {
     text += "\r\n" + std::to_string(f.seconds) + " s";
     for (const std::uint32_t ms : {f.medianMs, f.p99Ms, f.worstMs}) line(ms, " ms");
     line(f.spikes, nullptr);
+    text += "\r\n" + (scansHeard ? std::to_string(f.spikesNearScan) : std::string("-"));
     return text;
 }
 
@@ -34,6 +37,7 @@ std::vector<ui::ChartPoint> LagChartPoints(const std::vector<core::LagSample>& s
         if (age < 0 || age >= static_cast<std::int64_t>(seconds)) continue;
         ui::ChartPoint& p = points[seconds - 1 - static_cast<std::size_t>(age)];
         p.shaded = s.scanOn;
+        p.flagged = s.scans != core::kScansUnknown && s.scans > 0;
         switch (s.result) {
             case core::LagResult::Answer:
                 p.kind = ui::ChartPoint::Kind::Value;
@@ -56,6 +60,7 @@ LagPageContent LagPage(const std::optional<core::LagRecordView>& record,
                        const std::function<std::string(const std::string&)>& text) {
     LagPageContent page;
     page.chart.resize(kLagChartSec);
+    page.timeLabels = {text("lag_chart_start"), text("lag_chart_middle"), text("lag_chart_end")};
     if (!record) {
         page.state = text("lag_norecord");
         return page;
@@ -70,8 +75,16 @@ LagPageContent LagPage(const std::optional<core::LagRecordView>& record,
     const core::LagFigures on = core::FiguresOf(shown, true);
     const core::LagFigures off = core::FiguresOf(shown, false);
     page.rows = text(finished ? "lag_rows_test" : "lag_rows_hour");
-    page.scanning = column(text("lag_col_scanning"), on);
-    page.notScanning = column(text("lag_col_notscanning"), off);
+    const bool scansHeard = core::ScansOf(shown, std::nullopt).has_value();
+    page.scanning = column(text("lag_col_scanning"), on, scansHeard);
+    page.notScanning = column(text("lag_col_notscanning"), off, scansHeard);
+    // While background scan is off, a scan is one that something else asked for.
+    const auto& samples = record->samples;
+    const std::size_t recent = std::min(samples.size(), kLagChartSec);
+    const std::vector<core::LagSample> chartSpan(
+        samples.end() - static_cast<std::ptrdiff_t>(recent), samples.end());
+    if (const auto others = core::ScansOf(chartSpan, false))
+        page.scans = Filled(text("lag_scans"), {std::to_string(*others)});
     switch (record->test.state) {
         case core::LagTestState::Running:
             page.state =

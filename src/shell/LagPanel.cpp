@@ -19,10 +19,12 @@ void TF_nolvara::Menu_lagmeterClick() {
 void TF_nolvara::RefreshLagPage() {
     const LagPageContent page = LagPage(ReadLagRecord(),
                                         [this](const std::string& key) { return LookupText(key); });
+    chart_lag.timeLabels = page.timeLabels;
     chart_lag.setPoints(page.chart);
     L_lagrows.setText(page.rows);
     L_lagscan.setText(page.scanning);
     L_lagnoscan.setText(page.notScanning);
+    L_lagscans.setText(page.scans);
     L_lagstate.setText(page.state);
 }
 

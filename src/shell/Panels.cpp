@@ -11,6 +11,10 @@ constexpr int kPageLeft = 8;
 constexpr int kPageTop = 8;
 constexpr int kWindowWidth = 425;
 constexpr int kWindowHeight = 255;
+// The first versions' panels are 177 high; a taller one makes the window
+// taller by the difference while it shows.
+constexpr int kPanelHeight = 177;
+constexpr int kTallWindowHeight = kWindowHeight + TF_nolvara::kTallPanelHeight - kPanelHeight;
 constexpr int kFadeStep = 20;
 }  // namespace
 
@@ -30,6 +34,7 @@ void TF_nolvara::ShowPanel(const std::string& name) {
         bool showLabel;  // make the label visible (only the text pages do)
         bool emptyLabel;
         std::array<bool, 7> shown;
+        bool tall = false;
     };
     static constexpr std::array<Layout, 8> kLayouts{{
         {"main", true, true, {false, false, false, false, false, false, false}},
@@ -38,11 +43,12 @@ void TF_nolvara::ShowPanel(const std::string& name) {
         {"manageip", false, true, {false, false, true, false, false, false, false}},
         {"managedhcp", false, true, {false, false, false, true, false, false, false}},
         {"manupdate", false, true, {false, false, false, false, true, false, false}},
-        {"lag", false, true, {false, false, false, false, false, true, false}},
-        {"options", false, true, {false, false, false, false, false, false, true}},
+        {"lag", false, true, {false, false, false, false, false, true, false}, true},
+        {"options", false, true, {false, false, false, false, false, false, true}, true},
     }};
     for (const Layout& layout : kLayouts) {
         if (name != layout.name) continue;
+        setOuterSize(kWindowWidth, layout.tall ? kTallWindowHeight : kWindowHeight);
         if (layout.showLabel) L_Text.setVisible(true);
         if (layout.emptyLabel) L_Text.setText("");
         ui::Control* controls[] = {&B_update,      &box_settings, &box_routerip, &box_dhcp,

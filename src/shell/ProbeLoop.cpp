@@ -21,6 +21,9 @@ void TF_nolvara::StartConnectionLossHandling() {
 
 void TF_nolvara::T_pingTimer() {
     if (pause.over(platform.system.tickCountMs())) ResumeControl();
+    if (lagRecorder)
+        if (const auto request = lagRecorder->controlAsked()) TakeScriptRequest(*request);
+    UpdateGate();
     // The registry is read again only when it changed: settings saved by the
     // window or edited by hand, a start mode set from outside.
     if (!settingsWatch) settingsWatch = platform.registry.watch(settings::kSettingsKey + 1);
@@ -88,7 +91,7 @@ void TF_nolvara::ICMPReply(const core::EchoResult& reply) {
     // The lag test holds the switches until it ends, and so does a pause.
     const bool held = (lagRecorder && lagRecorder->test().running()) || pause.active();
     switch (core::StepOfReply({answered, held, state.serviceStartFailures > 0, state.startMode,
-                               state.awaitingFirstReply, state.connectionLost})) {
+                               state.awaitingFirstReply, state.connectionLost, !ControlWanted()})) {
         case core::ReplyStep::None:
             return;
         case core::ReplyStep::LinkBack:
@@ -106,7 +109,8 @@ void TF_nolvara::ICMPReply(const core::EchoResult& reply) {
                 StartConnectionLossHandling();
             if (core::ScanGoesOffOnAnswer(state.startMode, state.connectionLost)) {
                 state.connectionLost = false;
-                ApplyStartMode(core::kStartModeDisabled);
+                // With the gate closed the link is back, and Windows may scan.
+                if (ControlWanted()) ApplyStartMode(core::kStartModeDisabled);
             }
             return;
         case core::ReplyStep::LinkLost:

@@ -19,8 +19,12 @@ TF_nolvara::TF_nolvara(platform::Platform& platform_) : ui::Form("F_nolvara"), p
     box_options.setVisible(false);
     L_weaksignal.wordWrap = true;
     L_optionsnote.wordWrap = true;
+    L_onbattery.wordWrap = true;
+    L_apps.wordWrap = true;
+    E_app.maxLength = 255;
     E_weaksignal.maxLength = 3;
     L_lagstate.wordWrap = true;
+    L_lagscans.wordWrap = true;
     for (ui::Label* column : {&L_lagrows, &L_lagscan, &L_lagnoscan}) column->wordWrap = false;
     B_dhcpconfig.setEnabled(false);
     combo_dhcpadapter.setEnabled(false);
@@ -98,6 +102,9 @@ void TF_nolvara::wireHandlers() {
     onQueryEndSession = [this] { return ShutdownQueryHandler(); };
     onEndSession = [this](bool ending) { EndSessionHandler(ending); };
     onResume = [this] {
+        // The power source and the programs may be others after a sleep.
+        powerLook.invalidate();
+        programWatch.invalidate();
         wireless.renewed();
         UpdateStatus();
         ArmSignalTimer();
@@ -126,6 +133,9 @@ void TF_nolvara::wireHandlers() {
     Menu_lagmeter.onClick = [this] { Menu_lagmeterClick(); };
     Menu_options.onClick = [this] { Menu_optionsClick(); };
     B_optionssave.onClick = [this] { B_optionssaveClick(); };
+    B_appadd.onClick = [this] { B_appaddClick(); };
+    B_appdelete.onClick = [this] { B_appdeleteClick(); };
+    onPowerSourceChanged = [this] { powerLook.invalidate(); };
     T_lag.onTimer = [this] { T_lagTimer(); };
     B_lagtest.onClick = [this] { B_lagtestClick(); };
     B_lagsave.onClick = [this] { B_lagsaveClick(); };

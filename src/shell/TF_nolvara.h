@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/ControlGate.h"
 #include "core/EchoClient.h"
 #include "core/LagMeter.h"
 #include "core/ProbeRule.h"
@@ -27,6 +28,10 @@ namespace shell {
 
 class TF_nolvara : public ui::Form {
 public:
+    // The height of the panels that hold more than the first versions' did.
+    static constexpr int kTallPanelHeight = 337;
+    // A tick's answer this recent says the router answers now.
+    static constexpr std::uint32_t kFreshAnswerMs = 2000;
     explicit TF_nolvara(platform::Platform& platform);
     // Whatever the run set through the Native Wifi interface is set back.
     ~TF_nolvara() override;
@@ -81,24 +86,36 @@ public:
     ui::StatusBar Statusbar{*this, "Statusbar", {{"Status", 330}, {"Version", 50}}, 20};
 
     // The lag meter, after the panels above so that their controls keep
-    // their places in the window's order.
-    ui::GroupBox box_lag{*this, "box_lag", nullptr, {840, 8, 409, 177}};
-    ui::Chart chart_lag{*this, "chart_lag", &box_lag, {8, 16, 393, 50}};
-    ui::Label L_lagrows{*this, "L_lagrows", &box_lag, {8, 70, 100, 80}};
-    ui::Label L_lagscan{*this, "L_lagscan", &box_lag, {110, 70, 104, 80}};
-    ui::Label L_lagnoscan{*this, "L_lagnoscan", &box_lag, {216, 70, 96, 80}};
-    ui::Button B_lagtest{*this, "B_lagtest", &box_lag, {316, 72, 85, 25}};
-    ui::Button B_lagsave{*this, "B_lagsave", &box_lag, {316, 102, 85, 25}};
-    ui::Label L_lagstate{*this, "L_lagstate", &box_lag, {8, 150, 393, 26}};
+    // their places in the window's order. A tall panel: the chart takes the
+    // page's width and half its height, the table goes below it.
+    ui::GroupBox box_lag{*this, "box_lag", nullptr, {840, 8, 409, kTallPanelHeight}};
+    ui::Chart chart_lag{*this, "chart_lag", &box_lag, {8, 16, 393, 160}};
+    ui::Label L_lagrows{*this, "L_lagrows", &box_lag, {8, 180, 118, 92}};
+    ui::Label L_lagscan{*this, "L_lagscan", &box_lag, {128, 180, 92, 92}};
+    ui::Label L_lagnoscan{*this, "L_lagnoscan", &box_lag, {222, 180, 90, 92}};
+    ui::Button B_lagtest{*this, "B_lagtest", &box_lag, {316, 182, 85, 25}};
+    ui::Button B_lagsave{*this, "B_lagsave", &box_lag, {316, 212, 85, 25}};
+    ui::Label L_lagstate{*this, "L_lagstate", &box_lag, {8, 304, 393, 28}};
 
     // The settings of later versions, after the lag meter for the same reason.
-    ui::GroupBox box_options{*this, "box_options", nullptr, {840, 192, 409, 177}};
+    // The panel is taller than the first versions' panels: the window grows
+    // while it shows.
+    ui::GroupBox box_options{*this, "box_options", nullptr, {840, 192, 409, kTallPanelHeight}};
     ui::Label L_weaksignal{*this, "L_weaksignal", &box_options, {8, 20, 292, 30}};
     ui::Edit E_weaksignal{*this, "E_weaksignal", &box_options, {304, 22, 30, 21}};
     ui::Label L_weaksignalunit{*this, "L_weaksignalunit", &box_options, {338, 25, 63, 17}};
-    ui::Label L_optionsnote{*this, "L_optionsnote", &box_options, {8, 84, 393, 56}};
-    ui::Button B_optionssave{*this, "B_optionssave", &box_options, {328, 144, 75, 25}};
+    ui::Label L_optionsnote{*this, "L_optionsnote", &box_options, {8, 280, 312, 50}};
+    ui::Button B_optionssave{*this, "B_optionssave", &box_options, {328, 305, 75, 25}};
     ui::CheckBox Chk_trayicon{*this, "Chk_trayicon", &box_options, {8, 58, 393, 18}};
+    ui::CheckBox Chk_onbattery{*this, "Chk_onbattery", &box_options, {8, 80, 393, 18}};
+    ui::Label L_onbattery{*this, "L_onbattery", &box_options, {26, 100, 375, 30}};
+    ui::Label L_apps{*this, "L_apps", &box_options, {8, 136, 393, 30}};
+    ui::ListBox list_apps{*this, "list_apps", &box_options, {8, 170, 200, 104}};
+    ui::Edit E_app{*this, "E_app", &box_options, {216, 170, 185, 21}};
+    ui::Button B_appadd{*this, "B_appadd", &box_options, {216, 196, 90, 25}};
+    ui::Button B_appdelete{*this, "B_appdelete", &box_options, {311, 196, 90, 25}};
+    // The lag meter's line on the scans that something else asked for.
+    ui::Label L_lagscans{*this, "L_lagscans", &box_lag, {8, 274, 393, 28}};
 
     // ---- Main menu ----
     ui::MenuItem Menu_file{"Menu_file", "&File"};
@@ -198,6 +215,8 @@ public:
     // ---- The panel of further settings (settings/OptionsPanel.cpp) ----
     void Menu_optionsClick();
     void B_optionssaveClick();
+    void B_appaddClick();
+    void B_appdeleteClick();
 
     // ---- Settings panel (settings/SettingsPanel.cpp) ----
     void Chk_autostartClick();
@@ -282,6 +301,25 @@ public:
     // the run starts itself again with them and ends; true when it did.
     bool RestartedWithAdministratorRights(const std::vector<std::string>& args);
 
+    // ---- When control applies at all (shell/ControlGate.cpp) ----
+    // The chosen programs as they are compared, the one found running, the
+    // power source, and what they come to.
+    std::vector<std::string> chosenPrograms;
+    std::string chosenRunning;
+    std::unique_ptr<platform::RunningProcess> chosenHeld;
+    bool onBatteryPower = false;
+    core::ProgramWatch programWatch;
+    core::PeriodicLook powerLook{core::kPowerLookMs};
+    core::Gate gate;
+    // The settings changed: the list is compared anew at the next look.
+    void ChooseControlPrograms(const std::vector<std::string>& apps);
+    // Looks at what is due, and follows the gate where it turned.
+    void UpdateGate();
+    // Sets the switches as the gate says, unless a pause, a lag test, the
+    // session's end or the probe loop's own waits hold them.
+    void FollowGate();
+    bool ControlWanted() const { return gate.open(); }
+
     // ---- Probe loop and automatic control (shell/ProbeLoop.cpp, shell/AutoControl.cpp) ----
     void T_pingTimer();
     void ProbeHost();
@@ -325,8 +363,11 @@ public:
     void RefreshTray(std::uint32_t minuteMaxAgeMs = core::kTrayMinuteEveryMs);
     core::TrayReason TrayReasonNow() const;
     void TrayChosen(core::TrayCommand command);
-    // Windows may scan for an hour, whatever the router does.
-    void PauseControl();
+    // Windows may scan for an hour (or as long as asked), whatever the
+    // router does.
+    void PauseControl(std::uint32_t lengthMs = core::kTrayPauseMs);
+    // A pause or its end that a script's run asked for.
+    void TakeScriptRequest(const core::ControlRequest& request);
     // The probe loop decides again: scanning off while the router answers.
     void ResumeControl();
     // Starts this program's window with the arguments (it asks for

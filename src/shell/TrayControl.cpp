@@ -5,11 +5,6 @@
 
 namespace shell {
 
-namespace {
-// An answer this recent says the router answers now.
-constexpr std::uint32_t kFreshAnswerMs = 2000;
-}  // namespace
-
 void TF_nolvara::MakeTray() {
     const auto text = [this](const std::string& key) { return LookupText(key); };
     platform::NotifyEvents events;
@@ -32,6 +27,9 @@ void TF_nolvara::MakeTray() {
 
 core::TrayReason TF_nolvara::TrayReasonNow() const {
     if (pause.active()) return core::TrayReason::Paused;
+    if (gate.reason == core::GateReason::OnBattery) return core::TrayReason::OnBattery;
+    if (gate.reason == core::GateReason::WaitingForProgram)
+        return core::TrayReason::WaitingForProgram;
     if (state.connectionLost) return core::TrayReason::LinkLost;
     if (state.awaitingFirstReply || T_shutdowndelay.enabled()) return core::TrayReason::Waiting;
     if (controlWay == ControlWay::NativeWifi && wireless.scanningForWeakSignal())
@@ -54,7 +52,7 @@ void TF_nolvara::RefreshTray(std::uint32_t minuteMaxAgeMs) {
     const bool scanOn = WindowsMayScan();
     tray->update(true, scanOn,
                  core::TrayTip(scanOn, TrayReasonNow(), controlWay == ControlWay::Service,
-                               pause.minutesLeft(now), minute, text));
+                               pause.minutesLeft(now), gate.program, minute, text));
 }
 
 void TF_nolvara::TrayChosen(core::TrayCommand command) {
@@ -86,14 +84,14 @@ void TF_nolvara::TrayChosen(core::TrayCommand command) {
     }
 }
 
-void TF_nolvara::PauseControl() {
+void TF_nolvara::PauseControl(std::uint32_t lengthMs) {
     if (!state.autoControl || state.sessionEnding || pause.active()) return;
     // The user's pause wins over a lag test under way.
     if (lagRecorder && lagRecorder->test().running()) {
         lagRecorder->test().end(core::LagTestState::Paused);
         lagRecorder->publishTest();
     }
-    pause.start(platform.system.tickCountMs());
+    pause.start(platform.system.tickCountMs(), lengthMs);
     T_shutdowndelay.setEnabled(false);
     // A service that will not start leaves nothing to pause: the probe loop
     // goes on deciding, and the status line says why. One that this start
@@ -105,6 +103,21 @@ void TF_nolvara::PauseControl() {
         else
             pause.end();
     }
+    UpdateStatus();
+}
+
+void TF_nolvara::TakeScriptRequest(const core::ControlRequest& request) {
+    if (request.kind == core::ControlRequest::Kind::Resume) {
+        ResumeControl();
+        return;
+    }
+    const std::uint32_t lengthMs = request.minutes * 60'000u;
+    if (!pause.active()) {
+        PauseControl(lengthMs);
+        return;
+    }
+    // A pause under way runs for the new length from now.
+    pause.start(platform.system.tickCountMs(), lengthMs);
     UpdateStatus();
 }
 
@@ -125,7 +138,7 @@ void TF_nolvara::ResumeControl() {
         ForgetServiceStartRetry();
         state.awaitingFirstReply = false;
         state.connectionLost = false;
-        ApplyStartMode(core::kStartModeDisabled);
+        if (ControlWanted()) ApplyStartMode(core::kStartModeDisabled);
         ResumeProbeLoop();
     } else if (newest) {
         if (!state.awaitingFirstReply && state.startMode != core::kStartModeDisabled)

@@ -116,6 +116,9 @@ constexpr Message kMessages[] = {
      "Bitte eine Zahl von 0 bis 100 eingeben.",
      "Please enter a number from 0 to 100."},
     {"options_saved", "Gespeichert.", "Saved."},
+    {"options_appinvalid",
+     "Bitte den Dateinamen eines Programms eingeben, etwa spiel.exe.",
+     "Please enter a program's file name, such as game.exe."},
     {"options_notsaved",
      "Die Einstellung ließ sich nicht speichern.",
      "The setting could not be saved."},
@@ -232,14 +235,27 @@ constexpr Message kMessages[] = {
      "Control > Enable automatic control."},
     {"lag_legend",
      "Die letzten 10 Minuten. Blau hinterlegt: Windows sucht nach Netzwerken; rot: keine "
-     "Antwort in der Zeit.",
-     "The last 10 minutes. Blue ground: Windows scans for networks; red: no answer in time."},
+     "Antwort in der Zeit; orange unten: Windows meldete eine Suche.",
+     "The last 10 minutes. Blue ground: Windows scans for networks; red: no answer in time; "
+     "orange below: Windows reported a scan."},
+    {"lag_chart_start", "vor 10 min", "10 min ago"},
+    {"lag_chart_middle", "vor 5 min", "5 min ago"},
+    {"lag_chart_end", "jetzt", "now"},
+    {"lag_scans",
+     "%1 Suchen in den letzten 10 Minuten bei ausgeschalteter Hintergrundsuche: Die "
+     "Netzwerkliste der Taskleiste, die Ortung und andere Programme können Suchen anstoßen.",
+     "%1 scans in the last 10 minutes with background scan off: the taskbar's network list, "
+     "location services and other programs can ask for scans."},
     {"lag_rows_hour",
-     "Letzte Stunde\r\nSekunden\r\nMedian\r\n99. Perzentil\r\nSchlechteste\r\nLag-Spitzen",
-     "Last hour\r\nSeconds\r\nMedian\r\n99th percentile\r\nWorst\r\nLag spikes"},
+     "Letzte Stunde\r\nSekunden\r\nMedian\r\n99. Perzentil\r\nSchlechteste\r\nLag-Spitzen\r\n"
+     "davon bei einer Suche",
+     "Last hour\r\nSeconds\r\nMedian\r\n99th percentile\r\nWorst\r\nLag spikes\r\n"
+     "of them near a scan"},
     {"lag_rows_test",
-     "Lag-Test\r\nSekunden\r\nMedian\r\n99. Perzentil\r\nSchlechteste\r\nLag-Spitzen",
-     "Lag test\r\nSeconds\r\nMedian\r\n99th percentile\r\nWorst\r\nLag spikes"},
+     "Lag-Test\r\nSekunden\r\nMedian\r\n99. Perzentil\r\nSchlechteste\r\nLag-Spitzen\r\n"
+     "davon bei einer Suche",
+     "Lag test\r\nSeconds\r\nMedian\r\n99th percentile\r\nWorst\r\nLag spikes\r\n"
+     "of them near a scan"},
     {"lag_col_scanning", "Windows sucht", "Windows scanning"},
     {"lag_col_notscanning", "sucht nicht", "not scanning"},
     {"lag_test_running",
@@ -283,6 +299,11 @@ constexpr Message kMessages[] = {
     {"tray_linklost", ", Verbindung verloren", ", link lost"},
     {"tray_weak", " (schwaches Signal)", " (weak signal)"},
     {"tray_paused", ", Pause noch %1 min", ", paused for %1 min"},
+    {"tray_waitingprogram",
+     ", wartet auf ein gewähltes Programm",
+     ", waiting for a chosen program"},
+    {"tray_onbattery", ", Akkubetrieb", ", on battery"},
+    {"tray_program", ", solange %1 läuft", " while %1 runs"},
     {"tray_minute", "Router %1 ms, %2 in der letzten Minute", "router %1 ms, %2 in the last minute"},
     {"tray_nospikes", "keine Lag-Spitzen", "no lag spikes"},
     {"tray_onespike", "1 Lag-Spitze", "1 lag spike"},

@@ -135,6 +135,13 @@ void ListBox::remove(int index) {
     notify(&ControlPeer::itemsChanged);
 }
 
+void ListBox::removeSelected() {
+    const int i = itemIndex();
+    if (i < 0) return;
+    remove(i);
+    if (count() > 0) setItemIndex(i < count() ? i : i - 1);
+}
+
 void ListBox::exchange(int a, int b) {
     if (a < 0 || b < 0 || a >= count() || b >= count())
         throw std::out_of_range("list index out of bounds");

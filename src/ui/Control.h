@@ -4,6 +4,7 @@
 // user's input back into the model.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -198,6 +199,9 @@ public:
     int count() const { return static_cast<int>(items_.size()); }
     void add(const std::string& item);
     void remove(int index);
+    // Removes the selected entry, if any, and selects the one that took its
+    // place (the new last where it was the last).
+    void removeSelected();
     void exchange(int a, int b);
     void clear();
     // -1 when nothing is selected.
@@ -244,6 +248,8 @@ struct ChartPoint {
     // Drawn over a ground of its own colour.
     bool shaded = false;
     std::uint32_t value = 0;
+    // Flagged at the bottom edge.
+    bool flagged = false;
     bool operator==(const ChartPoint&) const = default;
 };
 
@@ -258,6 +264,9 @@ public:
     void setPoints(std::vector<ChartPoint> points);
     std::uint32_t lowest = 1;
     std::uint32_t highest = 100;
+    // Below the plot, at its left end, middle and right end; no band for
+    // them where all three are empty.
+    std::array<std::string, 3> timeLabels;
 
 private:
     std::vector<ChartPoint> points_;

@@ -69,6 +69,8 @@ public:
 
     // The system resumed from sleep or hibernation.
     std::function<void()> onResume;
+    // The machine went from mains to battery or back, or its battery changed.
+    std::function<void()> onPowerSourceChanged;
 
     std::string fontName = "MS Sans Serif";
     int fontHeight = -11;

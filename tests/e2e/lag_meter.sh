@@ -35,16 +35,17 @@ report_figures() {
 import datetime, sys
 data = open(sys.argv[1], "rb").read().decode("ascii")
 lines = data.split("\r\n")
-assert lines[0] == "time,scan,result,rtt_ms,signal" and lines[-1] == "", "header or line ends"
+assert lines[0] == "time,scan,result,rtt_ms,signal,scans" and lines[-1] == "", "header or line ends"
 seconds = {"on": 0, "off": 0}; spikes = dict(seconds); answers = dict(seconds)
 steps = back = bad = 0; last = None
 for line in lines[1:-1]:
-    t, scan, result, rtt, signal = line.split(",")
+    t, scan, result, rtt, signal, scans = line.split(",")
     when = datetime.datetime.strptime(t, "%Y-%m-%d %H:%M:%S")
     if last is not None and (when - last).total_seconds() > 1: steps += 1
     if last is not None and (when - last).total_seconds() < 1: back += 1
     last = when
-    ok = scan in seconds and signal == "" and (
+    # The service way hears no scans: the column stays empty.
+    ok = scan in seconds and signal == "" and scans == "" and (
         (result == "answer" and rtt.isdigit()) or (result in ("late", "nolink") and rtt == ""))
     if not ok: bad += 1; continue
     seconds[scan] += 1

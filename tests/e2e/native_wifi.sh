@@ -21,6 +21,9 @@
 #   9. The window's options panel sets the threshold 0, stored as REG_DWORD;
 #      the hidden run takes it up and a weak signal changes nothing.
 #  10. The status bar says so in German once German is the language.
+#  10a-e. A chosen program (ours): the scan on while it does not run, off
+#      within 3 s of its start; a script's -status, -pause 1, -resume; a scan
+#      the stand-in reports is in the CSV; on within 3 s of the program's end.
 #  11. The session ends: scan on, streaming off, the handle closed; no gated call.
 # The WLAN service is never touched: no service of that name is in play.
 # First of all, the program starts where wlanapi.dll is missing altogether.
@@ -243,6 +246,56 @@ wait_status 'Nolvara: background scan off'
 e2e_step "10. in German"
 e2e_reg_add 'SOFTWARE\Nolvara' language REG_SZ german
 wait_status 'Nolvara: Hintergrundsuche aus'
+
+# ---------------------------------------------------------------------------
+e2e_step "10a. a program is chosen that does not run: the scan is on"
+cp "$NOLVARA_TOOLS/nolvara_idle.exe" "$WINEPREFIX/drive_c/e2e/nolvara_game.exe"
+chosen=$(now_ms)
+e2e_reg_add 'SOFTWARE\Nolvara\Apps' app1 REG_SZ nolvara_game.exe
+expect_wlan "set background_scan_enabled=1 result=0" "$chosen" 3000 "the choice"
+wait_status 'Nolvara: Hintergrundsuche an, wartet auf ein gew'
+
+e2e_step "10b. it starts and takes the screen: off within 3 s"
+started=$(now_ms)
+ip netns exec "$E2E_NS" wine 'C:\e2e\nolvara_game.exe' show >>"$E2E_DIR/game.log" 2>&1 &
+expect_wlan "set background_scan_enabled=0 result=0" "$started" 3000 "the program's start"
+wait_status 'Nolvara: Hintergrundsuche aus, solange nolvara_game.exe'
+
+e2e_step "10c. a launch script asks, pauses and resumes"
+# expect_script STATUS PREFIX ARGS...: ends with STATUS, its line begins with PREFIX.
+expect_script() {
+    local line status=0
+    line=$(e2e_wine "$E2E_PROGRAM" "${@:3}" 2>>"$E2E_DIR/program.log" | tr -d '\r') || status=$?
+    e2e_expect_prefix "P_nolvara.exe ${*:3} (\"$status $line\")" "$status $line" "$1 $2"
+}
+expect_script 0 'background scan off while nolvara_game.exe runs, router ' -status
+paused=$(now_ms)
+expect_script 0 'background scan on, paused for 1 min' -pause 1
+expect_wlan "set background_scan_enabled=1 result=0" "$paused" 3000 "-pause 1"
+expect_script 3 'background scan on, paused for 1 min, router ' -status
+resumed=$(now_ms)
+expect_script 0 'background scan off' -resume
+expect_wlan "set background_scan_enabled=0 result=0" "$resumed" 3000 "-resume"
+
+e2e_step "10d. a scan Windows reports is in the record's CSV"
+wlan_control quality=10 roams=1 attempts=1 second=connected restarts=1 scans=1
+REPORT=$WINEPREFIX/drive_c/e2e/lag.csv
+counted() {
+    e2e_wine "$E2E_PROGRAM" -lagreport 'C:\e2e\lag.csv' >>"$E2E_DIR/program.log" 2>&1 &&
+        tr -d '\r' <"$REPORT" | awk -F, 'NR > 1 && $6 == "1" { found = 1 } END { exit !found }'
+}
+e2e_wait_for 10 counted || e2e_fail "no second with one scan in the report: $(tail -n 3 "$REPORT")"
+e2e_expect "the report's header" "$(head -n 1 "$REPORT" | tr -d '\r')" "time,scan,result,rtt_ms,signal,scans"
+e2e_ok "$(tr -d '\r' <"$REPORT" | awk -F, '$6 == "1"' | head -n 1)"
+
+e2e_step "10e. the program is closed as a player closes it: on within 3 s; unchosen, off again"
+ended=$(now_ms)
+e2e_wine taskkill /im nolvara_game.exe >/dev/null 2>&1 || e2e_fail "taskkill cannot close the program"
+expect_wlan "set background_scan_enabled=1 result=0" "$ended" 3000 "the program's end"
+expect_script 3 'background scan on, waiting for a chosen program, router ' -status
+unchosen=$(now_ms)
+e2e_wine reg delete 'HKLM\SOFTWARE\Nolvara\Apps' /f >/dev/null 2>&1 || e2e_fail "cannot remove the choice"
+expect_wlan "set background_scan_enabled=0 result=0" "$unchosen" 3000 "the choice's end"
 
 # ---------------------------------------------------------------------------
 e2e_step "11. the session ends: both set back and the handle closed"

@@ -149,6 +149,20 @@ const FakeFileSystem::File* FakeFileSystem::file(const std::string& path) const 
     return it == files_.end() ? nullptr : &it->second;
 }
 
+std::unique_ptr<platform::RunningProcess> FakeProcesses::hold(std::uint32_t id) {
+    struct Held : platform::RunningProcess {
+        Held(FakeProcesses& processes, std::uint32_t id) : processes_(processes), id_(id) {}
+        bool ended() override {
+            return std::none_of(processes_.running.begin(), processes_.running.end(),
+                                [&](const platform::ProcessEntry& p) { return p.id == id_; });
+        }
+        FakeProcesses& processes_;
+        std::uint32_t id_;
+    };
+    if (unholdable.count(id) > 0) return nullptr;
+    return std::make_unique<Held>(*this, id);
+}
+
 bool FakeProcesses::terminate(std::uint32_t id) {
     if (protectedIds.count(id) > 0) return false;
     auto it = std::find_if(running.begin(), running.end(), [&](const auto& p) { return p.id == id; });

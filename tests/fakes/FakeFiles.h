@@ -83,14 +83,25 @@ private:
 
 class FakeProcesses : public platform::Processes {
 public:
-    std::vector<platform::ProcessEntry> snapshot() override { return running; }
+    std::vector<platform::ProcessEntry> snapshot() override {
+        ++snapshots;
+        return running;
+    }
     std::uint32_t currentProcessId() override { return self; }
     bool terminate(std::uint32_t id) override;
     std::string toLower(const std::string& text) override;
+    bool inOwnSession(std::uint32_t id) override { return otherSession.count(id) == 0; }
+    std::uint32_t foregroundProcessId() override { return foreground; }
+    // Held while it runs: ended once it left the list.
+    std::unique_ptr<platform::RunningProcess> hold(std::uint32_t id) override;
 
     std::vector<platform::ProcessEntry> running;
     std::uint32_t self = 1;
     std::set<std::uint32_t> protectedIds;  // cannot be ended
+    std::set<std::uint32_t> otherSession;  // run in another user's session
+    std::set<std::uint32_t> unholdable;    // may not be opened
+    std::uint32_t foreground = 0;
+    int snapshots = 0;
     std::vector<std::uint32_t> terminated;
     // What ending a process frees, such as the file it ran.
     std::function<void(std::uint32_t)> onTerminate;

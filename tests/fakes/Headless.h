@@ -173,10 +173,15 @@ public:
         unsigned char* data() override { return bytes_.data(); }
         std::vector<unsigned char>& bytes_;
     };
+    struct Signal {
+        bool raised = false;
+        std::uint32_t word = 0;
+    };
     struct Receiver : platform::SignalReceiver {
-        explicit Receiver(bool& raised) : raised_(raised) {}
-        bool taken() override { return std::exchange(raised_, false); }
-        bool& raised_;
+        explicit Receiver(Signal& signal) : signal_(signal) {}
+        bool taken() override { return std::exchange(signal_.raised, false); }
+        std::uint32_t word() override { return signal_.word; }
+        Signal& signal_;
     };
     std::unique_ptr<platform::SharedBlock> createBlock(const std::string& name,
                                                        std::size_t size) override {
@@ -197,12 +202,22 @@ public:
     }
     bool raiseSignal(const std::string& name) override {
         const auto found = signals.find(name);
-        return found != signals.end() && (found->second = true);
+        return found != signals.end() && (found->second.raised = true);
+    }
+    bool raiseSignalWith(const std::string& name, std::uint32_t word) override {
+        if (signals.count(name) > 0) signals[name].word = word;
+        return raiseSignal(name);
     }
     // Blocks and signals live in maps whose nodes stay put.
     std::map<std::string, std::vector<unsigned char>> blocks;
-    std::map<std::string, bool> signals;
+    std::map<std::string, Signal> signals;
     bool refuse = false;  // another run of the session has them
+};
+
+class FakePowerSource : public platform::PowerSource {
+public:
+    bool onBattery() override { return battery; }
+    bool battery = false;
 };
 
 // One headless world: clock, system and dialogs bundled as a platform.
@@ -268,9 +283,10 @@ struct HeadlessWorld {
     FakeNativeWifi wifi{clock};
     FakeSessionShare share;
     FakeNotifyArea notify;
-    platform::Platform platform{system,   dialogs, registry, files,      processes, shell,
-                                services, icmp,    adapters, http,       signatures, wifi,
-                                share,    notify};
+    FakePowerSource power;
+    platform::Platform platform{system,     dialogs,  registry, files,    processes,
+                                shell,      services, icmp,     adapters, http,
+                                signatures, wifi,     share,    notify,   power};
 
     // Runs the event loop; it ends once the end of the program was requested.
     void runFor(int ms) {

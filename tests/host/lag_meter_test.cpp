@@ -183,9 +183,9 @@ TEST(LagMeter, TheReportIsWrittenWholeOrSaysWhyNot) {
     ASSERT_EQ(core::WriteLagReport(w.share, w.files, "C:\\Reports\\lag.csv"),
               core::kLagReportWritten);
     EXPECT_EQ(w.files.file("C:\\Reports\\lag.csv")->bytes,
-              "time,scan,result,rtt_ms,signal\r\n"
-              "2026-12-09 14:03:08,on,answer,5,\r\n"
-              "2026-12-09 14:03:09,on,answer,5,\r\n");
+              "time,scan,result,rtt_ms,signal,scans\r\n"
+              "2026-12-09 14:03:08,on,answer,5,,\r\n"
+              "2026-12-09 14:03:09,on,answer,5,,\r\n");
 }
 
 
@@ -214,22 +214,25 @@ TEST(LagMeter, ThePageShowsTheHourOrTheLastTestLiveInBothLanguagesAndSavesIt) {
         auto signal = w.share.createSignal(core::kLagTestSignal);
         core::LagWriter writer(block->data());
         const std::int64_t t = 1796824987;
-        // Scanning: 3 and 80 ms, a late second; not: 4 and 5 ms; then no link.
+        // Scanning: 3 and 80 ms, a late second with a scan reported; not: 4
+        // and 5 ms, two scans that something else asked for; then no link.
         const LagResult A = LagResult::Answer;
         for (const core::LagSample& s :
              std::vector<core::LagSample>{{t, A, 3, true, -1},
                                           {t + 1, A, 80, true, -1},
-                                          {t + 2, LagResult::Late, 0, true, -1},
+                                          {t + 2, LagResult::Late, 0, true, -1, 0, 1},
                                           {t + 3, A, 4, false, -1},
-                                          {t + 4, A, 5, false, -1},
+                                          {t + 4, A, 5, false, -1, 0, 2},
                                           {t + 6, LagResult::NoLink, 0, false, -1}})
             writer.add(s);
         w.runFor(1000);
         EXPECT_EQ(p.window.L_lagscan.text(),
-                  de ? "Windows sucht\r\n3 s\r\n3 ms\r\n80 ms\r\n80 ms\r\n2"
-                     : "Windows scanning\r\n3 s\r\n3 ms\r\n80 ms\r\n80 ms\r\n2");
+                  de ? "Windows sucht\r\n3 s\r\n3 ms\r\n80 ms\r\n80 ms\r\n2\r\n2"
+                     : "Windows scanning\r\n3 s\r\n3 ms\r\n80 ms\r\n80 ms\r\n2\r\n2");
         EXPECT_EQ(p.window.L_lagnoscan.text().substr(p.window.L_lagnoscan.text().find('\n') + 1),
-                  "3 s\r\n4 ms\r\n5 ms\r\n5 ms\r\n0");
+                  "3 s\r\n4 ms\r\n5 ms\r\n5 ms\r\n0\r\n0");
+        EXPECT_TRUE(p.window.L_lagscans.text().starts_with(de ? "2 Suchen in den letzten 10 Minuten"
+                                                              : "2 scans in the last 10 minutes"));
         EXPECT_TRUE(
             p.window.L_lagrows.text().starts_with(de ? "Letzte Stunde\r\n" : "Last hour\r\n"));
         const auto& chart = p.window.chart_lag.points();
@@ -238,9 +241,9 @@ TEST(LagMeter, ThePageShowsTheHourOrTheLastTestLiveInBothLanguagesAndSavesIt) {
         const std::vector<ui::ChartPoint> newest(chart.end() - 7, chart.end());
         EXPECT_EQ(newest, (std::vector<ui::ChartPoint>{{Kind::Value, true, 3},
                                                        {Kind::Value, true, 80},
-                                                       {Kind::Mark, true, 0},
+                                                       {Kind::Mark, true, 0, true},
                                                        {Kind::Value, false, 4},
-                                                       {Kind::Value, false, 5},
+                                                       {Kind::Value, false, 5, true},
                                                        {Kind::Gap, false, 0},
                                                        {Kind::Gap, false, 0}}))
             << "a second without a sample is a gap too";
@@ -313,6 +316,18 @@ TEST(LagMeter, ATickASecondAfterTheLastIsTheNextSecondWhicheverSideOfTheEdgeItFe
     for (const auto& s : record->samples) times.push_back(s.localTime - t);
     EXPECT_EQ(times, (std::vector<std::int64_t>{0, 1, 2, 3, 10, 5, 5}))
         << "the clock set forward and back, and a tick without a second between, keep their times";
+}
+
+// Any program of the user's can raise the signal: a word is taken only as a
+// request of a known kind and length.
+TEST(ScriptRun, OnlyRequestsOfAKnownKindAndLengthAreTaken) {
+    using Request = core::ControlRequest;
+    for (const Request request : {Request{Request::Kind::Pause, 1},
+                                  {Request::Kind::Pause, 1440},
+                                  {Request::Kind::Resume, 0}})
+        EXPECT_EQ(core::RequestOf(core::WordOf(request)), request);
+    for (const std::uint32_t word : {0x105A1u, 0x10000u, 0x20001u, 0x30001u, 0u})
+        EXPECT_FALSE(core::RequestOf(word).has_value()) << word;
 }
 
 }  // namespace

@@ -65,7 +65,17 @@ TEST(LagRecord, TheBlockKeepsTheLastHourOldestFirstAndReadsBackWhole) {
     EXPECT_TRUE(broken(newest + 7, 0x80)) << "a time before 1970";
     EXPECT_TRUE(broken(newest + 11, 3)) << "test phase";
     EXPECT_FALSE(broken(newest + 3, 0)) << "a clock set back is no broken record";
-    EXPECT_FALSE(core::ReadLagBlock(block.data(), block.size() - 1).has_value()) << "short";
+    // An earlier build's block ends after the ring: read without the run's
+    // state and the scans. Shorter is broken.
+    constexpr std::size_t kEarlierBytes = 28 + 3600 * 14;
+    writer.setRun({4, true, 12, std::string(70, 'g')});
+    writer.add({kT0 + 4000, LagResult::Answer, 7, false, -1, 0, 2});
+    const auto whole = core::ReadLagBlock(block.data(), block.size());
+    EXPECT_EQ(whole->run, (core::LagRunState{4, true, 12, std::string(63, 'g')}));
+    EXPECT_EQ(whole->samples.back().scans, 2);
+    const auto earlier = core::ReadLagBlock(block.data(), kEarlierBytes);
+    EXPECT_TRUE(earlier && !earlier->run && earlier->samples.back().scans == core::kScansUnknown);
+    EXPECT_FALSE(core::ReadLagBlock(block.data(), kEarlierBytes - 1).has_value()) << "short";
     EXPECT_FALSE(core::ReadLagBlock(nullptr, 0).has_value());
 }
 
@@ -91,13 +101,13 @@ TEST(LagRecord, TheReportHasOneLinePerTickInItsOwnWords) {
     const std::vector<LagSample> samples = {
         {kT0, LagResult::Answer, 3, true, -1},
         {kT0 + 1, LagResult::Late, 0, true, -1},
-        {kT0 + 2, LagResult::NoLink, 0, false, 71},
+        {kT0 + 2, LagResult::NoLink, 0, false, 71, 0, 2},
     };
     EXPECT_EQ(core::LagCsv(samples),
-              "time,scan,result,rtt_ms,signal\r\n"
-              "2026-12-09 14:03:07,on,answer,3,\r\n"
-              "2026-12-09 14:03:08,on,late,,\r\n"
-              "2026-12-09 14:03:09,off,nolink,,71\r\n");
+              "time,scan,result,rtt_ms,signal,scans\r\n"
+              "2026-12-09 14:03:07,on,answer,3,,\r\n"
+              "2026-12-09 14:03:08,on,late,,,\r\n"
+              "2026-12-09 14:03:09,off,nolink,,71,2\r\n");
     for (const auto& [t, text] : {std::pair<std::int64_t, const char*>{0, "1970-01-01 00:00:00"},
                                   {951782400, "2000-02-29 00:00:00"},
                                   {253402300799, "9999-12-31 23:59:59"}})

@@ -33,6 +33,11 @@ TEST(ProbeRule, EachReplyAsksForOneStep) {
         {{false, false, false, 3, false, false}, ReplyStep::LinkLost},
         {{false, false, false, kAuto, false, false}, ReplyStep::None},
         {{false, false, false, 3, false, true}, ReplyStep::None},
+        // Standing aside: only the first answer and a lost link's return count.
+        {{true, false, false, kAuto, false, false, true}, ReplyStep::None},
+        {{true, false, false, kAuto, true, false, true}, ReplyStep::ArmDelay},
+        {{true, false, false, kAuto, false, true, true}, ReplyStep::Answered},
+        {{true, false, false, 3, false, false, true}, ReplyStep::Answered},
     };
     for (const auto& row : table) {
         const core::ReplyFacts& f = row.facts;

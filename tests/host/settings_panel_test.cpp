@@ -285,4 +285,27 @@ TEST_F(SettingsPanel, TheWeakSignalIsSetOnTheOptionsPanelWhereTheNativeWifiWayRu
     EXPECT_FALSE(xp.world.registry.get(kKey, "weaksignal").has_value());
 }
 
+TEST_F(SettingsPanel, ChosenProgramsAndThePowerRuleAreEditedOnTheOptionsPanel) {
+    const std::string apps = "SOFTWARE\\Nolvara\\Apps";
+    reg().setText(apps, "app1", "old.exe");
+    p.start();
+    auto& w = p.window;
+    w.Menu_options.click();
+    // A path counts by its file name, one listed already is not added again,
+    // a pattern is no name.
+    for (const char* typed : {"C:\\Games\\Game.exe", "GAME.EXE", "*.exe", "  stream.exe "}) {
+        w.E_app.type(typed);
+        w.B_appadd.click();
+    }
+    EXPECT_EQ(w.L_optionsnote.text(), "Please enter a program's file name, such as game.exe.");
+    w.list_apps.setItemIndex(0);
+    w.B_appdelete.click();
+    w.Chk_onbattery.click();
+    w.B_optionssave.click();
+    EXPECT_EQ(reg().get(kKey, "onbattery")->number, 0);
+    EXPECT_EQ(reg().get(apps, "app1")->text, "Game.exe");
+    EXPECT_EQ(reg().get(apps, "app2")->text, "stream.exe");
+    EXPECT_FALSE(reg().get(apps, "app3").has_value());
+}
+
 }  // namespace

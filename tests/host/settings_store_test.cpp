@@ -252,6 +252,20 @@ TEST(SettingsStore, LoadTellsMissingFromWrongTypeAndHoldsEachValueInItsBounds) {
              s.trayIcon = false;
              s.shutdownDelay = 30;
          }},
+        {"the power rule and the programs end nothing; a bad name is skipped, a wrong type ends "
+         "the list",
+         {{"onbattery", number(0)},
+          {"Apps\\app1", {RegType::Sz, "game.exe", 0}},
+          {"Apps\\app2", {RegType::Sz, "C:\\x.exe", 0}},
+          {"Apps\\app3", {RegType::Sz, "Stream.exe", 0}},
+          {"Apps\\app4", number(1)},
+          {"Apps\\app5", {RegType::Sz, "b.exe", 0}}},
+         Value::None,
+         [](auto& s) {
+             s.onBattery = false;
+             s.apps = {"game.exe", "Stream.exe"};
+             s.shutdownDelay = 30;
+         }},
         {"stored values replace the kept ones",
          {{"language", {RegType::Sz, "French", 0}}, {"use_dhcp", number(2)}, {"adapter", text}},
          Value::None,
@@ -264,7 +278,11 @@ TEST(SettingsStore, LoadTellsMissingFromWrongTypeAndHoldsEachValueInItsBounds) {
     };
     for (const auto& row : table) {
         fakes::FakeRegistry registry;
-        for (const auto& [name, value] : row.stored) registry.set(kKey, name, value);
+        for (const auto& [name, value] : row.stored) {
+            const std::string path = std::string(kKey) + "\\" + name;
+            registry.set(path.substr(0, path.rfind('\\')), path.substr(path.rfind('\\') + 1),
+                         value);
+        }
         settings::Settings expected = previous;
         if (row.stoppedAt > Value::InstallPath) expected.installPath = "C:\\Nolvara\\";
         row.expected(expected);

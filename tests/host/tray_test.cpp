@@ -50,13 +50,14 @@ TEST(TrayTip, SaysWhatHoldsAndHowTheLastMinuteWentInBothLanguages) {
     };
     for (const Row& row : rows) {
         const auto text = [&](const std::string& key) { return text::LookupText(row.language, key); };
-        EXPECT_EQ(core::TrayTip(row.scanOn, row.reason, row.serviceWay, 42,
+        EXPECT_EQ(core::TrayTip(row.scanOn, row.reason, row.serviceWay, 42, "",
                                 core::TrayMinute(row.samples, text), text),
                   row.tip);
     }
     // Windows shows 127 bytes of a tooltip.
     const auto wordy = [](const std::string&) { return std::string(100, 'x'); };
-    EXPECT_EQ(core::TrayTip(true, TrayReason::LinkLost, false, 0, "minute", wordy).size(), 127u);
+    EXPECT_EQ(core::TrayTip(true, TrayReason::LinkLost, false, 0, "", "minute", wordy).size(),
+              127u);
 }
 
 // A hidden run of the service way whose router answers in 3 ms, with a 3 s

@@ -5,9 +5,12 @@
 
 #include <algorithm>
 #include <memory>
+#include <sstream>
 #include <tuple>
 
 #include "ProgramRig.h"
+#include "core/LagMeter.h"
+#include "core/ScriptRun.h"
 #include "text/Messages.h"
 
 namespace {
@@ -438,6 +441,89 @@ TEST(Elevation, RunsThatChangeTheSystemRestartWithAdministratorRightsTheHiddenOn
         EXPECT_TRUE(p.world.shell.elevatedStarts.empty()) << "with the rights, or on XP";
         EXPECT_TRUE(p.window.visible());
     }
+}
+
+// With a chosen program: off only while it runs, the delay still first;
+// on battery, with "onbattery" 0, Windows scans.
+TEST_F(NativeWifiLoop, ScanningIsOffOnlyWhileAChosenProgramRunsAndOnMainsWhereTheUserSaysSo) {
+    auto& processes = p.world.processes;
+    std::uint32_t id = 76;
+    // A game starts and takes the screen, or ends (the screen's owner left
+    // as it was: its end alone must tell).
+    const auto game = [&](bool running) {
+        processes.running.clear();
+        if (running) processes.running.push_back({processes.foreground = ++id, "GAME.EXE"});
+    };
+    const auto tip = [&] { return p.world.notify.shown.value().tip.substr(0, 60); };
+    p.world.registry.setText("SOFTWARE\\Nolvara\\Apps", "app1", "Game.exe");
+    p.world.registry.setInteger(kKey, "onbattery", 0);
+    game(true);
+    p.start();
+    p.world.runFor(3500);
+    EXPECT_TRUE(scan()) << "the delay after the first answer runs first";
+    EXPECT_GE(msUntilScan(false, 1000), 0);
+    EXPECT_EQ(tip().substr(0, 48), "Nolvara: background scan off while GAME.EXE runs");
+    game(false);
+    EXPECT_GE(msUntilScan(true, 3000), 0) << "on within 3 s of the end";
+    const int walks = processes.snapshots;
+    p.world.runFor(10'000);
+    EXPECT_EQ(processes.snapshots, walks) << "no walk while nothing changes";
+    EXPECT_EQ(tip(), "Nolvara: background scan on, waiting for a chosen program");
+    game(true);
+    EXPECT_GE(msUntilScan(false, 3000), 0) << "off within 3 s of the start, the delay long over";
+    // One the run may not open is watched by walking the list.
+    processes.unholdable = {88};
+    processes.running = {{88, "game.exe"}};
+    processes.foreground = 88;
+    p.world.runFor(1000);
+    processes.running.clear();
+    EXPECT_GE(msUntilScan(true, 3000), 0) << "its end seen within 3 s";
+    game(true);
+    EXPECT_GE(msUntilScan(false, 3000), 0);
+    p.world.power.battery = true;
+    p.window.onPowerSourceChanged();
+    EXPECT_GE(msUntilScan(true, 1100), 0) << "at the tick after the system's notice";
+    EXPECT_FALSE(streaming());
+    EXPECT_EQ(tip().substr(0, 39), "Nolvara: background scan on, on battery");
+    p.world.power.battery = false;
+    EXPECT_GE(msUntilScan(false, 61'000), 0) << "a lost notice is made up for within a minute";
+    EXPECT_EQ(wifi().opens, 1);
+}
+
+// A launch script's runs: what they print and end with, over this run.
+TEST_F(NativeWifiLoop, PauseStatusAndResumeFromAScriptReachTheRunAndSayWhatHolds) {
+    // What the run of the arguments ends with, and its line.
+    const auto run = [&](const std::string& arguments) {
+        std::vector<std::string> args{"P_nolvara.exe"};
+        std::istringstream words(arguments);
+        for (std::string word; words >> word;) args.push_back(word);
+        const core::ScriptOutcome outcome =
+            core::RunScript(args, p.world.share, [&] { p.world.runFor(100); });
+        return std::to_string(outcome.exitCode) + " " + outcome.line;
+    };
+    for (const char* bad :
+         {"-pause 0", "-pause 1441", "-pause 1x", "-pause 1 2", "-status 1", "-resume 5"})
+        EXPECT_EQ(run(bad).substr(0, 8), "2 usage:") << bad;
+    EXPECT_EQ(run("-status"), "1 no hidden run controls in this session");
+
+    p.start();
+    p.world.runFor(5000);
+    const std::string minute = ", router 5 ms, no lag spikes in the last minute";
+    EXPECT_EQ(run("-status"), "0 background scan off" + minute);
+    // Scans Windows reports are counted per second of the record.
+    for (int i = 0; i < 2; ++i)
+        wifi().notify(platform::WifiEvent::Kind::Scanned, wifi().interfaces[0].info.id);
+    p.world.runFor(2000);
+    const auto samples = core::ReadSessionLagRecord(p.world.share)->samples;
+    EXPECT_EQ(samples[samples.size() - 2].scans, 2);
+    EXPECT_EQ(samples.back().scans, 0);
+
+    EXPECT_EQ(run("-pause 1"), "0 background scan on, paused for 1 min" + minute);
+    EXPECT_EQ(run("-status"), "3 background scan on, paused for 1 min" + minute);
+    p.world.runFor(61'000);
+    EXPECT_EQ(run("-status"), "0 background scan off" + minute) << "the pause ran out";
+    EXPECT_EQ(run("-pause"), "0 background scan on, paused for 60 min" + minute);
+    EXPECT_EQ(run("-resume"), "0 background scan off" + minute);
 }
 
 }  // namespace

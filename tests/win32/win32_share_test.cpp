@@ -37,6 +37,7 @@ TEST(Win32SessionShareReader, SeesTheWritersSamplesAndCanOnlyReadAndRaise) {
     EXPECT_FALSE(KernelHandle(OpenFileMappingA(FILE_MAP_WRITE, FALSE, full.c_str())))
         << "the section opens for reading only";
     EXPECT_TRUE(share.raiseSignal(std::string(name) + ".signal"));
+    EXPECT_TRUE(share.raiseSignalWith(std::string(name) + ".signal", 0x1003C));
 }
 
 TEST(Win32SessionShare, AnotherProcessReadsWhatTheWriterWritesAndRaisesItsSignal) {
@@ -61,6 +62,7 @@ TEST(Win32SessionShare, AnotherProcessReadsWhatTheWriterWritesAndRaisesItsSignal
     EXPECT_EQ(win32_tests::runTestsIn(self, "Win32SessionShareReader.*", kNameVariable, name), 0)
         << "the reader's checks (its output above)";
     EXPECT_TRUE(signal->taken()) << "the reader raised it";
+    EXPECT_EQ(signal->word(), 0x1003Cu) << "with the word of its last raise";
     EXPECT_FALSE(signal->taken()) << "once";
 }
 

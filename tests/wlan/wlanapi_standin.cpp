@@ -34,6 +34,8 @@
 //     attempts=N, roams=N     a new count: a failed connection attempt of the
 //                             first interface (told with its reason code), a
 //                             roam of it (media streaming drops, untold);
+//     scans=N                 a new count: as many scans of the first
+//                             interface, each told as complete (ACM);
 //     second=absent|disconnected|connected   the second interface, whose
 //                             arrival, connection and removal are notified;
 //     service=down            every call answers 1722 (RPC server
@@ -115,7 +117,7 @@ struct Control {
     Presence presence[kInterfaceCount] = {Presence::Connected, Presence::Absent};
     bool serviceDown = false;
     unsigned long restarts = 0;
-    unsigned long attempts = 0, roams = 0;
+    unsigned long attempts = 0, roams = 0, scans = 0;
 };
 
 Control readControl() {
@@ -155,6 +157,7 @@ Control readControl() {
         if (key == "first" && value == "disconnected") control.presence[0] = Presence::Disconnected;
         if (key == "attempts") control.attempts = number;
         if (key == "roams") control.roams = number;
+        if (key == "scans") control.scans = number;
     }
     return control;
 }
@@ -312,6 +315,8 @@ const char* notificationName(DWORD source, DWORD code) {
             return "disconnected";
         case wlan_notification_acm_interface_arrival:
             return "interface_arrival";
+        case wlan_notification_acm_scan_complete:
+            return "scan_complete";
         default:
             return "interface_removal";
     }
@@ -381,6 +386,8 @@ void notifyChanges(Client& client, const Control& seen, const Control& now) {
     // WLAN_REASON_CODE_ASSOCIATION_FAILURE, which MinGW's header lacks.
     if (now.attempts > seen.attempts)
         fire(client, acm, wlan_notification_acm_connection_complete, 0, 0, 0x38002);
+    for (unsigned long scan = seen.scans; scan < now.scans; ++scan)
+        fire(client, acm, wlan_notification_acm_scan_complete, 0);
 }
 
 DWORD WINAPI notifyClient(void* param) {

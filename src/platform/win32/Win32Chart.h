@@ -15,6 +15,9 @@ inline constexpr COLORREF kChartShade = RGB(214, 228, 250);
 inline constexpr COLORREF kChartValue = RGB(0, 110, 60);
 inline constexpr COLORREF kChartMark = RGB(210, 30, 30);
 inline constexpr COLORREF kChartGrid = RGB(170, 170, 170);
+// A second in which Windows reported a scan, and the time labels.
+inline constexpr COLORREF kChartFlag = RGB(230, 140, 0);
+inline constexpr COLORREF kChartText = RGB(90, 90, 90);
 // The band at the top that marks take, in 96-DPI units.
 inline constexpr int kChartMarkHeight = 4;
 

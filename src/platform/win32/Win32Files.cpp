@@ -411,6 +411,43 @@ std::string Win32Processes::toLower(const std::string& text) {
     return lower;
 }
 
+bool Win32Processes::inOwnSession(std::uint32_t id) {
+    DWORD own = 0;
+    DWORD theirs = 0;
+    return ProcessIdToSessionId(GetCurrentProcessId(), &own) &&
+           ProcessIdToSessionId(static_cast<DWORD>(id), &theirs) && own == theirs;
+}
+
+std::uint32_t Win32Processes::foregroundProcessId() {
+    HWND window = GetForegroundWindow();
+    if (window != foregroundWindow_) {
+        foregroundWindow_ = window;
+        DWORD id = 0;
+        if (window != nullptr) GetWindowThreadProcessId(window, &id);
+        foregroundId_ = static_cast<std::uint32_t>(id);
+    }
+    return foregroundId_;
+}
+
+namespace {
+
+class HeldProcess : public platform::RunningProcess {
+public:
+    explicit HeldProcess(ProcessHandle process) : process_(std::move(process)) {}
+    bool ended() override { return WaitForSingleObject(process_.get(), 0) != WAIT_TIMEOUT; }
+
+private:
+    ProcessHandle process_;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::RunningProcess> Win32Processes::hold(std::uint32_t id) {
+    ProcessHandle process(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id)));
+    if (!process || WaitForSingleObject(process.get(), 0) != WAIT_TIMEOUT) return nullptr;
+    return std::make_unique<HeldProcess>(std::move(process));
+}
+
 namespace {
 
 bool createProcess(const std::string& file, std::string commandLine, const std::string& folder,

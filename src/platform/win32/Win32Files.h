@@ -80,6 +80,14 @@ public:
     // Lower case by the rules of the system's ANSI code page, which is how
     // the system itself compares file names.
     std::string toLower(const std::string& text) override;
+    bool inOwnSession(std::uint32_t id) override;
+    std::uint32_t foregroundProcessId() override;
+    std::unique_ptr<platform::RunningProcess> hold(std::uint32_t id) override;
+
+private:
+    // The process is asked of a window only when the foreground window changed.
+    HWND foregroundWindow_ = nullptr;
+    std::uint32_t foregroundId_ = 0;
 };
 
 class Win32Shell : public platform::Shell {

@@ -449,6 +449,8 @@ LRESULT Win32Form::Impl::handle(UINT msg, WPARAM wp, LPARAM lp) {
             // Automatic resume comes first; a resume a user caused follows it.
             if ((wp == PBT_APMRESUMEAUTOMATIC || wp == PBT_APMRESUMESUSPEND) && form_.onResume)
                 form_.onResume();
+            if (wp == PBT_APMPOWERSTATUSCHANGE && form_.onPowerSourceChanged)
+                form_.onPowerSourceChanged();
             return TRUE;
         case WM_DESTROY:
             // The bar and its submenus have owners of their own.

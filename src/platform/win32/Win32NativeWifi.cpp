@@ -275,7 +275,9 @@ std::optional<platform::WifiEvent> eventOf(const WLAN_NOTIFICATION_DATA& data) {
         {wlan_notification_acm_connection_complete, Kind::Connected},
         {wlan_notification_acm_disconnected, Kind::Disconnected},
         {wlan_notification_acm_interface_arrival, Kind::Arrived},
-        {wlan_notification_acm_interface_removal, Kind::Removed}};
+        {wlan_notification_acm_interface_removal, Kind::Removed},
+        {wlan_notification_acm_scan_complete, Kind::Scanned},
+        {wlan_notification_acm_scan_fail, Kind::Scanned}};
     for (const auto& [code, kind] : kAcmEvents) {
         if (data.NotificationCode != code) continue;
         event.kind = kind;

@@ -44,9 +44,10 @@ struct Win32Platform {
     Win32NativeWifi wifi;
     Win32SessionShare share;
     Win32NotifyArea notify;
-    platform::Platform platform{system,   dialogs, registry, files,      processes, launcher,
-                                services, icmp,    adapters, http,       signatures, wifi,
-                                share,    notify};
+    Win32PowerSource power;
+    platform::Platform platform{system,     dialogs,  registry, files,    processes,
+                                launcher,   services, icmp,     adapters, http,
+                                signatures, wifi,     share,    notify,   power};
 };
 
 }  // namespace platform::win32

@@ -97,9 +97,10 @@ private:
     OwnSection own_;
 };
 
-// The signal is a counter in a page of its own that the others count up:
-// the hidden run looks at it every second, and a look at memory costs it
-// nothing, where a wait on an event is a call into the system each time.
+// The signal is a counter in a page of its own that the others count up,
+// and the word the last of them left beside it: the hidden run looks at it
+// every second, and a look at memory costs it nothing, where a wait on an
+// event is a call into the system each time.
 class Win32SignalReceiver : public SignalReceiver {
 public:
     explicit Win32SignalReceiver(OwnSection own) : own_(std::move(own)) {}
@@ -110,13 +111,31 @@ public:
         seen_ = now;
         return true;
     }
+    std::uint32_t word() override {
+        auto* words = static_cast<volatile LONG*>(own_.view.get());
+        return static_cast<std::uint32_t>(InterlockedCompareExchange(words + 1, 0, 0));
+    }
 
 private:
     OwnSection own_;
     LONG seen_ = 0;
 };
 
+// Runs of earlier builds made the counter alone; a plain raise touches no more.
 constexpr DWORD kSignalBytes = sizeof(LONG);
+constexpr DWORD kSignalWithWordBytes = 2 * sizeof(LONG);
+
+bool raise(const std::string& name, DWORD bytes, std::optional<std::uint32_t> word) {
+    KernelHandle section(OpenFileMappingA(FILE_MAP_WRITE, FALSE, LocalName(name).c_str()));
+    if (!section) return false;
+    MappedView view(MapViewOfFile(section.get(), FILE_MAP_WRITE, 0, 0, bytes));
+    if (!view) return false;
+    auto* words = static_cast<volatile LONG*>(view.get());
+    // The word first: the receiver that sees the count reads it after.
+    if (word) InterlockedExchange(words + 1, static_cast<LONG>(*word));
+    InterlockedIncrement(words);
+    return true;
+}
 
 }  // namespace
 
@@ -147,19 +166,18 @@ std::optional<std::vector<unsigned char>> Win32SessionShare::copyBlock(const std
 }
 
 std::unique_ptr<SignalReceiver> Win32SessionShare::createSignal(const std::string& name) {
-    auto own =
-        MakeOwnSection(name, kSignalBytes, SECTION_MAP_READ | SECTION_MAP_WRITE | SECTION_QUERY);
+    auto own = MakeOwnSection(name, kSignalWithWordBytes,
+                              SECTION_MAP_READ | SECTION_MAP_WRITE | SECTION_QUERY);
     if (!own) return nullptr;
     return std::make_unique<Win32SignalReceiver>(std::move(*own));
 }
 
 bool Win32SessionShare::raiseSignal(const std::string& name) {
-    KernelHandle section(OpenFileMappingA(FILE_MAP_WRITE, FALSE, LocalName(name).c_str()));
-    if (!section) return false;
-    MappedView view(MapViewOfFile(section.get(), FILE_MAP_WRITE, 0, 0, kSignalBytes));
-    if (!view) return false;
-    InterlockedIncrement(static_cast<volatile LONG*>(view.get()));
-    return true;
+    return raise(name, kSignalBytes, std::nullopt);
+}
+
+bool Win32SessionShare::raiseSignalWith(const std::string& name, std::uint32_t word) {
+    return raise(name, kSignalWithWordBytes, word);
 }
 
 }  // namespace platform::win32

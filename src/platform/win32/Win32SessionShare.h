@@ -15,6 +15,7 @@ public:
                                                         std::size_t maxSize) override;
     std::unique_ptr<SignalReceiver> createSignal(const std::string& name) override;
     bool raiseSignal(const std::string& name) override;
+    bool raiseSignalWith(const std::string& name, std::uint32_t word) override;
 };
 
 }  // namespace platform::win32

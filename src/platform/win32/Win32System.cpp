@@ -9,6 +9,30 @@
 
 namespace platform::win32 {
 
+void WriteLineToStarter(const std::string& line) {
+    const std::string text = line + "\r\n";
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    const DWORD type =
+        out != nullptr && out != INVALID_HANDLE_VALUE ? GetFileType(out) : FILE_TYPE_UNKNOWN;
+    KernelHandle console;
+    if (type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE) {
+        if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+        console.reset(CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
+        if (!console) return;
+        out = console.get();
+    }
+    DWORD written = 0;
+    WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+bool Win32PowerSource::onBattery() {
+    SYSTEM_POWER_STATUS status{};
+    // 0 offline, 1 online, 255 unknown: only offline is the battery.
+    return GetSystemPowerStatus(&status) != FALSE && status.ACLineStatus == 0;
+}
+
 std::string Win32System::programPath() {
     // A path longer than the buffer comes back cut and without its terminator
     // (on XP), so grow until the answer is shorter than the room given.

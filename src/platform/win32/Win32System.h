@@ -4,10 +4,22 @@
 #include <string>
 #include <vector>
 
+#include "platform/PowerSource.h"
 #include "platform/System.h"
 #include "platform/win32/UniqueHandle.h"
 
 namespace platform::win32 {
+
+// Writes a line where the run's output goes: the file or pipe it was
+// redirected to, else the console of the program that started it (a
+// program of the Windows subsystem has none of its own). Nothing where
+// there is neither.
+void WriteLineToStarter(const std::string& line);
+
+class Win32PowerSource : public platform::PowerSource {
+public:
+    bool onBattery() override;
+};
 
 class Win32System : public platform::System {
 public:
