@@ -21,9 +21,8 @@
 #   9. The window's options panel sets the threshold 0, stored as REG_DWORD;
 #      the hidden run takes it up and a weak signal changes nothing.
 #  10. The status bar says so in German once German is the language.
-#  10a-e. A chosen program (ours): the scan on while it does not run, off
-#      within 3 s of its start; a script's -status, -pause 1, -resume; a scan
-#      the stand-in reports is in the CSV; on within 3 s of the program's end.
+#  10a-e. A chosen program: on while it does not run, off within 3 s of its
+#      start; a script's -status, -pause 1, -resume; a reported scan in the CSV.
 #  11. The session ends: scan on, streaming off, the handle closed; no gated call.
 # The WLAN service is never touched: no service of that name is in play.
 # First of all, the program starts where wlanapi.dll is missing altogether.
