@@ -12,12 +12,14 @@ RunKind RunKindOf(const std::vector<std::string>& args) {
     if (first.compare(0, 7, "-update") == 0) return RunKind::Updater;
     if (first == "-kill") return RunKind::Uninstall;
     if (first == "-noguiinst") return RunKind::UnattendedInstall;
+    if (first == "-noguiuninst") return RunKind::UnattendedUninstall;
     return RunKind::Interactive;
 }
 
 bool ShowsNoWindow(const std::vector<std::string>& args) {
     const RunKind kind = RunKindOf(args);
-    return kind == RunKind::AutoControl || kind == RunKind::Updater || kind == RunKind::Uninstall;
+    return kind == RunKind::AutoControl || kind == RunKind::Updater || kind == RunKind::Uninstall ||
+           kind == RunKind::UnattendedUninstall;
 }
 
 }  // namespace core

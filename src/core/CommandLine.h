@@ -13,6 +13,19 @@ namespace core {
 // case-sensitive; anything else starts an interactive run.
 RunKind RunKindOf(const std::vector<std::string>& args);
 
+// What the unattended installation and removal end with, for the deployment
+// tool that started them. The removal's failing steps: 3 the remover could
+// not be placed, 4 the installed copy stayed, 5 the settings or the start
+// entry stayed.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitBadArguments = 2;
+inline constexpr int kExitFolderUnusable = 3;
+inline constexpr int kExitCopyOrStartFailed = 4;
+inline constexpr int kExitEntriesLeft = 5;
+inline bool IsUnattended(RunKind kind) {
+    return kind == RunKind::UnattendedInstall || kind == RunKind::UnattendedUninstall;
+}
+
 // Whether the run these arguments start never shows its window: the hidden
 // run, the updaters and the remover. Such a run makes none of the window's
 // controls, and so never loads the common controls' library, which is found

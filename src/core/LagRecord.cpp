@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -296,12 +295,18 @@ std::string LagTimeText(std::int64_t localTime) {
     const std::int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
     const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
     const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-    char text[112];
-    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld",
-                  static_cast<long long>(year), static_cast<long long>(month),
-                  static_cast<long long>(day), static_cast<long long>(secondsOfDay / 3600),
-                  static_cast<long long>(secondsOfDay / 60 % 60),
-                  static_cast<long long>(secondsOfDay % 60));
+    // By hand rather than through the C library's formatted printing, which
+    // would bring its whole number formatting into the program file.
+    std::string text;
+    for (std::int64_t rest = year, digits = 0; digits < 4 || rest > 0; ++digits, rest /= 10)
+        text.insert(text.begin(), static_cast<char>('0' + rest % 10));
+    const std::int64_t fields[] = {month, day, secondsOfDay / 3600, secondsOfDay / 60 % 60,
+                                   secondsOfDay % 60};
+    for (int i = 0; i < 5; ++i) {
+        text += "-- ::"[i];
+        text += static_cast<char>('0' + fields[i] / 10);
+        text += static_cast<char>('0' + fields[i] % 10);
+    }
     return text;
 }
 

@@ -9,7 +9,14 @@
 namespace core {
 
 // The kind of run, fixed at start-up by the first argument.
-enum class RunKind { Interactive, AutoControl, Updater, Uninstall, UnattendedInstall };
+enum class RunKind {
+    Interactive,
+    AutoControl,
+    Updater,
+    Uninstall,
+    UnattendedInstall,
+    UnattendedUninstall
+};
 
 inline constexpr const char* kVersionText = " Version 1.23";
 inline constexpr std::int32_t kProgramVersion = 6;

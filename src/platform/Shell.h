@@ -1,6 +1,7 @@
 // Starting program files through the shell, without waiting for them.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -15,6 +16,10 @@ public:
     // Starts the program file with administrator rights, which Windows asks
     // the user for. False when it could not be started or the user said no.
     virtual bool startElevated(const std::string& file, const std::string& arguments) = 0;
+    // The same, then waits up to waitMs for it to end: its exit code; none
+    // when it was not started or had not ended by then.
+    virtual std::optional<int> runElevated(const std::string& file, const std::string& arguments,
+                                           int waitMs) = 0;
     // Starts the program file with the rights Windows gives the signed-in
     // user's own programs: from a run elevated above them, without its
     // administrator token. False when it could not be started so, and then

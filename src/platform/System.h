@@ -42,6 +42,13 @@ public:
     // without the administrator's; false where it has them or the system
     // knows no such separation (Windows XP).
     virtual bool lacksAdministratorRights() = 0;
+    // True where the process's windows can be seen: not on the hidden desktop
+    // of a run under a service's account, as a deployment tool makes, where a
+    // message box would wait for ever.
+    virtual bool seenByUser() = 0;
+    // The code the process ends with, for the tool that started it; 0 unless set.
+    virtual void setExitCode(int code) = 0;
+    virtual int exitCode() const = 0;
     // Ends the program once the event being handled has returned.
     virtual void requestTerminate() = 0;
     virtual bool terminateRequested() const = 0;

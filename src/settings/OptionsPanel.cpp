@@ -13,7 +13,7 @@ void TF_nolvara::Menu_optionsClick() {
     E_weaksignal.setText(std::to_string(wireless.weakSignalThreshold()));
     // Windows XP has no per-connection scan to let on: its service is switched.
     const bool applies = controlWay == ControlWay::NativeWifi;
-    E_weaksignal.setEnabled(applies);
+    E_weaksignal.setEnabled(applies && !policies.weakSignal);
     Chk_trayicon.setChecked(state.trayIcon);
     Chk_onbattery.setChecked(state.onBattery);
     list_apps.clear();
@@ -63,7 +63,7 @@ void TF_nolvara::B_optionssaveClick() {
     options.trayIcon = Chk_trayicon.checked();
     options.apps = list_apps.items();
     options.onBattery = Chk_onbattery.checked();
-    if (!settings::SaveOptions(platform.registry, options)) {
+    if (!settings::SaveOptions(platform.registry, options, policies)) {
         L_optionsnote.setText(LookupText("options_notsaved"));
         return;
     }

@@ -43,7 +43,8 @@ void TF_nolvara::SaveIPList(const std::string& transferText) {
         addresses.push_back(rest.substr(0, end));
         rest.erase(0, end == std::string::npos ? rest.size() : end + 1);
     }
-    {
+    // The organisation's list is never written into the user's.
+    if (!policies.routers) {
         auto reg = platform.registry.open();
         settings::Guarded([&] {
             if (reg->openKey(settings::kRouterListKey, true))

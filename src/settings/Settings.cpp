@@ -13,13 +13,32 @@ namespace settings {
 
 namespace {
 
-std::optional<std::int64_t> optionalInteger(platform::RegistryAccessor& reg, bool opened,
-                                            const char* name) {
-    std::optional<std::int64_t> value;
+// The named value of the opened key as read: none where it is missing or of
+// another type.
+template <typename Read>
+auto optionalValue(platform::RegistryAccessor& reg, bool opened, const char* name, Read read) {
+    std::optional<decltype(read(reg))> value;
     Guarded([&] {
-        if (opened && reg.valueExists(name)) value = reg.readInteger(name);
+        if (opened && reg.valueExists(name)) value = read(reg);
     });
     return value;
+}
+
+std::optional<std::int64_t> optionalInteger(platform::RegistryAccessor& reg, bool opened,
+                                            const char* name) {
+    return optionalValue(reg, opened, name,
+                         [name](auto& r) -> std::int64_t { return r.readInteger(name); });
+}
+
+// The program names of a numbered list in the opened key into names: each
+// that may be one, once. Throws what the registry throws, the names before
+// the failing value read.
+void ReadProgramList(platform::RegistryAccessor& reg, std::vector<std::string>& names) {
+    for (int n = 1; reg.valueExists(AppValueName(n)); ++n) {
+        const std::string name = reg.readText(AppValueName(n));
+        if (IsProgramFileName(name) && std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    }
 }
 
 }  // namespace
@@ -40,13 +59,7 @@ Loaded Load(platform::Registry& registry, const Settings& previous,
     // of the settings do not depend on it.
     s.apps.clear();
     Guarded([&] {
-        if (!opened || !reg->openKey(kAppsKey, false)) return;
-        for (int n = 1; reg->valueExists(AppValueName(n)); ++n) {
-            const std::string name = reg->readText(AppValueName(n));
-            if (IsProgramFileName(name) &&
-                std::find(s.apps.begin(), s.apps.end(), name) == s.apps.end())
-                s.apps.push_back(name);
-        }
+        if (opened && reg->openKey(kAppsKey, false)) ReadProgramList(*reg, s.apps);
     });
     if (opened) reg->openKey(kSettingsKey, true);
 
@@ -94,21 +107,85 @@ Loaded Load(platform::Registry& registry, const Settings& previous,
     return loaded;
 }
 
-void Save(platform::Registry& registry, const Settings& settings, std::int32_t version) {
+bool Policies::any() const { return !(*this == Policies{}); }
+
+Policies ReadPolicies(platform::Registry& registry) {
+    Policies p;
+    auto reg = registry.open();
+    const bool opened = reg->openKey(kPolicyKey, false);
+    if (!opened) return p;
+    const auto flag = [&](const char* name, bool onlyOneIsOn) -> std::optional<bool> {
+        const std::optional<std::int64_t> value = optionalInteger(*reg, opened, name);
+        if (!value) return std::nullopt;
+        return onlyOneIsOn ? *value == 1 : *value != 0;
+    };
+    // Each as the settings read it: only 1 is on, or anything but 0.
+    p.restartService = flag("restartservice", true);
+    p.checkForUpdate = flag("checkforupdate", true);
+    p.useDhcp = flag("use_dhcp", true);
+    p.trayIcon = flag("trayicon", false);
+    p.onBattery = flag("onbattery", false);
+    // Left empty in the template, the adapter is the user's.
+    p.adapter =
+        optionalValue(*reg, opened, "adapter", [](auto& r) { return r.readText("adapter"); });
+    if (p.adapter && p.adapter->empty()) p.adapter.reset();
+    const std::optional<std::int64_t> delay = optionalInteger(*reg, opened, "shutdowndelay");
+    if (delay && *delay >= 0 && *delay <= core::kMaxDelaySec)
+        p.shutdownDelay = static_cast<std::int32_t>(*delay);
+    const std::optional<std::int64_t> weak = optionalInteger(*reg, opened, "weaksignal");
+    if (weak && core::WeakSignalInBounds(*weak)) p.weakSignal = static_cast<std::int32_t>(*weak);
+    std::vector<std::string> apps;
+    Guarded([&] {
+        if (reg->openKey(std::string(kPolicyKey) + "\\Apps", false)) ReadProgramList(*reg, apps);
+    });
+    if (!apps.empty()) p.apps = std::move(apps);
+    std::vector<std::string> routers;
+    Guarded([&] {
+        if (!reg->openKey(std::string(kPolicyKey) + "\\IPList", false)) return;
+        for (int n = 1; reg->valueExists(RouterValueName(n)); ++n) {
+            std::string address = reg->readText(RouterValueName(n));
+            if (IsValidIP(address) &&
+                std::find(routers.begin(), routers.end(), address) == routers.end())
+                routers.push_back(address);
+        }
+    });
+    if (!routers.empty()) p.routers = std::move(routers);
+    return p;
+}
+
+Settings Governed(Settings own, const Policies& p) {
+    own.routers = p.routers.value_or(own.routers);
+    own.shutdownDelay = p.shutdownDelay.value_or(own.shutdownDelay);
+    own.restartService = p.restartService.value_or(own.restartService);
+    own.checkForUpdate = p.checkForUpdate.value_or(own.checkForUpdate);
+    own.useDhcp = p.useDhcp.value_or(own.useDhcp);
+    own.adapter = p.adapter.value_or(own.adapter);
+    own.weakSignal = p.weakSignal.value_or(own.weakSignal);
+    own.trayIcon = p.trayIcon.value_or(own.trayIcon);
+    own.apps = p.apps.value_or(own.apps);
+    own.onBattery = p.onBattery.value_or(own.onBattery);
+    return own;
+}
+
+void Save(platform::Registry& registry, const Settings& settings, std::int32_t version,
+          const Policies& managed) {
     auto reg = registry.open();
     Guarded([&] {
         if (!reg->openKey(kSettingsKey, true)) return;
         reg->writeText("language", settings.language);
         reg->writeInteger("autostart", settings.autostart ? 1 : 0);
-        reg->writeInteger("restartservice", settings.restartService ? 1 : 0);
-        if (settings.useDhcp) reg->writeText("adapter", settings.adapter);
-        reg->writeInteger("use_dhcp", settings.useDhcp ? 1 : 0);
+        if (!managed.restartService)
+            reg->writeInteger("restartservice", settings.restartService ? 1 : 0);
+        if (settings.useDhcp && !managed.adapter) reg->writeText("adapter", settings.adapter);
+        if (!managed.useDhcp) reg->writeInteger("use_dhcp", settings.useDhcp ? 1 : 0);
         reg->writeText("installpath", settings.installPath);
-        reg->writeInteger("checkforupdate", settings.checkForUpdate ? 1 : 0);
+        if (!managed.checkForUpdate)
+            reg->writeInteger("checkforupdate", settings.checkForUpdate ? 1 : 0);
         reg->writeInteger("version", version);
         // Last: a delay out of bounds ends the save here, and would otherwise
         // keep the version from being recorded.
-        reg->writeInteger("shutdowndelay", core::CheckedDelaySec(settings.shutdownDelay));
+        if (!managed.shutdownDelay)
+            reg->writeInteger("shutdowndelay", core::CheckedDelaySec(settings.shutdownDelay));
     });
 }
 
@@ -142,14 +219,19 @@ void WriteNumberedList(platform::RegistryAccessor& reg, const std::vector<std::s
         if (keep.count(lowerAscii(name)) == 0) reg.deleteValue(name);
 }
 
-bool SaveOptions(platform::Registry& registry, const Options& options) {
+bool SaveOptions(platform::Registry& registry, const Options& options, const Policies& managed) {
     bool saved = false;
     auto reg = registry.open();
     Guarded([&] {
         if (!reg->openKey(kSettingsKey, true)) return;
-        if (options.weakSignal) reg->writeInteger("weaksignal", *options.weakSignal);
-        reg->writeInteger("trayicon", options.trayIcon ? 1 : 0);
-        reg->writeInteger("onbattery", options.onBattery ? 1 : 0);
+        if (options.weakSignal && !managed.weakSignal)
+            reg->writeInteger("weaksignal", *options.weakSignal);
+        if (!managed.trayIcon) reg->writeInteger("trayicon", options.trayIcon ? 1 : 0);
+        if (!managed.onBattery) reg->writeInteger("onbattery", options.onBattery ? 1 : 0);
+        if (managed.apps) {
+            saved = true;
+            return;
+        }
         // An empty list leaves no key behind where there was none.
         if (!reg->openKey(kAppsKey, !options.apps.empty())) {
             saved = options.apps.empty();

@@ -55,6 +55,32 @@ struct Settings {
     bool operator==(const Settings&) const = default;
 };
 
+// What an organisation sets for its machines through Group Policy: values
+// under HKLM\SOFTWARE\Policies\Nolvara of the settings' own names and types
+// (the router and program lists as the subkeys "IPList" and "Apps"). Each
+// value present overrides the user's; the window shows it and never writes
+// it. A value missing, of the wrong type or out of bounds manages nothing,
+// and so does a list without one valid entry.
+inline constexpr const char* kPolicyKey = "\\SOFTWARE\\Policies\\Nolvara";
+struct Policies {
+    std::optional<std::vector<std::string>> routers;
+    std::optional<std::int32_t> shutdownDelay;
+    std::optional<bool> restartService;
+    std::optional<bool> checkForUpdate;
+    std::optional<bool> useDhcp;
+    std::optional<std::string> adapter;
+    std::optional<std::int32_t> weakSignal;
+    std::optional<bool> trayIcon;
+    std::optional<std::vector<std::string>> apps;
+    std::optional<bool> onBattery;
+
+    bool any() const;
+    bool operator==(const Policies&) const = default;
+};
+Policies ReadPolicies(platform::Registry& registry);
+// The settings in force: the user's, each policy present laid over its value.
+Settings Governed(Settings own, const Policies& policies);
+
 // The values of the chain below in the order they are read: a value of the
 // wrong type (or a delay out of bounds) ends the read there, and it and the
 // values after it keep what they were before.
@@ -96,8 +122,9 @@ Loaded Load(platform::Registry& registry, const Settings& previous,
 // the routers and the two values of the options panel are saved by their
 // own panels. A failing write, or a delay out of bounds, ends the save there,
 // the values before it written. Quietly: the caller goes on as if it had
-// succeeded.
-void Save(platform::Registry& registry, const Settings& settings, std::int32_t version);
+// succeeded. A value that a policy manages is left as the user had it.
+void Save(platform::Registry& registry, const Settings& settings, std::int32_t version,
+          const Policies& managed);
 
 // Whether a chosen program's entry is a file name the list may hold: no
 // folder, no wildcard, not blank, no longer than Windows lets a name be.
@@ -112,8 +139,9 @@ struct Options {
     bool onBattery = true;
 };
 // Writes them: the threshold, the icon, the power rule, then the list of
-// programs. False when a key could not be opened or a write failed.
-bool SaveOptions(platform::Registry& registry, const Options& options);
+// programs, each but where a policy manages it. False when a key could not be
+// opened or a write failed.
+bool SaveOptions(platform::Registry& registry, const Options& options, const Policies& managed);
 
 // Writes a numbered list (names from valueName(1), valueName(2), ...) into
 // the opened key: the new entries over the old first, then the values past

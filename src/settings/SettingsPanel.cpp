@@ -58,8 +58,27 @@ void TF_nolvara::SetAutostart(int mode) {
 }
 
 void TF_nolvara::chk_dhcpClick() {
-    B_manageip.setEnabled(!chk_dhcp.checked());
-    B_dhcpconfig.setEnabled(chk_dhcp.checked());
+    B_manageip.setEnabled(!chk_dhcp.checked() && !policies.routers);
+    B_dhcpconfig.setEnabled(chk_dhcp.checked() && !policies.adapter);
+}
+
+void TF_nolvara::ShowManaged() {
+    const settings::Policies& p = policies;
+    // A managed control shows what the organisation set; it is never written.
+    chk_restartservice.setEnabled(!p.restartService);
+    Chk_update.setEnabled(!p.checkForUpdate);
+    E_shutdowndelay.setEnabled(!p.shutdownDelay);
+    chk_dhcp.setEnabled(!p.useDhcp);
+    chk_dhcpClick();
+    E_weaksignal.setEnabled(controlWay == ControlWay::NativeWifi && !p.weakSignal);
+    Chk_trayicon.setEnabled(!p.trayIcon);
+    Chk_onbattery.setEnabled(!p.onBattery);
+    for (ui::Control* control :
+         std::initializer_list<ui::Control*>{&list_apps, &E_app, &B_appadd, &B_appdelete})
+        control->setEnabled(!p.apps);
+    const std::string line = p.any() ? LookupText("managed") : std::string();
+    L_managed.setText(line);
+    L_managedoptions.setText(line);
 }
 
 bool TF_nolvara::AutostartWanted() const {

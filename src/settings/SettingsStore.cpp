@@ -43,14 +43,19 @@ settings::Settings TF_nolvara::PanelSettings() {
 
 void TF_nolvara::LoadSettings() {
     // What is not read keeps what the run holds now.
+    // A managed choice is the organisation's: the user's own is the last read.
     settings::Settings previous;
     previous.language = state.language;
-    previous.useDhcp = chk_dhcp.checked();
-    previous.adapter = state.adapterName;
+    previous.useDhcp = policies.useDhcp ? ownSettings.useDhcp : chk_dhcp.checked();
+    previous.adapter = policies.adapter ? ownSettings.adapter : state.adapterName;
     const settings::Loaded loaded =
         settings::Load(platform.registry, previous, DefaultInstallPath());
-    const settings::Settings& s = loaded.settings;
+    ownSettings = loaded.settings;
+    policies = settings::ReadPolicies(platform.registry);
+    const settings::Settings s = settings::Governed(loaded.settings, policies);
     using settings::Value;
+    // A value is taken where the read reached it, or where a policy sets it.
+    const auto take = [&](Value value, bool managed) { return loaded.read(value) || managed; };
 
     wireless.setWeakSignalThreshold(s.weakSignal);
     state.trayIcon = s.trayIcon;
@@ -67,43 +72,47 @@ void TF_nolvara::LoadSettings() {
     // Windows' switch wins: the box shows what happens at log-on, and only
     // Windows' own settings turn it on again.
     Chk_autostart.setEnabled(!state.startupSwitchedOff);
-    if (!loaded.read(Value::Autostart)) return;
-    SetAutostart(s.autostart ? 1 : 0);
-    if (!loaded.read(Value::Language)) return;
-    state.language = s.language;
-    ApplyCaptions();
-    if (state.language == "german")
-        radio_lang_german.setChecked(true);
-    else
-        radio_lang_english.setChecked(true);
-    if (!loaded.read(Value::UseDhcp)) return;
-    chk_dhcp.setChecked(s.useDhcp);
-    if (!loaded.read(Value::Adapter)) return;
-    state.adapterName = s.adapter;
-    if (!loaded.read(Value::RestartService)) return;
-    chk_restartservice.setChecked(s.restartService);
-    if (!loaded.read(Value::InstallPath)) return;
-    state.installPath = s.installPath;
-    speed_installpath.setText(state.installPath);
-    if (!loaded.read(Value::ShutdownDelay)) return;
-    state.shutdownDelay = s.shutdownDelay;
-    E_shutdowndelay.setText(std::to_string(state.shutdownDelay));
-    state.autostart = s.autostart;
-    if (!loaded.read(Value::Version)) return;
-    state.installedVersion = loaded.version;
-    if (!loaded.read(Value::CheckForUpdate)) return;
-    state.checkForUpdate = s.checkForUpdate;
+    if (loaded.read(Value::Autostart)) SetAutostart(s.autostart ? 1 : 0);
+    if (loaded.read(Value::Language)) {
+        state.language = s.language;
+        ApplyCaptions();
+        if (state.language == "german")
+            radio_lang_german.setChecked(true);
+        else
+            radio_lang_english.setChecked(true);
+    }
+    if (take(Value::UseDhcp, policies.useDhcp.has_value())) chk_dhcp.setChecked(s.useDhcp);
+    if (take(Value::Adapter, policies.adapter.has_value())) state.adapterName = s.adapter;
+    if (take(Value::RestartService, policies.restartService.has_value()))
+        chk_restartservice.setChecked(s.restartService);
+    if (loaded.read(Value::InstallPath)) {
+        state.installPath = s.installPath;
+        speed_installpath.setText(state.installPath);
+    }
+    if (take(Value::ShutdownDelay, policies.shutdownDelay.has_value())) {
+        state.shutdownDelay = s.shutdownDelay;
+        E_shutdowndelay.setText(std::to_string(state.shutdownDelay));
+    }
+    if (loaded.read(Value::ShutdownDelay)) state.autostart = s.autostart;
+    if (loaded.read(Value::Version)) state.installedVersion = loaded.version;
+    if (take(Value::CheckForUpdate, policies.checkForUpdate.has_value()))
+        state.checkForUpdate = s.checkForUpdate;
     // A list read part-way shows the part.
-    list_ip.clear();
-    for (const std::string& address : s.routers) list_ip.add(settings::RouterEntry(address));
-    if (loaded.routerValueRead) E_routerip.setText("");
-    if (!loaded.read(Value::Routers)) return;
-    Chk_autostart.setChecked(state.autostart && !state.startupSwitchedOff);
-    // The box's own caption says why it is off: the panel has no room
-    // for another line.
-    if (state.startupSwitchedOff) setCaptionOf("Chk_autostart", LookupText("autostart_off"));
-    speed_installpath.setEnabled(Chk_autostart.checked());
-    Chk_update.setChecked(state.checkForUpdate);
+    if (take(Value::CheckForUpdate, policies.routers.has_value())) {
+        list_ip.clear();
+        for (const std::string& address : s.routers) list_ip.add(settings::RouterEntry(address));
+        if (loaded.routerValueRead || policies.routers) E_routerip.setText("");
+    }
+    if (loaded.read(Value::Routers)) {
+        Chk_autostart.setChecked(state.autostart && !state.startupSwitchedOff);
+        // The box's own caption says why it is off: the panel has no room
+        // for another line.
+        if (state.startupSwitchedOff) setCaptionOf("Chk_autostart", LookupText("autostart_off"));
+        speed_installpath.setEnabled(Chk_autostart.checked());
+    }
+    if (take(Value::Routers, policies.checkForUpdate.has_value()))
+        Chk_update.setChecked(state.checkForUpdate);
+    ShowManaged();
 }
 
 void TF_nolvara::SaveSettings(bool autostart, bool restartService, const std::string& language) {
@@ -117,11 +126,14 @@ void TF_nolvara::SaveSettings(bool autostart, bool restartService, const std::st
         const std::string chosen = AdapterQuery("showadapterinfo", "adaptername");
         if (!chosen.empty() || state.adapterName.empty()) s.adapter = chosen;
     }
-    settings::Save(platform.registry, s, state.programVersion);
+    settings::Save(platform.registry, s, state.programVersion, policies);
     RemoveKeyIfDefault();
 }
 
 void TF_nolvara::RemoveKeyIfDefault() {
+    // The panel shows the organisation's values: whether the user's own are
+    // all at their defaults it cannot tell.
+    if (policies.any()) return;
     settings::Settings defaults;
     defaults.installPath = DefaultInstallPath();
     // An address typed but not yet added to the list counts too, and so does

@@ -15,6 +15,8 @@ constexpr int kWindowHeight = 255;
 // taller by the difference while it shows.
 constexpr int kPanelHeight = 177;
 constexpr int kTallWindowHeight = kWindowHeight + TF_nolvara::kTallPanelHeight - kPanelHeight;
+// The settings panel's row for the line that some settings are managed.
+constexpr int kManagedRowHeight = 18;
 constexpr int kFadeStep = 20;
 }  // namespace
 
@@ -48,7 +50,13 @@ void TF_nolvara::ShowPanel(const std::string& name) {
     }};
     for (const Layout& layout : kLayouts) {
         if (name != layout.name) continue;
-        setOuterSize(kWindowWidth, layout.tall ? kTallWindowHeight : kWindowHeight);
+        // Where policies manage settings, the settings panel grows by a row
+        // for the line that says so.
+        const int managedRow = name == "settings" && policies.any() ? kManagedRowHeight : 0;
+        box_settings.setBounds(
+            {kPageLeft, kPageTop, box_settings.bounds().width, kPanelHeight + managedRow});
+        L_managed.setBounds({8, 172, 393, managedRow == 0 ? 0 : 16});
+        setOuterSize(kWindowWidth, (layout.tall ? kTallWindowHeight : kWindowHeight) + managedRow);
         if (layout.showLabel) L_Text.setVisible(true);
         if (layout.emptyLabel) L_Text.setText("");
         ui::Control* controls[] = {&B_update,      &box_settings, &box_routerip, &box_dhcp,

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/Settings.h"
 #include "settings/Store.h"
 #include "shell/TF_nolvara.h"
 
@@ -26,9 +27,13 @@ void TF_nolvara::T_pingTimer() {
     UpdateGate();
     // The registry is read again only when it changed: settings saved by the
     // window or edited by hand, a start mode set from outside.
+    // So is the policy key, which Group Policy writes at its refresh.
     if (!settingsWatch) settingsWatch = platform.registry.watch(settings::kSettingsKey + 1);
+    if (!policyWatch) policyWatch = platform.registry.watch(settings::kPolicyKey + 1);
     if (!serviceWatch) serviceWatch = platform.registry.watch(core::kServiceKey + 1);
-    const bool settingsChanged = settingsWatch->changed();
+    // Both are looked at every tick: each watch is armed anew by its look.
+    const bool ownChanged = settingsWatch->changed();
+    const bool settingsChanged = policyWatch->changed() || ownChanged;
     if (settingsChanged) {
         LoadSettings();
         gatewayMemory.markStale();

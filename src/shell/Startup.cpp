@@ -12,6 +12,9 @@ namespace shell {
 namespace {
 // How long a new hidden run waits for the one before it to end.
 constexpr int kClaimWaitMs = 3000;
+// How long an unattended run waits for its elevated self: a removal waits
+// up to 30 s for the remover and 10 s for the copy to go.
+constexpr int kUnattendedWaitMs = 120000;
 
 std::string argumentAt(const std::vector<std::string>& args, size_t index) {
     return index < args.size() ? args[index] : std::string();
@@ -25,11 +28,21 @@ bool TF_nolvara::RestartedWithAdministratorRights(const std::vector<std::string>
         (argumentAt(args, 1) == "-update" && argumentAt(args, 2) == "silent"))
         return false;
     if (!platform.system.lacksAdministratorRights()) return false;
-    // Refused, the run goes on with the user's rights: it can show the state
-    // but not change it.
-    if (!platform.shell.startElevated(platform.system.programPath(),
-                                      platform::JoinArguments(args, 1)))
+    const std::string arguments = platform::JoinArguments(args, 1);
+    if (core::IsUnattended(core::RunKindOf(args))) {
+        // The tool that started it reads the elevated run's outcome; without
+        // one (refused, or not ended in time) nothing was done here either.
+        // On a desktop no one sees, no one could answer the prompt.
+        const std::optional<int> code =
+            platform.system.seenByUser() ? platform.shell.runElevated(platform.system.programPath(),
+                                                                      arguments, kUnattendedWaitMs)
+                                         : std::nullopt;
+        platform.system.setExitCode(code.value_or(core::kExitCopyOrStartFailed));
+    } else if (!platform.shell.startElevated(platform.system.programPath(), arguments)) {
+        // Refused, the run goes on with the user's rights: it can show the
+        // state but not change it.
         return false;
+    }
     showMainForm = false;
     platform.system.requestTerminate();
     return true;
@@ -37,8 +50,12 @@ bool TF_nolvara::RestartedWithAdministratorRights(const std::vector<std::string>
 
 void TF_nolvara::FormCreate() {
     const std::vector<std::string> args = platform.system.arguments();
-    if (RestartedWithAdministratorRights(args)) return;
     const core::RunKind kind = core::RunKindOf(args);
+    // The remover ends every process of the program's name but the windows
+    // users work in; an unattended run, and one that waits for its elevated
+    // self, must live to tell the tool that started it how it ended.
+    if (core::IsUnattended(kind)) ClaimWindow();
+    if (RestartedWithAdministratorRights(args)) return;
     // Known before anything reads the wireless state: a hidden run takes
     // none it finds for its own.
     runKind = kind;
@@ -113,11 +130,13 @@ void TF_nolvara::FormCreate() {
         RunUninstallStage();
     } else if (kind == core::RunKind::UnattendedInstall) {
         ParseCommandLine();
+    } else if (kind == core::RunKind::UnattendedUninstall) {
+        showMainForm = false;
+        handled = true;
+        RunUnattendedUninstall();
     }
 
-    if (runKind == core::RunKind::Interactive)
-        platform.system.claimForSession(
-            core::kWindowClaimPrefix + std::to_string(platform.processes.currentProcessId()), 0);
+    if (runKind == core::RunKind::Interactive) ClaimWindow();
 
     if (!handled && state.installedVersion >= state.programVersion)
         SaveSettings(state.autostart, chk_restartservice.checked(), state.language);
@@ -125,6 +144,11 @@ void TF_nolvara::FormCreate() {
     if (runKind == core::RunKind::Interactive && first == core::kLagMeterSwitch &&
         Menu_file.enabled())
         Menu_lagmeterClick();
+}
+
+void TF_nolvara::ClaimWindow() {
+    platform.system.claimForSession(
+        core::kWindowClaimPrefix + std::to_string(platform.processes.currentProcessId()), 0);
 }
 
 void TF_nolvara::FormClose(ui::CloseAction& action) {
@@ -142,6 +166,9 @@ void StartProgram(TF_nolvara& window) {
     try {
         window.FormCreate();
     } catch (const std::exception& error) {
+        // An unattended run shows nothing: its tool reads the code.
+        if (core::IsUnattended(window.runKind))
+            return window.EndUnattended(core::kExitCopyOrStartFailed);
         window.platform.dialogs.messageBox(error.what(), core::kApplicationTitle,
                                            platform::MessageIcon::Error);
         window.runKind = core::RunKind::Interactive;

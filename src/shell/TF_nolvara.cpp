@@ -25,6 +25,8 @@ TF_nolvara::TF_nolvara(platform::Platform& platform_) : ui::Form("F_nolvara"), p
     E_weaksignal.maxLength = 3;
     L_lagstate.wordWrap = true;
     L_lagscans.wordWrap = true;
+    L_managed.wordWrap = true;
+    L_managedoptions.wordWrap = true;
     for (ui::Label* column : {&L_lagrows, &L_lagscan, &L_lagnoscan}) column->wordWrap = false;
     B_dhcpconfig.setEnabled(false);
     combo_dhcpadapter.setEnabled(false);
@@ -71,33 +73,39 @@ void TF_nolvara::buildMenu() {
     }
 }
 
+std::function<void()> TF_nolvara::Handler(void (TF_nolvara::*member)()) {
+    // One handler type for every member the events call: the code that each
+    // type of handler brings along is in the program file once.
+    return [this, member] { (this->*member)(); };
+}
+
 void TF_nolvara::wireHandlers() {
     onClose = [this](ui::CloseAction& action) { FormClose(action); };
     // Closing the main window ends the program.
     onClosed = [this] { platform.system.requestTerminate(); };
 
-    Menu_close.onClick = [this] { Menu_closeClick(); };
-    Menu_uninstall.onClick = [this] { Menu_uninstallClick(); };
-    Menu_settings.onClick = [this] { Menu_settingsClick(); };
-    Menu_aboutme.onClick = [this] { Menu_aboutmeClick(); };
-    Menu_wzero.onClick = [this] { Menu_wzeroClick(); };
-    Menu_how2use.onClick = [this] { Menu_how2useClick(); };
-    menu_thanks.onClick = [this] { menu_thanksClick(); };
-    B_noupdate.onClick = [this] { B_noupdateClick(); };
-    B_manupdate.onClick = [this] { B_manupdateClick(); };
-    B_update.onClick = [this] { B_updateClick(); };
-    Menu_checkforupdate.onClick = [this] { Menu_checkforupdateClick(); };
-    B_manageip.onClick = [this] { B_manageipClick(); };
-    Chk_autostart.onClick = [this] { Chk_autostartClick(); };
-    chk_dhcp.onClick = [this] { chk_dhcpClick(); };
-    speed_installpath.onClick = [this] { speed_installpathClick(); };
-    b_apply.onClick = [this] { B_applyClick(); };
-    E_routerip.onClick = [this] { E_routeripClick(); };
-    B_addip.onClick = [this] { B_addipClick(); };
-    B_ipdelete.onClick = [this] { B_ipdeleteClick(); };
-    B_ipup.onClick = [this] { B_ipupClick(); };
-    B_ipdown.onClick = [this] { B_ipdownClick(); };
-    B_saveip.onClick = [this] { B_saveipClick(); };
+    Menu_close.onClick = Handler(&TF_nolvara::Menu_closeClick);
+    Menu_uninstall.onClick = Handler(&TF_nolvara::Menu_uninstallClick);
+    Menu_settings.onClick = Handler(&TF_nolvara::Menu_settingsClick);
+    Menu_aboutme.onClick = Handler(&TF_nolvara::Menu_aboutmeClick);
+    Menu_wzero.onClick = Handler(&TF_nolvara::Menu_wzeroClick);
+    Menu_how2use.onClick = Handler(&TF_nolvara::Menu_how2useClick);
+    menu_thanks.onClick = Handler(&TF_nolvara::menu_thanksClick);
+    B_noupdate.onClick = Handler(&TF_nolvara::B_noupdateClick);
+    B_manupdate.onClick = Handler(&TF_nolvara::B_manupdateClick);
+    B_update.onClick = Handler(&TF_nolvara::B_updateClick);
+    Menu_checkforupdate.onClick = Handler(&TF_nolvara::Menu_checkforupdateClick);
+    B_manageip.onClick = Handler(&TF_nolvara::B_manageipClick);
+    Chk_autostart.onClick = Handler(&TF_nolvara::Chk_autostartClick);
+    chk_dhcp.onClick = Handler(&TF_nolvara::chk_dhcpClick);
+    speed_installpath.onClick = Handler(&TF_nolvara::speed_installpathClick);
+    b_apply.onClick = Handler(&TF_nolvara::B_applyClick);
+    E_routerip.onClick = Handler(&TF_nolvara::E_routeripClick);
+    B_addip.onClick = Handler(&TF_nolvara::B_addipClick);
+    B_ipdelete.onClick = Handler(&TF_nolvara::B_ipdeleteClick);
+    B_ipup.onClick = Handler(&TF_nolvara::B_ipupClick);
+    B_ipdown.onClick = Handler(&TF_nolvara::B_ipdownClick);
+    B_saveip.onClick = Handler(&TF_nolvara::B_saveipClick);
 
     onQueryEndSession = [this] { return ShutdownQueryHandler(); };
     onEndSession = [this](bool ending) { EndSessionHandler(ending); };
@@ -113,32 +121,32 @@ void TF_nolvara::wireHandlers() {
         UpdateStatus();
         ArmSignalTimer();
     };
-    T_signal.onTimer = [this] { T_signalTimer(); };
-    Menu_autocontrol.onClick = [this] { Menu_autocontrolClick(); };
+    T_signal.onTimer = Handler(&TF_nolvara::T_signalTimer);
+    Menu_autocontrol.onClick = Handler(&TF_nolvara::Menu_autocontrolClick);
     ui::MenuItem* statusItems[] = {&Menu_status0, &Menu_status1, &Menu_status2, &Menu_status3,
                                    &Menu_status4};
     for (std::int32_t mode = 0; mode < 5; ++mode)
         statusItems[mode]->onClick = [this, mode] { Menu_statusClick(mode); };
     ICMP.onReply = [this](const core::EchoResult& reply) { ICMPReply(reply); };
     icmp_testping.onReply = [this](const core::EchoResult& reply) { icmp_testpingReply(reply); };
-    B_dhcpconfig.onClick = [this] { B_dhcpconfigClick(); };
-    combo_dhcpadapter.onSelect = [this] { combo_dhcpadapterSelect(); };
-    B_dhcpsave.onClick = [this] { B_dhcpsaveClick(); };
+    B_dhcpconfig.onClick = Handler(&TF_nolvara::B_dhcpconfigClick);
+    combo_dhcpadapter.onSelect = Handler(&TF_nolvara::combo_dhcpadapterSelect);
+    B_dhcpsave.onClick = Handler(&TF_nolvara::B_dhcpsaveClick);
 
-    T_ping.onTimer = [this] { T_pingTimer(); };
-    T_shutdowndelay.onTimer = [this] { T_shutdowndelayTimer(); };
-    T_servicestart.onTimer = [this] { T_servicestartTimer(); };
-    T_fadein.onTimer = [this] { T_fadeinTimer(); };
-    T_fadeout.onTimer = [this] { T_fadeoutTimer(); };
-    Menu_lagmeter.onClick = [this] { Menu_lagmeterClick(); };
-    Menu_options.onClick = [this] { Menu_optionsClick(); };
-    B_optionssave.onClick = [this] { B_optionssaveClick(); };
-    B_appadd.onClick = [this] { B_appaddClick(); };
-    B_appdelete.onClick = [this] { B_appdeleteClick(); };
+    T_ping.onTimer = Handler(&TF_nolvara::T_pingTimer);
+    T_shutdowndelay.onTimer = Handler(&TF_nolvara::T_shutdowndelayTimer);
+    T_servicestart.onTimer = Handler(&TF_nolvara::T_servicestartTimer);
+    T_fadein.onTimer = Handler(&TF_nolvara::T_fadeinTimer);
+    T_fadeout.onTimer = Handler(&TF_nolvara::T_fadeoutTimer);
+    Menu_lagmeter.onClick = Handler(&TF_nolvara::Menu_lagmeterClick);
+    Menu_options.onClick = Handler(&TF_nolvara::Menu_optionsClick);
+    B_optionssave.onClick = Handler(&TF_nolvara::B_optionssaveClick);
+    B_appadd.onClick = Handler(&TF_nolvara::B_appaddClick);
+    B_appdelete.onClick = Handler(&TF_nolvara::B_appdeleteClick);
     onPowerSourceChanged = [this] { powerLook.invalidate(); };
-    T_lag.onTimer = [this] { T_lagTimer(); };
-    B_lagtest.onClick = [this] { B_lagtestClick(); };
-    B_lagsave.onClick = [this] { B_lagsaveClick(); };
+    T_lag.onTimer = Handler(&TF_nolvara::T_lagTimer);
+    B_lagtest.onClick = Handler(&TF_nolvara::B_lagtestClick);
+    B_lagsave.onClick = Handler(&TF_nolvara::B_lagsaveClick);
 }
 
 bool TF_nolvara::setCaptionOf(const std::string& name, const std::string& caption) {

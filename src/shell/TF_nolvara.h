@@ -116,6 +116,10 @@ public:
     ui::Button B_appdelete{*this, "B_appdelete", &box_options, {311, 196, 90, 25}};
     // The lag meter's line on the scans that something else asked for.
     ui::Label L_lagscans{*this, "L_lagscans", &box_lag, {8, 274, 393, 28}};
+    // Where a policy manages a setting, each panel's line that says so; the
+    // settings panel's gets a row of its own, made only while it is needed.
+    ui::Label L_managed{*this, "L_managed", &box_settings, {8, 172, 393, 0}};
+    ui::Label L_managedoptions{*this, "L_managedoptions", &box_options, {216, 226, 185, 48}};
 
     // ---- Main menu ----
     ui::MenuItem Menu_file{"Menu_file", "&File"};
@@ -193,6 +197,8 @@ public:
     // The settings as the panels and the run hold them now.
     settings::Settings PanelSettings();
     void LoadSettings();
+    // Each control of a managed setting disabled, and the panels' line.
+    void ShowManaged();
     void SaveSettings(bool autostart, bool restartService, const std::string& language);
     void RemoveKeyIfDefault();
     std::string GetWindowsDir();
@@ -300,6 +306,8 @@ public:
     // Where the program would prompt for administrator rights and lacks them,
     // the run starts itself again with them and ends; true when it did.
     bool RestartedWithAdministratorRights(const std::vector<std::string>& args);
+    // Marks this process as one the remover passes over.
+    void ClaimWindow();
 
     // ---- When control applies at all (shell/ControlGate.cpp) ----
     // The chosen programs as they are compared, the one found running, the
@@ -389,6 +397,13 @@ public:
     void Menu_uninstallClick();
     // Stage 1 when the running file is not the remover copy, else stage 2.
     void RunUninstallStage();
+    // The menu's uninstall without its window: 0, or the code of the step
+    // that failed (core::kExit...).
+    int Uninstall();
+    std::string RemoverNameTaken();
+    void RunUnattendedUninstall();
+    // Ends an unattended run with the code.
+    void EndUnattended(int exitCode);
     void StartRemover();
     // Copies this program to the remover path and starts it there.
     void PlaceAndStartRemover();
@@ -399,6 +414,9 @@ public:
 
     // ---- Unattended installation (shell/Unattended.cpp) ----
     void ParseCommandLine();
+    // The "-delay" switch's value into delay; false, and a person told why,
+    // where it is none.
+    bool DelayFromArgument(const std::string& text, std::int32_t& delay);
 
     // ---- Update (update/Update.cpp) ----
     void Menu_checkforupdateClick();
@@ -424,6 +442,11 @@ public:
 
     // The probe loop's watches of the settings key and the service's key.
     std::unique_ptr<platform::RegistryWatch> settingsWatch;
+    std::unique_ptr<platform::RegistryWatch> policyWatch;
+    // What Group Policy sets, read with the settings, and the user's own
+    // settings as last read beneath it.
+    settings::Policies policies;
+    settings::Settings ownSettings;
     std::unique_ptr<platform::RegistryWatch> serviceWatch;
 
 private:
@@ -439,6 +462,7 @@ private:
                                         const std::string& target, const std::string& arguments);
     void buildMenu();
     void wireHandlers();
+    std::function<void()> Handler(void (TF_nolvara::*member)());
 };
 
 }  // namespace shell

@@ -1,9 +1,11 @@
 // The unattended installation: "-noguiinst" followed by switches. The run
 // fills the settings panel from them, presses Apply as a user would, starts
-// the installed copy in automatic control and ends; no window is shown.
+// the installed copy in automatic control and ends with a code that a
+// deployment tool can act on (core::kExit...); no window is shown.
 #include <string>
 #include <vector>
 
+#include "core/CommandLine.h"
 #include "core/Convert.h"
 #include "core/Paths.h"
 #include "settings/IpAddress.h"
@@ -31,8 +33,8 @@ void TF_nolvara::ParseCommandLine() {
             routerText = value;
         else if (name == "-reconnect")
             reconnect = value != "0";
-        else if (name == "-delay")
-            delay = core::DelaySecFromText(value);  // a bad delay ends start-up with a message
+        else if (name == "-delay" && !DelayFromArgument(value, delay))
+            return EndUnattended(core::kExitBadArguments);
         else if (name == "-lang")
             languageText = value;
     }
@@ -61,20 +63,40 @@ void TF_nolvara::ParseCommandLine() {
         }
     }
 
-    // A folder that others may change counts as a bad path: nothing is saved
+    // What Apply takes for a router: an address, or the gateway of the
+    // adapter in the DHCP mode that the organisation set.
+    const bool target = added || policies.routers ||
+                        (policies.useDhcp.value_or(false) && !state.adapterName.empty());
+    if (!target || !folderValid) return EndUnattended(core::kExitBadArguments);
+    // A folder that others may change counts as unusable: nothing is saved
     // and nothing installed.
-    if (added && folderValid && CreateInstallFolder(installFolder)) {
-        // Apply reloads the router list from the registry before it saves
-        // it, which would drop the addresses just added; they are stored first,
-        // as the list's own Save button would.
-        SaveIPList(RouterTransferText());
-        b_apply.click();
-        platform.system.sleepMs(200);
-        // Only a copy that Apply made just now is started.
-        if (installedCopyPlaced)
-            StartHeld(state.installPath + state.exeName, core::kHiddenRunSwitch);
+    if (!CreateInstallFolder(installFolder)) return EndUnattended(core::kExitFolderUnusable);
+    // Apply reloads the router list from the registry before it saves it,
+    // which would drop the addresses just added; they are stored first, as
+    // the list's own Save button would.
+    SaveIPList(RouterTransferText());
+    b_apply.click();
+    platform.system.sleepMs(200);
+    // Only a copy that Apply made just now is started. Without a user's
+    // desktop to start it in (a deployment under a service's account) the
+    // copy starts at the next log-on, as installed.
+    const bool started =
+        installedCopyPlaced &&
+        (StartHeld(state.installPath + state.exeName, core::kHiddenRunSwitch) || hiddenRunDeferred);
+    EndUnattended(started ? core::kExitDone : core::kExitCopyOrStartFailed);
+}
+
+bool TF_nolvara::DelayFromArgument(const std::string& text, std::int32_t& delay) {
+    try {
+        delay = core::DelaySecFromText(text);
+        return true;
+    } catch (const core::ConversionError& error) {
+        // A person who typed it is told why; a deployment tool reads the code.
+        if (platform.system.seenByUser())
+            platform.dialogs.messageBox(error.what(), core::kApplicationTitle,
+                                        platform::MessageIcon::Error);
+        return false;
     }
-    platform.system.requestTerminate();
 }
 
 }  // namespace shell

@@ -5,6 +5,7 @@
 // of the program's name, removes the installed copy, the folder and the
 // registry entries, and leaves a hidden batch file behind that deletes the
 // remover copy once it has ended.
+#include "core/CommandLine.h"
 #include "settings/Store.h"
 #include "shell/FolderTrust.h"
 #include "shell/TF_nolvara.h"
@@ -28,15 +29,15 @@ constexpr int kBatchWaitSec = 60;
 
 }  // namespace
 
-void TF_nolvara::Menu_uninstallClick() {
+std::string TF_nolvara::RemoverNameTaken() {
     // A folder under the name of the remover copy or of the batch file would
     // make the uninstall fail after its wait, without saying why.
-    for (const char* path : {core::kRemoverPath, core::kRemoveBatchPath}) {
-        if (!platform.files.folderExists(path)) continue;
-        UpdateStatus();
-        L_Text.setText(LookupTextNaming("name_taken", path));
-        return;
-    }
+    for (const char* path : {core::kRemoverPath, core::kRemoveBatchPath})
+        if (platform.files.folderExists(path)) return path;
+    return {};
+}
+
+int TF_nolvara::Uninstall() {
     const std::string installed = state.installPath + state.exeName;
     // The installed copy would run with this window's administrator rights:
     // where others may have changed it, this program's own copy takes its
@@ -46,26 +47,66 @@ void TF_nolvara::Menu_uninstallClick() {
     else if (HoldsOwnProgram())
         PlaceAndStartRemover();
     else
-        return;
+        return core::kExitFolderUnusable;
     // Should the copy never disappear, the window comes back to life anyway;
     // the menu item then stays enabled for another attempt.
     for (int waited = 0; platform.files.fileExists(installed) && waited < kUninstallWaitMs;
          waited += kUninstallPollMs)
         platform.system.sleepMs(kUninstallPollMs);
-    if (platform.files.fileExists(installed)) {
-        // Nothing was removed (a leftover remover copy that is locked, say):
-        // the service and the settings stay as they were, and the user is told.
-        UpdateStatus();
-        L_Text.setText(LookupText("uninstall_failed"));
-        return;
-    }
+    // Nothing was removed (a leftover remover copy that is locked, say): the
+    // service and the settings stay as they were.
+    if (platform.files.fileExists(installed)) return core::kExitCopyOrStartFailed;
     // The hidden run has ended, and with it whatever it set through the
     // Native Wifi interface: only the wireless service needs setting back.
-    if (controlWay == ControlWay::Service) {
-        ApplyStartMode(core::kStartModeAutomatic);
-        L_Text.setText(LookupText("uninstall"));
+    if (controlWay == ControlWay::Service) ApplyStartMode(core::kStartModeAutomatic);
+    return core::kExitDone;
+}
+
+void TF_nolvara::Menu_uninstallClick() {
+    const std::string taken = RemoverNameTaken();
+    if (!taken.empty()) {
+        UpdateStatus();
+        L_Text.setText(LookupTextNaming("name_taken", taken));
+        return;
     }
-    UpdateStatus();
+    switch (Uninstall()) {
+        case core::kExitFolderUnusable:
+            return;
+        case core::kExitCopyOrStartFailed:
+            UpdateStatus();
+            L_Text.setText(LookupText("uninstall_failed"));
+            return;
+        default:
+            if (controlWay == ControlWay::Service) L_Text.setText(LookupText("uninstall"));
+            UpdateStatus();
+    }
+}
+
+void TF_nolvara::RunUnattendedUninstall() {
+    // Run from the installed copy, the run would hold the file it is to
+    // remove until it has told how the removal ended.
+    auto& processes = platform.processes;
+    const bool fromInstalledCopy = processes.toLower(platform.system.programPath()) ==
+                                   processes.toLower(state.installPath + state.exeName);
+    if (fromInstalledCopy || !RemoverNameTaken().empty())
+        return EndUnattended(core::kExitFolderUnusable);
+    const int outcome = Uninstall();
+    if (outcome != core::kExitDone) return EndUnattended(outcome);
+    // The remover took them with the copy; where there was no copy to
+    // remove, they go here.
+    RemoveRegistryEntries();
+    auto reg = platform.registry.open();
+    bool left = true;
+    settings::Guarded([&] {
+        left = reg->openKey(settings::kSettingsKey, false) ||
+               (reg->openKey(settings::kRunKey, false) && reg->valueExists(settings::kRunValue));
+    });
+    EndUnattended(left ? core::kExitEntriesLeft : core::kExitDone);
+}
+
+void TF_nolvara::EndUnattended(int exitCode) {
+    platform.system.setExitCode(exitCode);
+    platform.system.requestTerminate();
 }
 
 void TF_nolvara::RunUninstallStage() {

@@ -116,6 +116,8 @@ constexpr Message kMessages[] = {
      "Bitte eine Zahl von 0 bis 100 eingeben.",
      "Please enter a number from 0 to 100."},
     {"options_saved", "Gespeichert.", "Saved."},
+    {"managed", "Einige Einstellungen werden von Ihrer Organisation verwaltet.",
+     "Some settings are managed by your organisation."},
     {"options_appinvalid",
      "Bitte den Dateinamen eines Programms eingeben, etwa spiel.exe.",
      "Please enter a program's file name, such as game.exe."},

@@ -5,9 +5,9 @@
 
 namespace ui {
 
-Control::Control(ControlRegistry& registry, ControlKind kind, std::string name, Control* parent,
+Control::Control(ControlRegistry& registry, ControlKind kind, const char* name, Control* parent,
                  Rect bounds)
-    : kind_(kind), name_(std::move(name)), parent_(parent), bounds_(bounds) {
+    : kind_(kind), name_(name), parent_(parent), bounds_(bounds) {
     if (parent_ != nullptr) parent_->children_.push_back(this);
     registry.registerControl(*this);
 }
@@ -48,9 +48,8 @@ void Control::moveTo(int left, int top) {
 
 void Control::setFocus() { notify(&ControlPeer::focusRequested); }
 
-Button::Button(ControlRegistry& r, ControlKind kind, std::string name, Control* parent,
-               Rect bounds)
-    : Control(r, kind, std::move(name), parent, bounds) {
+Button::Button(ControlRegistry& r, ControlKind kind, const char* name, Control* parent, Rect bounds)
+    : Control(r, kind, name, parent, bounds) {
     setTabStop(kind == ControlKind::Button);
 }
 
@@ -58,11 +57,11 @@ void Button::click() {
     if (enabled() && onClick) onClick();
 }
 
-SpeedButton::SpeedButton(ControlRegistry& r, std::string name, Control* parent, Rect bounds)
-    : Button(r, ControlKind::SpeedButton, std::move(name), parent, bounds) {}
+SpeedButton::SpeedButton(ControlRegistry& r, const char* name, Control* parent, Rect bounds)
+    : Button(r, ControlKind::SpeedButton, name, parent, bounds) {}
 
-CheckBox::CheckBox(ControlRegistry& r, std::string name, Control* parent, Rect bounds)
-    : Control(r, ControlKind::CheckBox, std::move(name), parent, bounds) {
+CheckBox::CheckBox(ControlRegistry& r, const char* name, Control* parent, Rect bounds)
+    : Control(r, ControlKind::CheckBox, name, parent, bounds) {
     setTabStop(true);
 }
 
@@ -77,8 +76,8 @@ void CheckBox::click() {
     if (enabled()) setChecked(!checked_);
 }
 
-RadioButton::RadioButton(ControlRegistry& r, std::string name, Control* parent, Rect bounds)
-    : Control(r, ControlKind::RadioButton, std::move(name), parent, bounds) {
+RadioButton::RadioButton(ControlRegistry& r, const char* name, Control* parent, Rect bounds)
+    : Control(r, ControlKind::RadioButton, name, parent, bounds) {
     setTabStop(true);
 }
 
@@ -96,8 +95,8 @@ void RadioButton::setChecked(bool checked) {
     if (onClick) onClick();
 }
 
-Edit::Edit(ControlRegistry& r, std::string name, Control* parent, Rect bounds)
-    : Control(r, ControlKind::Edit, std::move(name), parent, bounds) {
+Edit::Edit(ControlRegistry& r, const char* name, Control* parent, Rect bounds)
+    : Control(r, ControlKind::Edit, name, parent, bounds) {
     setTabStop(true);
 }
 
@@ -117,8 +116,8 @@ void Edit::click() {
     if (enabled() && onClick) onClick();
 }
 
-ListBox::ListBox(ControlRegistry& r, std::string name, Control* parent, Rect bounds)
-    : Control(r, ControlKind::ListBox, std::move(name), parent, bounds) {
+ListBox::ListBox(ControlRegistry& r, const char* name, Control* parent, Rect bounds)
+    : Control(r, ControlKind::ListBox, name, parent, bounds) {
     setTabStop(true);
 }
 
@@ -165,8 +164,8 @@ void ListBox::setItemIndex(int index) {
     notify(&ControlPeer::selectionChanged);
 }
 
-ComboBox::ComboBox(ControlRegistry& r, std::string name, Control* parent, Rect bounds)
-    : Control(r, ControlKind::ComboBox, std::move(name), parent, bounds) {
+ComboBox::ComboBox(ControlRegistry& r, const char* name, Control* parent, Rect bounds)
+    : Control(r, ControlKind::ComboBox, name, parent, bounds) {
     setTabStop(true);
 }
 
@@ -193,8 +192,8 @@ void ComboBox::select(int index) {
     if (onSelect) onSelect();
 }
 
-StatusBar::StatusBar(ControlRegistry& r, std::string name, std::vector<Panel> panels, int height)
-    : Control(r, ControlKind::StatusBar, std::move(name), nullptr, Rect{0, 0, 0, height}),
+StatusBar::StatusBar(ControlRegistry& r, const char* name, std::vector<Panel> panels, int height)
+    : Control(r, ControlKind::StatusBar, name, nullptr, Rect{0, 0, 0, height}),
       panels_(std::move(panels)) {}
 
 const std::string& StatusBar::panelText(int index) const {

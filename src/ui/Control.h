@@ -63,7 +63,7 @@ protected:
 
 class Control {
 public:
-    Control(ControlRegistry& registry, ControlKind kind, std::string name, Control* parent,
+    Control(ControlRegistry& registry, ControlKind kind, const char* name, Control* parent,
             Rect bounds);
     virtual ~Control() = default;
     Control(const Control&) = delete;
@@ -123,34 +123,34 @@ private:
 
 class Label : public Control {
 public:
-    Label(ControlRegistry& r, std::string name, Control* parent, Rect bounds)
-        : Control(r, ControlKind::Label, std::move(name), parent, bounds) {}
+    Label(ControlRegistry& r, const char* name, Control* parent, Rect bounds)
+        : Control(r, ControlKind::Label, name, parent, bounds) {}
     bool wordWrap = true;
 };
 
 // Push button. click() is the user's click: it does nothing on a disabled button.
 class Button : public Control {
 public:
-    Button(ControlRegistry& r, std::string name, Control* parent, Rect bounds)
-        : Button(r, ControlKind::Button, std::move(name), parent, bounds) {}
+    Button(ControlRegistry& r, const char* name, Control* parent, Rect bounds)
+        : Button(r, ControlKind::Button, name, parent, bounds) {}
     void click();
     std::function<void()> onClick;
 
 protected:
-    Button(ControlRegistry& r, ControlKind kind, std::string name, Control* parent, Rect bounds);
+    Button(ControlRegistry& r, ControlKind kind, const char* name, Control* parent, Rect bounds);
 };
 
 // Flat button that takes no keyboard focus.
 class SpeedButton : public Button {
 public:
-    SpeedButton(ControlRegistry& r, std::string name, Control* parent, Rect bounds);
+    SpeedButton(ControlRegistry& r, const char* name, Control* parent, Rect bounds);
 };
 
 // Setting the state in code fires onClick when the state changes, exactly as a
 // click by the user does; handlers that must react to loaded settings rely on it.
 class CheckBox : public Control {
 public:
-    CheckBox(ControlRegistry& r, std::string name, Control* parent, Rect bounds);
+    CheckBox(ControlRegistry& r, const char* name, Control* parent, Rect bounds);
     bool checked() const { return checked_; }
     void setChecked(bool checked);
     void click();
@@ -163,7 +163,7 @@ private:
 // Radio buttons that share a parent form one group: checking one unchecks the rest.
 class RadioButton : public Control {
 public:
-    RadioButton(ControlRegistry& r, std::string name, Control* parent, Rect bounds);
+    RadioButton(ControlRegistry& r, const char* name, Control* parent, Rect bounds);
     bool checked() const { return checked_; }
     void setChecked(bool checked);
     void click() {
@@ -177,7 +177,7 @@ private:
 
 class Edit : public Control {
 public:
-    Edit(ControlRegistry& r, std::string name, Control* parent, Rect bounds);
+    Edit(ControlRegistry& r, const char* name, Control* parent, Rect bounds);
     // 0 means no limit. Applies to typing; text set in code is taken whole.
     int maxLength = 0;
     // Caption of the label that sits to the right of the edit (empty: none).
@@ -194,7 +194,7 @@ private:
 
 class ListBox : public Control {
 public:
-    ListBox(ControlRegistry& r, std::string name, Control* parent, Rect bounds);
+    ListBox(ControlRegistry& r, const char* name, Control* parent, Rect bounds);
     const std::vector<std::string>& items() const { return items_; }
     int count() const { return static_cast<int>(items_.size()); }
     void add(const std::string& item);
@@ -218,7 +218,7 @@ private:
 // Drop-down list that cannot be typed into. onSelect fires on the user's choice only.
 class ComboBox : public Control {
 public:
-    ComboBox(ControlRegistry& r, std::string name, Control* parent, Rect bounds);
+    ComboBox(ControlRegistry& r, const char* name, Control* parent, Rect bounds);
     const std::vector<std::string>& items() const { return items_; }
     int count() const { return static_cast<int>(items_.size()); }
     void add(const std::string& item);
@@ -235,8 +235,8 @@ private:
 
 class GroupBox : public Control {
 public:
-    GroupBox(ControlRegistry& r, std::string name, Control* parent, Rect bounds)
-        : Control(r, ControlKind::GroupBox, std::move(name), parent, bounds) {
+    GroupBox(ControlRegistry& r, const char* name, Control* parent, Rect bounds)
+        : Control(r, ControlKind::GroupBox, name, parent, bounds) {
         setTabStop(true);
     }
 };
@@ -258,8 +258,8 @@ struct ChartPoint {
 // left empty. It knows nothing of what the points stand for.
 class Chart : public Control {
 public:
-    Chart(ControlRegistry& r, std::string name, Control* parent, Rect bounds)
-        : Control(r, ControlKind::Chart, std::move(name), parent, bounds) {}
+    Chart(ControlRegistry& r, const char* name, Control* parent, Rect bounds)
+        : Control(r, ControlKind::Chart, name, parent, bounds) {}
     const std::vector<ChartPoint>& points() const { return points_; }
     void setPoints(std::vector<ChartPoint> points);
     std::uint32_t lowest = 1;
@@ -279,7 +279,7 @@ public:
         std::string text;
         int width = 0;
     };
-    StatusBar(ControlRegistry& r, std::string name, std::vector<Panel> panels, int height);
+    StatusBar(ControlRegistry& r, const char* name, std::vector<Panel> panels, int height);
     const std::vector<Panel>& panels() const { return panels_; }
     const std::string& panelText(int index) const;
     void setPanelText(int index, const std::string& text);

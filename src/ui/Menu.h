@@ -12,7 +12,7 @@ namespace ui {
 
 class MenuItem {
 public:
-    MenuItem(std::string name, std::string caption) : name_(std::move(name)), caption_(std::move(caption)) {}
+    MenuItem(const char* name, const char* caption) : name_(name), caption_(caption) {}
     MenuItem(const MenuItem&) = delete;
     MenuItem& operator=(const MenuItem&) = delete;
 

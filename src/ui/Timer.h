@@ -17,8 +17,8 @@ public:
 
 class Timer {
 public:
-    Timer(std::string name, int intervalMs, bool enabled)
-        : name_(std::move(name)), intervalMs_(intervalMs), enabled_(enabled) {}
+    Timer(const char* name, int intervalMs, bool enabled)
+        : name_(name), intervalMs_(intervalMs), enabled_(enabled) {}
     Timer(const Timer&) = delete;
     Timer& operator=(const Timer&) = delete;
 

@@ -125,6 +125,11 @@ public:
         elevatedStarts.push_back({file, arguments, false});
         return !elevationRefused;
     }
+    std::optional<int> runElevated(const std::string& file, const std::string& arguments,
+                                   int) override {
+        if (!startElevated(file, arguments)) return std::nullopt;
+        return elevatedExitCode;
+    }
     // userRightsUnavailable: no desktop shell lends the user's own rights.
     bool startAsUser(const std::string& file, const std::string& arguments) override {
         return !userRightsUnavailable && start(file, arguments) && (starts.back().asUser = true);
@@ -137,6 +142,7 @@ public:
     std::vector<Start> starts;
     std::vector<Start> elevatedStarts;
     bool elevationRefused = false;
+    std::optional<int> elevatedExitCode = 0;
     bool userRightsUnavailable = false;
     // What the started program does, as far as a test needs it.
     std::function<void(const Start&)> onStart;

@@ -96,6 +96,9 @@ public:
                std::find(claims.begin(), claims.end(), name) != claims.end();
     }
     bool lacksAdministratorRights() override { return limitedRights; }
+    bool seenByUser() override { return !serviceDesktop; }
+    void setExitCode(int code) override { exit = code; }
+    int exitCode() const override { return exit; }
     void requestTerminate() override { terminate = true; }
     bool terminateRequested() const override { return terminate; }
 
@@ -114,6 +117,9 @@ public:
     // What other processes get done while this one pauses.
     std::function<void(int)> onSleep;
     bool terminate = false;
+    int exit = 0;
+    // A run on a service's hidden desktop, as deployment tools start it.
+    bool serviceDesktop = false;
     // Claims asked for, and those another process of the session holds.
     std::vector<std::string> claims;
     std::set<std::string> heldElsewhere;

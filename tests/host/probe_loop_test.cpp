@@ -27,6 +27,16 @@ protected:
     ProgramRig p;
 };
 
+TEST_F(ProbeLoop, ARouterListSetByPolicyIsPingedFromTheNextTick) {
+    p.start();
+    p.world.runFor(1000);
+    p.world.registry.setText("SOFTWARE\\Policies\\Nolvara\\IPList", "ip1", "10.0.0.1");
+    p.world.runFor(1000);
+    ASSERT_EQ(icmp().requests.size(), 2u);
+    EXPECT_EQ(icmp().requests[0].host, kRouter);
+    EXPECT_EQ(icmp().requests[1].host, "10.0.0.1");
+}
+
 TEST_F(ProbeLoop, FirstAnswerArmsTheDelayWhichThenSwitchesTheServiceOff) {
     icmp().answer(kRouter, {platform::EchoStatus::EchoReply, 99});
     p.start();
@@ -250,7 +260,7 @@ TEST_F(ProbeLoop, HundredThousandTicksLeaveNothingOpen) {
     }
     EXPECT_GE(p.world.icmp.requests.size(), 90'000u);
     EXPECT_EQ(p.world.registry.opened, p.world.registry.released);
-    EXPECT_EQ(p.world.registry.watches, 2) << "the two watches are made once";
+    EXPECT_EQ(p.world.registry.watches, 3) << "the three watches are made once";
     EXPECT_EQ(p.world.registry.watchesGone, 0);
     EXPECT_EQ(p.world.services.openConnections, 0);
     EXPECT_FALSE(p.world.system.terminateRequested());

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ProgramRig.h"
+#include "core/CommandLine.h"
 
 namespace {
 
@@ -114,6 +115,7 @@ TEST(UnattendedInstall, WithoutAValidAddressOrFolderNothingIsInstalled) {
         EXPECT_FALSE(world.files.fileExists("C:\\Nolvara\\P_nolvara.exe"));
         EXPECT_TRUE(world.shell.starts.empty());
         EXPECT_TRUE(world.system.terminateRequested()) << "the run ends all the same";
+        EXPECT_EQ(world.system.exit, core::kExitBadArguments);
         EXPECT_FALSE(u.p.window.visible());
     }
     Unattended u({"-path", "-ip", "10.0.0.1"});
@@ -133,7 +135,7 @@ TEST(UnattendedInstall, SwitchValuesAreExactAndCaseSensitive) {
     EXPECT_EQ(u.p.window.runKind, core::RunKind::UnattendedInstall);
 }
 
-TEST(UnattendedInstall, ABadDelayIsShownAndTheWindowOpensInstead) {
+TEST(UnattendedInstall, ABadDelayIsShownAndEndsTheRunWithBadArguments) {
     // A delay below zero or beyond an hour counts as no number: the hidden run
     // would otherwise compute its timer from it.
     const std::pair<const char*, const char*> delays[] = {
@@ -148,11 +150,57 @@ TEST(UnattendedInstall, ABadDelayIsShownAndTheWindowOpensInstead) {
         auto& world = u.p.world;
         ASSERT_EQ(world.dialogs.shown.size(), 1u) << delay;
         EXPECT_EQ(world.dialogs.shown[0].text, message);
-        EXPECT_TRUE(u.p.window.visible()) << delay;
-        EXPECT_EQ(u.p.window.runKind, core::RunKind::Interactive) << delay;
-        EXPECT_FALSE(world.system.terminateRequested()) << delay;
+        EXPECT_FALSE(u.p.window.visible()) << delay;
+        EXPECT_EQ(world.system.exit, core::kExitBadArguments) << delay;
         EXPECT_TRUE(world.registry.valueNames(kKey).empty()) << delay << ": nothing was applied";
         EXPECT_TRUE(world.shell.starts.empty()) << delay;
+    }
+}
+
+// The codes a deployment tool acts on, of the installation and the removal.
+TEST(UnattendedRuns, EndWithTheCodeOfWhatHappened) {
+    using W = fakes::HeadlessWorld;
+    constexpr const char* kPolicy = "SOFTWARE\\Policies\\Nolvara";
+    const auto installed = [](W& w) {
+        w.registry.setInteger(kKey, "autostart", 1);
+        w.files.addFile(kInstalled, "program");
+    };
+    const auto removes = [&](W& w) {  // stage 2 takes the copy once stage 1 starts
+        installed(w);
+        w.shell.onStart = [&w](const fakes::FakeShell::Start&) { w.files.deleteFile(kInstalled); };
+    };
+    const std::pair<std::vector<std::string>, std::function<void(W&)>> runs[] = {
+        {{"-noguiinst", "-ip", "10.0.0.1"}, [](W& w) { w.shell.userRightsUnavailable = true; }},
+        {{"-noguiinst"},
+         [](W& w) {
+             w.registry.setInteger(kPolicy, "use_dhcp", 1),
+                 w.registry.setText(kPolicy, "adapter", "{A1}");
+         }},
+        {{"-noguiinst", "-ip", "10.0.0.1", "-delay", "x"},
+         [](W& w) { w.system.serviceDesktop = true; }},
+        {{"-noguiinst", "-ip", "10.0.0.1", "-path", "Z:\\Nolvara"}, {}},
+        {{"-noguiinst", "-ip", "10.0.0.1"},
+         [](W& w) { w.files.addFile(kInstalled, "held"), w.files.lock(kInstalled); }},
+        {{"-noguiuninst"},
+         [](W& w) { w.system.limitedRights = true, w.shell.elevatedExitCode = 5; }},
+        {{"-noguiuninst"}, removes},
+        {{"-noguiuninst"}, [&](W& w) { installed(w), w.system.args[0] = kInstalled; }},
+        {{"-noguiuninst"}, [&](W& w) { installed(w), w.files.addFolder("C:\\nolvararemove.exe"); }},
+        {{"-noguiuninst"}, installed},
+        {{"-noguiuninst"}, [&](W& w) { removes(w), w.registry.deniedKeys = {"software"}; }},
+    };
+    const int codes[] = {0, 0, 2, 3, 4, 5, 0, 3, 3, 4, 5};
+    for (size_t i = 0; i < std::size(runs); ++i) {
+        ProgramRig p(runs[i].first);
+        p.world.files.addFile(kSelf, "program");
+        if (runs[i].second) runs[i].second(p.world);
+        p.start();
+        EXPECT_EQ(p.world.system.exit, codes[i]) << "run " << i;
+        EXPECT_TRUE(p.world.system.terminateRequested() && p.world.dialogs.shown.empty()) << i;
+        EXPECT_FALSE(i == 6 && p.world.registry.hasKey(kKey)) << "removed with its settings";
+        EXPECT_TRUE(p.world.system.claimedInSession(core::kWindowClaimPrefix +
+                                                    std::to_string(p.world.processes.self)))
+            << i << ": the remover passes the run over";
     }
 }
 

@@ -98,4 +98,39 @@ for exe in "$repo"/out/*/P_nolvara.exe; do
     "$build" "$exe" "$source_build" || fail "$exe does not carry the source's build $source_build"
     ok "$exe carries build $source_build"
 done
+# Each program within its bound: 512 KiB, what every update's download is
+# held to; the 32-bit one no larger than it has come down to so far.
+for bound in x86_64:512 i686:560; do
+    exe=$repo/out/${bound%:*}/P_nolvara.exe
+    [ -f "$exe" ] || fail "$exe is missing: run make build first"
+    size=$(stat -c %s "$exe")
+    [ "$size" -le $((${bound#*:} * 1024)) ] || fail "$exe is $size bytes, over ${bound#*:} KiB"
+    ok "$exe: $size bytes, within ${bound#*:} KiB"
+done
+
+# make-dist's manifests for the Windows Package Manager: the required fields
+# of schema 1.6 or later, the zip's address and hash, the command inside.
+NOLVARA_DIST_DIR=$work/dist NOLVARA_UPDATE_BASE_URL=https://dl.example.test/n "$repo/tools/make-dist" >dist.log 2>&1 ||
+    fail "make-dist: $(cat dist.log)"
+python3 - "$work/dist" <<'PY' || fail "the package manager's manifests"
+import glob, hashlib, re, sys, zipfile
+(archive,) = glob.glob(sys.argv[1] + "/nolvara-*.zip")
+version = re.search(r"nolvara-(.+)\.zip$", archive).group(1)
+text = {kind: open("%s/winget/Nolvara.Nolvara%s.yaml" % (sys.argv[1], name)).read()
+        for kind, name in (("version", ""), ("installer", ".installer"), ("defaultLocale", ".locale.en-US"))}
+need = {"version": ["DefaultLocale"], "installer": ["InstallerType: zip", "NestedInstallerType: portable"],
+        "defaultLocale": ["PackageLocale", "Publisher", "PackageName", "License", "ShortDescription"]}
+for kind, body in text.items():
+    for field in ["PackageIdentifier", "PackageVersion: " + version, "ManifestType: " + kind] + need[kind]:
+        assert re.search("^" + field, body, re.M), "%s manifest: no %s" % (kind, field)
+    assert tuple(map(int, re.search(r"^ManifestVersion: ([\d.]+)", body, re.M).group(1).split("."))) >= (1, 6)
+listed = lambda key: re.findall(r"^[ -]*%s: (.+)$" % key, text["installer"], re.M)
+sha = hashlib.sha256(open(archive, "rb").read()).hexdigest().upper()
+assert listed("InstallerSha256") == [sha, sha], "hashes %s, the zip's is %s" % (listed("InstallerSha256"), sha)
+assert set(listed("InstallerUrl")) == {"https://dl.example.test/n/nolvara-%s.zip" % version}, listed("InstallerUrl")
+assert listed("RelativeFilePath") == ["i686/P_nolvara.exe", "x86_64/P_nolvara.exe"], listed("RelativeFilePath")
+assert set(listed("RelativeFilePath")) <= set(zipfile.ZipFile(archive).namelist())
+assert listed("PortableCommandAlias") == ["nolvara", "nolvara"] and listed("Architecture") == ["x86", "x64"]
+print("ok: the manifests name the zip, its hash %s and the command nolvara" % sha)
+PY
 echo "release tools: all self-checks passed"

@@ -98,12 +98,16 @@ public:
 
     bool start(const std::string& file, const std::string& arguments) override;
     bool startElevated(const std::string& file, const std::string& arguments) override;
+    std::optional<int> runElevated(const std::string& file, const std::string& arguments,
+                                   int waitMs) override;
     bool startAsUser(const std::string& file, const std::string& arguments) override;
     bool runBatch(const std::string& file) override;
 
 private:
     // A window that is gone could not own anything.
     HWND liveOwner() const { return owner_ != nullptr && IsWindow(owner_) ? owner_ : nullptr; }
+    bool launchElevated(const std::string& file, const std::string& arguments, bool keepProcess,
+                        HANDLE* process);
     // The shell may hand a start to an extension that runs on COM. The
     // hidden run joins no apartment before it starts something: COM's share
     // of memory is not worth carrying all day for the rare update.

@@ -372,7 +372,6 @@ std::unique_ptr<platform::RegistryWatch> Win32Registry::watch(const std::string&
 }
 
 bool Win32RegistryWatch::arm() {
-    if (!event_) event_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     if (!opened_) {
         // The view the settings are read from: the 32-bit one while only an
         // earlier 32-bit copy's settings are there.
@@ -380,6 +379,8 @@ bool Win32RegistryWatch::arm() {
         inOldView_ = !opened_ && TwoRegistryViews();
         if (inOldView_) opened_ = openIn(HKEY_LOCAL_MACHINE, key_, KEY_NOTIFY, kOldView);
     }
+    // The event only for a key that is there: most machines have no policy key.
+    if (opened_ && !event_) event_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     armed_ = event_ && opened_ &&
              RegNotifyChangeKeyValue(opened_.get(), TRUE,
                                      REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
@@ -401,6 +402,9 @@ bool Win32RegistryWatch::changed() {
         inOldView_ = false;
     }
     if (armed_ && !movedOn && WaitForSingleObject(event_.get(), 0) == WAIT_TIMEOUT) return false;
+    // A key that is not there is looked for at every few looks only: each
+    // look is a call into the system, on most machines for nothing.
+    if (!armed_ && looked_ && ++missedLooks_ % kMissingKeyLooks != 0) return false;
     // Armed again before the caller reads: a change while it reads is the
     // next look's.
     const bool wasArmed = armed_;

@@ -81,6 +81,8 @@ private:
     bool armed_ = false;
     bool inOldView_ = false;
     bool looked_ = false;
+    static constexpr int kMissingKeyLooks = 4;
+    int missedLooks_ = 0;
 };
 
 // Whether the system has a 32-bit view of HKLM\SOFTWARE beside the 64-bit

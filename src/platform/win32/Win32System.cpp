@@ -145,8 +145,17 @@ bool Win32System::lacksAdministratorRights() {
     return elevation.TokenIsElevated == 0;
 }
 
+bool Win32System::seenByUser() {
+    USEROBJECTFLAGS flags{};
+    DWORD needed = 0;
+    // Unknown counts as seen: the box is what a person at the desktop expects.
+    return !GetUserObjectInformationA(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+                                      &needed) ||
+           (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
 void Win32System::requestTerminate() {
-    PostQuitMessage(0);
+    PostQuitMessage(exitCode_);
     terminateRequested_ = true;
 }
 

@@ -42,6 +42,9 @@ public:
     bool lacksAdministratorRights() override;
     // Posts the quit message: the message loop ends once the event being
     // handled returns and the queue has given up what was posted before.
+    bool seenByUser() override;
+    void setExitCode(int code) override { exitCode_ = code; }
+    int exitCode() const override { return exitCode_; }
     void requestTerminate() override;
     bool terminateRequested() const override { return terminateRequested_; }
 
@@ -49,6 +52,7 @@ private:
     // The mutex of that full name ("Local\\..." or "Global\\..."), held.
     bool claim(const std::string& fullName, int waitMs);
     bool terminateRequested_ = false;
+    int exitCode_ = 0;
     std::vector<KernelHandle> claims_;
 };
 
