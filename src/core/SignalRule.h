@@ -7,8 +7,9 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
 #include <optional>
+
+#include "platform/FlatMap.h"
 
 namespace core {
 
@@ -60,7 +61,7 @@ private:
         bool weak = false;
     };
     std::int32_t threshold_ = kWeakSignalDefault;
-    std::map<InterfaceId, Heard> interfaces_;
+    platform::FlatMap<InterfaceId, Heard> interfaces_;
 };
 
 }  // namespace core

@@ -93,7 +93,7 @@ void WirelessControl::lose(WifiFailure failure) {
 void WirelessControl::refresh() {
     std::vector<platform::WifiInterface> listed;
     tryCall([&] { listed = session_->interfaces(); }, false);
-    std::map<WifiInterfaceId, Interface> kept;
+    platform::FlatMap<WifiInterfaceId, Interface> kept;
     for (const platform::WifiInterface& info : listed) {
         Interface wifi;
         const auto known = interfaces_.find(info.id);

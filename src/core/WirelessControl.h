@@ -13,13 +13,13 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <tuple>
 #include <utility>
 
 #include "core/SignalRule.h"
+#include "platform/FlatMap.h"
 #include "platform/NativeWifi.h"
 
 namespace core {
@@ -138,7 +138,7 @@ private:
     std::function<std::uint32_t()> nowMs_;
     std::unique_ptr<platform::NativeWifiSession> session_;
     SignalRule rule_;
-    std::map<platform::WifiInterfaceId, Interface> interfaces_;
+    platform::FlatMap<platform::WifiInterfaceId, Interface> interfaces_;
     std::uint32_t scans_ = 0;
     bool scanOff_ = false;
     bool applied_ = true;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <set>
 #include <string_view>
 
 #include "core/Convert.h"
@@ -203,11 +202,11 @@ bool IsProgramFileName(const std::string& name) {
 
 void WriteNumberedList(platform::RegistryAccessor& reg, const std::vector<std::string>& entries,
                        const std::function<std::string(int)>& valueName) {
-    std::set<std::string> keep;
+    std::vector<std::string> keep;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::string name = valueName(static_cast<int>(i) + 1);
         reg.writeText(name, entries[i]);
-        keep.insert(name);
+        keep.push_back(name);
     }
     // Names compare as the registry compares them: without regard to case.
     const auto lowerAscii = [](std::string s) {
@@ -216,7 +215,8 @@ void WriteNumberedList(platform::RegistryAccessor& reg, const std::vector<std::s
         return s;
     };
     for (const std::string& name : reg.valueNames())
-        if (keep.count(lowerAscii(name)) == 0) reg.deleteValue(name);
+        if (std::find(keep.begin(), keep.end(), lowerAscii(name)) == keep.end())
+            reg.deleteValue(name);
 }
 
 bool SaveOptions(platform::Registry& registry, const Options& options, const Policies& managed) {

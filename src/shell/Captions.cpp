@@ -4,7 +4,7 @@
 
 namespace shell {
 
-std::string TF_nolvara::LookupText(const std::string& key) const {
+std::string TF_nolvara::LookupText(std::string_view key) const {
     return text::LookupText(state.language, key);
 }
 

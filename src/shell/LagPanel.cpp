@@ -25,7 +25,16 @@ void TF_nolvara::RefreshLagPage() {
     L_lagscan.setText(page.scanning);
     L_lagnoscan.setText(page.notScanning);
     L_lagscans.setText(page.scans);
+    // A note the user's click brought stays a while before the state takes
+    // its place again: the page is refreshed every second.
+    if (lagNoteSinceMs && platform.system.tickCountMs() - *lagNoteSinceMs < kLagNoteMs) return;
+    lagNoteSinceMs.reset();
     L_lagstate.setText(page.state);
+}
+
+void TF_nolvara::ShowLagNote(const std::string& note) {
+    L_lagstate.setText(note);
+    lagNoteSinceMs = platform.system.tickCountMs();
 }
 
 void TF_nolvara::T_lagTimer() {
@@ -40,11 +49,11 @@ void TF_nolvara::T_lagTimer() {
 void TF_nolvara::B_lagtestClick() {
     const auto record = ReadLagRecord();
     if (record && record->test.state == core::LagTestState::Running) {
-        L_lagstate.setText(LookupText("lag_test_busy"));
+        ShowLagNote(LookupText("lag_test_busy"));
     } else if (!record || !core::AskForLagTest(platform.share)) {
-        L_lagstate.setText(LookupText("lag_test_norecord"));
+        ShowLagNote(LookupText("lag_test_norecord"));
     } else {
-        L_lagstate.setText(
+        ShowLagNote(
             LookupText(record->test.controlPaused ? "lag_test_afterpause" : "lag_test_asked"));
     }
 }
@@ -52,13 +61,13 @@ void TF_nolvara::B_lagtestClick() {
 void TF_nolvara::B_lagsaveClick() {
     const auto record = ReadLagRecord();
     if (!record) {
-        L_lagstate.setText(LookupText("lag_norecord"));
+        ShowLagNote(LookupText("lag_norecord"));
         return;
     }
     const auto path = platform.dialogs.chooseFileToSave("nolvara-lag.csv", "CSV");
     if (!path) return;
     const bool saved = platform.files.replaceFile(*path, core::LagCsv(record->samples));
-    L_lagstate.setText(LookupTextNaming(saved ? "lag_saved" : "lag_notsaved", *path));
+    ShowLagNote(LookupTextNaming(saved ? "lag_saved" : "lag_notsaved", *path));
 }
 
 }  // namespace shell

@@ -158,6 +158,9 @@ public:
     ui::Timer T_fadeout{"T_fadeout", 1, false};
     // The lag meter's refresh while its page shows.
     ui::Timer T_lag{"T_lag", 1000, false};
+    // How long a note of the lag page's buttons stays before the state shows.
+    static constexpr std::uint32_t kLagNoteMs = 4000;
+    std::optional<std::uint32_t> lagNoteSinceMs;
     // The end of a signal's hold, to the moment rather than at the next tick.
     ui::Timer T_signal{"T_signal", 1000, false};
 
@@ -185,7 +188,7 @@ public:
     void T_fadeoutTimer();
 
     // ---- Texts (shell/Captions.cpp) ----
-    std::string LookupText(const std::string& key) const;
+    std::string LookupText(std::string_view key) const;
     // The text with its "%s" replaced by a path.
     std::string LookupTextNaming(const std::string& key, const std::string& path) const;
     void ApplyCaptions();
@@ -357,6 +360,7 @@ public:
     void Menu_lagmeterClick();
     std::optional<core::LagRecordView> ReadLagRecord();
     void RefreshLagPage();
+    void ShowLagNote(const std::string& note);
     void T_lagTimer();
     void B_lagtestClick();
     void B_lagsaveClick();

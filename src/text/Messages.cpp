@@ -1,7 +1,7 @@
 #include "text/Messages.h"
 
 #include <string_view>
-#include <unordered_map>
+#include "platform/FlatMap.h"
 
 #include "text/Cp1252.h"
 
@@ -321,7 +321,7 @@ constexpr Message kMessages[] = {
     {"tray_end", "Automatik &beenden", "&End automatic control"},
 };
 
-using TextMap = std::unordered_map<std::string, std::string>;
+using TextMap = platform::FlatMap<std::string, std::string>;
 
 struct Tables {
     TextMap german;
@@ -370,7 +370,7 @@ const Tables& BuiltTables() {
 
 }  // namespace
 
-std::string LookupText(const std::string& language, const std::string& key) {
+std::string LookupText(const std::string& language, std::string_view key) {
     const TextMap* texts = nullptr;
     if (language == "german")
         texts = &BuiltTables().german;
@@ -379,7 +379,7 @@ std::string LookupText(const std::string& language, const std::string& key) {
     else
         return {};  // before the settings are loaded every text is empty, the fallback too
 
-    const auto found = texts->find(key);
+    const auto found = texts->find(std::string(key));
     return found != texts->end() ? found->second : std::string(kFallback);
 }
 

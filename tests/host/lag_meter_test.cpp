@@ -225,7 +225,7 @@ TEST(LagMeter, ThePageShowsTheHourOrTheLastTestLiveInBothLanguagesAndSavesIt) {
                                           {t + 4, A, 5, false, -1, 0, 2},
                                           {t + 6, LagResult::NoLink, 0, false, -1}})
             writer.add(s);
-        w.runFor(1000);
+        w.runFor(3000);
         EXPECT_EQ(p.window.L_lagscan.text(),
                   de ? "Windows sucht\r\n3 s\r\n3 ms\r\n80 ms\r\n80 ms\r\n2\r\n2"
                      : "Windows scanning\r\n3 s\r\n3 ms\r\n80 ms\r\n80 ms\r\n2\r\n2");
@@ -255,11 +255,15 @@ TEST(LagMeter, ThePageShowsTheHourOrTheLastTestLiveInBothLanguagesAndSavesIt) {
                      : "Lag test: 42 s left, first with Windows scanning, then without.");
         p.window.B_lagtest.click();
         EXPECT_FALSE(signal->taken()) << "one test at a time";
+        w.runFor(1000);
+        EXPECT_EQ(p.window.L_lagstate.text(),
+                  de ? "Ein Lag-Test l\344uft bereits." : "A lag test is running already.")
+            << "a note outlives the next refresh";
         for (int i = 0; i < 120; ++i)
             writer.add({t + 10 + i, A, static_cast<std::uint16_t>(i < 60 && i % 20 == 0 ? 90 : 4),
                         i < 60, -1, static_cast<std::uint8_t>(i < 60 ? 1 : 2)});
         writer.setTest({core::LagTestState::Finished, 0});
-        w.runFor(1000);
+        w.runFor(3000);
         EXPECT_EQ(p.window.L_lagstate.text(),
                   de ? "Lag-Spitzen in 60 s: 3 w\344hrend Windows sucht, 0 ohne."
                      : "Lag spikes in 60 s: 3 with Windows scanning, 0 without.");
@@ -282,7 +286,7 @@ TEST(LagMeter, ThePageShowsTheHourOrTheLastTestLiveInBothLanguagesAndSavesIt) {
         EXPECT_TRUE(p.window.L_lagstate.text().starts_with("C:\\Nowhere\\lag.csv "));
 
         writer.setTest({core::LagTestState::Refused, 0});
-        w.runFor(1000);
+        w.runFor(4000);
         EXPECT_NE(p.window.L_lagstate.text().find(de ? "nicht schalten" : "could not switch"),
                   std::string::npos);
         // While control is paused a test asked for waits, and the page says so.

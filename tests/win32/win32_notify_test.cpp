@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
+#include "platform/win32/Win32Looks.h"
 #include "platform/win32/Win32NotifyArea.h"
 
 namespace {
@@ -105,6 +109,39 @@ TEST(Win32NotifyArea, AnIconEndedWhileItsMenuIsOpenTakesNoChoice) {
     EXPECT_TRUE(within5s([&] { return icon == nullptr; }));
     EXPECT_TRUE(within5s([] { return FindWindowExA(nullptr, nullptr, kNotifyWindowClass, nullptr) == nullptr; }));
     EXPECT_EQ(chosen, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The looks drawn at run time are those tools/make-icons draws, at each size
+// its icon files hold; hypot's last bit may differ at a shape's edge.
+TEST(Win32Looks, AreDrawnAsTheIconFilesHoldThem) {
+    for (const bool scanning : {false, true}) {
+        std::ifstream in(std::string(NOLVARA_ICONS) + (scanning ? "scan-on.ico" : "scan-off.ico"),
+                         std::ios::binary);
+        const std::string ico((std::istreambuf_iterator<char>(in)), {});
+        ASSERT_GT(ico.size(), 6u);
+        const auto at = [&](std::size_t offset) {
+            std::uint32_t value = 0;
+            std::memcpy(&value, ico.data() + offset, 4);
+            return value;
+        };
+        for (int i = 0; i < static_cast<unsigned char>(ico[4]); ++i) {
+            const int size = static_cast<unsigned char>(ico[6 + 16 * i]);
+            const std::size_t image = at(6 + 16 * i + 12) + 40;  // past its header; rows from below
+            const std::vector<std::uint32_t> drawn = platform::win32::LookPixels(scanning, size);
+            int differing = 0;
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x)
+                    differing += drawn[y * size + x] != at(image + 4 * ((size - 1 - y) * size + x));
+            EXPECT_LE(differing, size / 8) << scanning << " at " << size;
+            const HICON icon = platform::win32::DrawLook(scanning, size);
+            EXPECT_NE(icon, nullptr);
+            DestroyIcon(icon);
+        }
+    }
 }
 
 }  // namespace

@@ -74,7 +74,9 @@ private:
 
 inline WindowOwner::WindowOwner(const char* className, const Shape& shape, Handler handler,
                                 UINT drained)
-    : slot_(std::make_shared<Slot>(Slot{std::move(handler), nullptr, drained})) {
+    // Not make_shared: without run-time type information it needs a part of
+    // the C++ library that a separate allocation does not.
+    : slot_(new Slot{std::move(handler), nullptr, drained}) {
     // The slot learns its window at WM_NCCREATE; a window that fails later in
     // its creation is destroyed by Windows and forgotten at WM_NCDESTROY.
     CreateWindowExA(shape.exStyle, className, shape.title, shape.style, shape.x, shape.y,

@@ -18,8 +18,9 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <unordered_map>
 #include <vector>
+
+#include "platform/FlatMap.h"
 
 namespace platform::win32 {
 
@@ -121,8 +122,8 @@ private:
     std::vector<std::unique_ptr<ControlBinding>> controls_;
     std::vector<std::unique_ptr<MenuBinding>> menuItems_;
     std::vector<std::unique_ptr<TimerBinding>> timers_;
-    std::unordered_map<const ui::Control*, ControlBinding*> controlIndex_;
-    std::unordered_map<const ui::MenuItem*, MenuBinding*> menuIndex_;
+    platform::FlatMap<const ui::Control*, ControlBinding*> controlIndex_;
+    platform::FlatMap<const ui::MenuItem*, MenuBinding*> menuIndex_;
     ControlBinding* statusBar_ = nullptr;
     HWND lastFocus_ = nullptr;
     bool shownBefore_ = false;

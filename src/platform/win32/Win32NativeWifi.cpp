@@ -8,13 +8,13 @@
 #include <cstring>
 #include <exception>
 #include <iterator>
-#include <map>
 #include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "platform/FlatMap.h"
 #include "platform/win32/MessageWindow.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32DllSearch.h"
@@ -188,7 +188,7 @@ struct MailboxLock {
 struct Mailboxes {
     MailboxLock lock;
     // Cookies are never used twice in a process.
-    std::map<std::uintptr_t, Mailbox*> byCookie;
+    platform::FlatMap<std::uintptr_t, Mailbox*> byCookie;
     std::uintptr_t lastCookie = 0;
 };
 
@@ -463,7 +463,8 @@ const std::shared_ptr<const Win32NativeWifi::Api>& Win32NativeWifi::api() {
     loadError_ = library ? ERROR_SUCCESS : GetLastError();
     SetErrorMode(errorMode);
     if (!library) return api_;
-    auto loaded = std::make_shared<Api>(std::move(library));
+    // Not make_shared: see WindowOwner.
+    auto loaded = std::shared_ptr<Api>(new Api(std::move(library)));
     if (!loaded->resolve()) {
         loadError_ = ERROR_PROC_NOT_FOUND;
         return api_;

@@ -10,6 +10,7 @@
 
 #include "platform/win32/MessageWindow.h"
 #include "platform/win32/Win32Dpi.h"
+#include "platform/win32/Win32Looks.h"
 
 namespace platform::win32 {
 
@@ -45,13 +46,6 @@ int iconSize() {
         return metricsFor(SM_CXSMICON, static_cast<UINT>(DpiOf(taskbar)));
     // 16 at 100 %, 32 at 200 % of the system's scale.
     return GetSystemMetrics(SM_CXSMICON);
-}
-
-// An icon of this size, destroyed by its holder; none where the program lacks
-// the resource (the tests).
-HICON iconOf(int resource, int size) {
-    return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resource),
-                                         IMAGE_ICON, size, size, 0));
 }
 
 // An elevated run hears nothing from the shell, which runs with less, but
@@ -110,8 +104,9 @@ public:
         if (size != iconSize_) {
             dropIcons();
             iconSize_ = size;
-            icons_[0] = iconOf(kIconScanOff, size);
-            icons_[1] = iconOf(kIconScanOn, size);
+            // Drawn at the very size: sharp at every scale of the taskbar.
+            icons_[0] = DrawLook(false, size);
+            icons_[1] = DrawLook(true, size);
         }
         const HICON own = icons_[look == platform::NotifyLook::ScanOn ? 1 : 0];
         // The system's own, shared, where the program has none.

@@ -17,9 +17,6 @@ inline constexpr UINT kNotifyIconId = 1;
 // no other window of the program takes for its own. An elevated run lets
 // the shell through for it alone.
 UINT NotifyCallbackMessage();
-// The icon resources of the two looks.
-inline constexpr int kIconScanOff = 2;
-inline constexpr int kIconScanOn = 3;
 
 class Win32NotifyArea : public platform::NotifyArea {
 public:
