@@ -97,7 +97,9 @@ void TF_nolvara::LoadSettings() {
     if (loaded.read(Value::Version)) state.installedVersion = loaded.version;
     if (take(Value::CheckForUpdate, policies.checkForUpdate.has_value()))
         state.checkForUpdate = s.checkForUpdate;
-    // A list read part-way shows the part.
+    // The list is read after the update switch, so it shows once that was
+    // read (a list read part-way shows the part); the switch's box is set
+    // once the list was read through.
     if (take(Value::CheckForUpdate, policies.routers.has_value())) {
         list_ip.clear();
         for (const std::string& address : s.routers) list_ip.add(settings::RouterEntry(address));
