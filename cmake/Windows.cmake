@@ -7,11 +7,14 @@ add_link_options(-static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s
 # Release builds optimise for size and drop unreferenced code, so the one-file program stays small:
 # every update downloads it, and nothing it does each second is bound by its speed. The 32-bit
 # build, the one updates download, also does without run-time type information (nothing asks a
-# type at run time), aligns its stack to 4 bytes as Windows does, and tests a switch's cases in
-# turn rather than through a table.
+# type at run time), aligns its stack to 4 bytes as Windows does, tests a switch's cases in
+# turn rather than through a table, and makes a function's static without a lock: each one is
+# made on the window's thread before any other thread can reach it (the Wi-Fi notices' mailboxes
+# before the notices are registered for, the transfers' list of jobs before a worker starts).
+# A static that another thread may reach must be made before that thread can.
 string(APPEND CMAKE_CXX_FLAGS_RELEASE " -Oz -ffunction-sections -fdata-sections")
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
-  string(APPEND CMAKE_CXX_FLAGS_RELEASE " -fno-rtti -mpreferred-stack-boundary=2 -fno-jump-tables")
+  string(APPEND CMAKE_CXX_FLAGS_RELEASE " -fno-rtti -mpreferred-stack-boundary=2 -fno-jump-tables -fno-threadsafe-statics")
 endif()
 add_link_options($<$<CONFIG:Release>:-Wl,--gc-sections>)
 
@@ -91,7 +94,7 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   # wlanapi.dll in the test prefixes; never shipped.
   add_library(wlanapi_standin SHARED tests/wlan/wlanapi_standin.cpp)
   target_compile_options(wlanapi_standin PRIVATE ${WARNINGS})
-  target_link_libraries(wlanapi_standin PRIVATE kernel32)
+  target_link_libraries(wlanapi_standin PRIVATE kernel32 rpcrt4)
   set_target_properties(wlanapi_standin PROPERTIES OUTPUT_NAME wlanapi PREFIX ""
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e-tools
     ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e-tools/lib)

@@ -3,7 +3,9 @@
 // adapter's gateway, names the chosen adapter, and gives the probe loop the
 // gateway of the stored one.
 #include <exception>
+#include <vector>
 
+#include "core/AdapterProposal.h"
 #include "shell/TF_nolvara.h"
 
 namespace shell {
@@ -13,7 +15,7 @@ namespace {
 const std::string kNotAvailableKey = "dhcp_nichtm\xF6" "glich";
 }  // namespace
 
-std::string TF_nolvara::AdapterQuery(const std::string& command, const std::string& argument) {
+std::string TF_nolvara::AdapterQuery(std::string_view command, std::string_view argument) {
     std::string result;
     const bool refresh = command == "refreshadapterlist";
     if (refresh) combo_dhcpadapter.clear();
@@ -88,6 +90,9 @@ void TF_nolvara::icmp_testpingReply(const core::EchoResult& reply) {
 }
 
 void TF_nolvara::B_dhcpconfigClick() {
+    // The user chooses there: the proposal's line would name what the
+    // panel may no longer show.
+    proposing = false;
     ShowPanel("managedhcp");
     AdapterQuery("refreshadapterlist", "");
 }
@@ -97,6 +102,28 @@ void TF_nolvara::combo_dhcpadapterSelect() { AdapterQuery("showadapterinfo", "ga
 void TF_nolvara::B_dhcpsaveClick() {
     state.adapterName = AdapterQuery("showadapterinfo", "adaptername");
     ShowPanel("settings");
+}
+
+void TF_nolvara::ProposeRouter() {
+    // Without a way of control there is nothing to take the lag off.
+    if (!routerUnchosen || controlWay == ControlWay::None) return;
+    // XP has no list of its wireless interfaces: any adapter may be one.
+    const bool xp = controlWay == ControlWay::Service;
+    std::vector<platform::WifiInterfaceId> listed;
+    if (!xp) {
+        // The window's own handle lists them: nothing there asks for the
+        // location consent.
+        if (!OpenWirelessLink()) return;
+        listed = wireless.interfaceIds();
+    }
+    const std::vector<platform::AdapterRecord> adapters = platform.adapters.adapters();
+    const int chosen = core::ProposedAdapter(adapters, xp ? nullptr : &listed);
+    if (chosen < 0) return;
+    const platform::AdapterRecord& adapter = adapters[static_cast<std::size_t>(chosen)];
+    state.adapterName = adapter.name;
+    L_proposal.setText(LookupTextNaming("proposal", adapter.description));
+    proposing = true;
+    chk_dhcp.setChecked(true);
 }
 
 }  // namespace shell

@@ -17,6 +17,7 @@
 #include <optional>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "core/SignalRule.h"
 #include "platform/FlatMap.h"
@@ -79,6 +80,13 @@ public:
     // The decision is "off", but some interface scans for its weak signal.
     bool scanningForWeakSignal() const;
     std::size_t interfaceCount() const { return interfaces_.size(); }
+    // Every interface of the last listing, connected or not.
+    std::vector<platform::WifiInterfaceId> interfaceIds() const {
+        std::vector<platform::WifiInterfaceId> ids(interfaces_.size());
+        std::size_t at = 0;
+        for (const auto& entry : interfaces_) ids[at++] = entry.first;
+        return ids;
+    }
     // The last quality heard of the first connected interface; -1 for none.
     std::int32_t signal() const;
 

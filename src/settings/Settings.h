@@ -107,6 +107,10 @@ struct Loaded {
     // At least one router value was read (the router list then shows no
     // prompt in its address field).
     bool routerValueRead = false;
+    // The user chose a way to the router once: "use_dhcp" exists, or the
+    // first versions' single router ("routerip"), which an update moves
+    // into the list.
+    bool routerChosen = false;
     bool read(Value value) const { return value < stoppedAt; }
 };
 

@@ -60,6 +60,10 @@ void TF_nolvara::SetAutostart(int mode) {
 void TF_nolvara::chk_dhcpClick() {
     B_manageip.setEnabled(!chk_dhcp.checked() && !policies.routers);
     B_dhcpconfig.setEnabled(chk_dhcp.checked() && !policies.adapter);
+    // Unticked, a proposal is over: the user chooses, and its line goes.
+    if (!proposing || chk_dhcp.checked()) return;
+    proposing = false;
+    if (box_settings.visible()) ShowPanel("settings");
 }
 
 void TF_nolvara::ShowManaged() {

@@ -46,13 +46,21 @@ void TF_nolvara::LoadSettings() {
     // A managed choice is the organisation's: the user's own is the last read.
     settings::Settings previous;
     previous.language = state.language;
-    previous.useDhcp = policies.useDhcp ? ownSettings.useDhcp : chk_dhcp.checked();
+    // A proposal's tick is no choice of the user's.
+    previous.useDhcp = policies.useDhcp ? ownSettings.useDhcp : chk_dhcp.checked() && !proposing;
     previous.adapter = policies.adapter ? ownSettings.adapter : state.adapterName;
     const settings::Loaded loaded =
         settings::Load(platform.registry, previous, DefaultInstallPath());
     ownSettings = loaded.settings;
     policies = settings::ReadPolicies(platform.registry);
-    const settings::Settings s = settings::Governed(loaded.settings, policies);
+    settings::Settings s = settings::Governed(loaded.settings, policies);
+    routerUnchosen = loaded.stoppedAt == settings::Value::None && !loaded.routerChosen &&
+                     s.routers.empty() && !policies.useDhcp && !policies.adapter;
+    // A proposal stands while nothing names a router; one stored meanwhile
+    // (an update's move of the old one, another window, a policy) ends it,
+    // and the box shows what is stored.
+    proposing = proposing && routerUnchosen;
+    if (proposing) s.useDhcp = true;
     using settings::Value;
     // A value is taken where the read reached it, or where a policy sets it.
     const auto take = [&](Value value, bool managed) { return loaded.read(value) || managed; };
@@ -129,6 +137,8 @@ void TF_nolvara::SaveSettings(bool autostart, bool restartService, const std::st
         if (!chosen.empty() || state.adapterName.empty()) s.adapter = chosen;
     }
     settings::Save(platform.registry, s, state.programVersion, policies);
+    // Stored, the proposal is the user's choice.
+    proposing = false;
     RemoveKeyIfDefault();
 }
 

@@ -8,7 +8,7 @@ std::string TF_nolvara::LookupText(std::string_view key) const {
     return text::LookupText(state.language, key);
 }
 
-std::string TF_nolvara::LookupTextNaming(const std::string& key, const std::string& path) const {
+std::string TF_nolvara::LookupTextNaming(std::string_view key, const std::string& path) const {
     std::string text = LookupText(key);
     const size_t at = text.find("%s");
     if (at != std::string::npos) text.replace(at, 2, path);

@@ -17,6 +17,8 @@ constexpr int kPanelHeight = 177;
 constexpr int kTallWindowHeight = kWindowHeight + TF_nolvara::kTallPanelHeight - kPanelHeight;
 // The settings panel's row for the line that some settings are managed.
 constexpr int kManagedRowHeight = 18;
+// Up to four lines: an adapter's name may be long, and German is longer still.
+constexpr int kProposalRowHeight = 58;
 constexpr int kFadeStep = 20;
 }  // namespace
 
@@ -27,7 +29,7 @@ void TF_nolvara::ArrangeLayout() {
         box->moveTo(kPageLeft, kPageTop);
 }
 
-void TF_nolvara::ShowPanel(const std::string& name) {
+void TF_nolvara::ShowPanel(std::string_view name) {
     // Visibility per panel, in the order: B_update, box_settings, box_routerip,
     // box_dhcp, box_manupdate, box_lag, box_options. The label stays visible under the group boxes;
     // emptying it keeps it from showing through.
@@ -51,12 +53,16 @@ void TF_nolvara::ShowPanel(const std::string& name) {
     for (const Layout& layout : kLayouts) {
         if (name != layout.name) continue;
         // Where policies manage settings, the settings panel grows by a row
-        // for the line that says so.
-        const int managedRow = name == "settings" && policies.any() ? kManagedRowHeight : 0;
-        box_settings.setBounds(
-            {kPageLeft, kPageTop, box_settings.bounds().width, kPanelHeight + managedRow});
+        // for the line that says so, and by one for a proposed router's line.
+        const bool settings = name == "settings";
+        const int managedRow = settings && policies.any() ? kManagedRowHeight : 0;
+        const int proposalRow = settings && proposing ? kProposalRowHeight : 0;
+        box_settings.setBounds({kPageLeft, kPageTop, box_settings.bounds().width,
+                                kPanelHeight + managedRow + proposalRow});
         L_managed.setBounds({8, 172, 393, managedRow == 0 ? 0 : 16});
-        setOuterSize(kWindowWidth, (layout.tall ? kTallWindowHeight : kWindowHeight) + managedRow);
+        L_proposal.setBounds({8, 172 + managedRow, 393, proposalRow == 0 ? 0 : proposalRow - 4});
+        setOuterSize(kWindowWidth,
+                     (layout.tall ? kTallWindowHeight : kWindowHeight) + managedRow + proposalRow);
         if (layout.showLabel) L_Text.setVisible(true);
         if (layout.emptyLabel) L_Text.setText("");
         ui::Control* controls[] = {&B_update,      &box_settings, &box_routerip, &box_dhcp,
@@ -66,7 +72,7 @@ void TF_nolvara::ShowPanel(const std::string& name) {
     }
 }
 
-void TF_nolvara::ShowPage(const std::string& key) {
+void TF_nolvara::ShowPage(std::string_view key) {
     ShowPanel("main");
     L_Text.setText(LookupText(key));
 }

@@ -140,6 +140,10 @@ void TF_nolvara::FormCreate() {
 
     if (!handled && state.installedVersion >= state.programVersion)
         SaveSettings(state.autostart, chk_restartservice.checked(), state.language);
+    // After that save, which stores what the panel shows: a proposal is
+    // stored only when the user applies it. The window only: an unattended
+    // installation takes the routers it is given or none.
+    if (runKind == core::RunKind::Interactive) ProposeRouter();
     // The notification icon's way into the window.
     if (runKind == core::RunKind::Interactive && first == core::kLagMeterSwitch &&
         Menu_file.enabled())

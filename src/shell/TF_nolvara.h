@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/ControlGate.h"
@@ -120,6 +121,9 @@ public:
     // settings panel's gets a row of its own, made only while it is needed.
     ui::Label L_managed{*this, "L_managed", &box_settings, {8, 172, 393, 0}};
     ui::Label L_managedoptions{*this, "L_managedoptions", &box_options, {216, 226, 185, 48}};
+    // A first run's line under the settings that says where the proposed
+    // router comes from; its row, too, is made only while it shows.
+    ui::Label L_proposal{*this, "L_proposal", &box_settings, {8, 172, 393, 0}};
 
     // ---- Main menu ----
     ui::MenuItem Menu_file{"Menu_file", "&File"};
@@ -175,8 +179,8 @@ public:
 
     // ---- Panels, pages and fading (shell/Panels.cpp) ----
     void ArrangeLayout();
-    void ShowPanel(const std::string& name);
-    void ShowPage(const std::string& key);
+    void ShowPanel(std::string_view name);
+    void ShowPage(std::string_view key);
     void Menu_aboutmeClick();
     void Menu_wzeroClick();
     void Menu_how2useClick();
@@ -190,7 +194,7 @@ public:
     // ---- Texts (shell/Captions.cpp) ----
     std::string LookupText(std::string_view key) const;
     // The text with its "%s" replaced by a path.
-    std::string LookupTextNaming(const std::string& key, const std::string& path) const;
+    std::string LookupTextNaming(std::string_view key, const std::string& path) const;
     void ApplyCaptions();
     // Sets the caption of the control or menu item of that name; false when
     // the window has none of that name.
@@ -387,12 +391,19 @@ public:
     void OpenWindow(const std::string& arguments);
 
     // ---- DHCP mode (adapters/AdapterQuery.cpp) ----
-    std::string AdapterQuery(const std::string& command, const std::string& argument);
+    std::string AdapterQuery(std::string_view command, std::string_view argument);
     void ShowAndTestGateway(const std::string& gateway);
     void icmp_testpingReply(const core::EchoResult& reply);
     void B_dhcpconfigClick();
     void combo_dhcpadapterSelect();
     void B_dhcpsaveClick();
+    // Where the user never chose a router, DHCP mode with the wireless
+    // adapter that carries the default route, shown but not stored.
+    void ProposeRouter();
+    // The settings name no router and no way to one (set by LoadSettings).
+    bool routerUnchosen = false;
+    // A proposal shows, ticked, that nothing stored yet.
+    bool proposing = false;
 
     // ---- Installation and uninstall (shell/FileOps.cpp, shell/Uninstall.cpp) ----
     // True when the installed copy was made anew; installedCopyPlaced keeps it.

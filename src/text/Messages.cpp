@@ -118,6 +118,12 @@ constexpr Message kMessages[] = {
     {"options_saved", "Gespeichert.", "Saved."},
     {"managed", "Einige Einstellungen werden von Ihrer Organisation verwaltet.",
      "Some settings are managed by your organisation."},
+    // "%s" is replaced by the adapter's description.
+    {"proposal",
+     "Der Router ist das Gateway Ihres WLAN-Adapters %s. Router von Hand eingeben: Häkchen bei "
+     "\"Automatisches Auslesen der Router-IP\" entfernen.",
+     "The router is the gateway of your Wi-Fi adapter %s. To enter routers by hand, untick "
+     "\"Auto-detect router-IP\"."},
     {"options_appinvalid",
      "Bitte den Dateinamen eines Programms eingeben, etwa spiel.exe.",
      "Please enter a program's file name, such as game.exe."},

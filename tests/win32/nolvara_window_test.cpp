@@ -81,7 +81,7 @@ TEST_F(NolvaraWindow, EveryControlIsAChildWindowOfItsKindUnderItsParent) {
     };
 
     const auto& controls = window.controls();
-    ASSERT_EQ(controls.size(), 59u);
+    ASSERT_EQ(controls.size(), 60u);
     for (size_t i = 0; i < controls.size(); ++i) {
         const ui::Control& c = *controls[i];
         SCOPED_TRACE(c.name());

@@ -6,9 +6,10 @@
 // What the tests rely on:
 // - The first interface, GUID {6e6f6c76-6172-6120-7465-737420776c61},
 //   described as "Nolvara test wireless adapter", connected;
-//   NOLVARA_WLAN_STATE=disconnected reports it disconnected. The second, the
-//   same GUID but for a last byte of 0x62, exists only as the control file
-//   says.
+//   NOLVARA_WLAN_STATE=disconnected reports it disconnected; NOLVARA_WLAN_GUID
+//   ={...}, read at the first call, gives it an adapter's GUID instead. The
+//   second, {6e6f6c76-6172-6120-7465-737420776c62}, exists only as the
+//   control file says.
 // - Background scan on and media streaming off at first, per process and
 //   interface. A value set stays until the handle that set it closes, the
 //   link drops or the service restarts.
@@ -47,6 +48,7 @@
 // The environment is read at each call, so a test can change it in between.
 #include <windows.h>
 // wlanapi.h needs the types of windows.h.
+#include <rpc.h>
 #include <wlanapi.h>
 
 #include <cstdint>
@@ -62,7 +64,7 @@
 
 namespace {
 
-constexpr GUID kInterfaces[] = {
+GUID kInterfaces[] = {
     {0x6e6f6c76, 0x6172, 0x6120, {0x74, 0x65, 0x73, 0x74, 0x20, 0x77, 0x6c, 0x61}},
     {0x6e6f6c76, 0x6172, 0x6120, {0x74, 0x65, 0x73, 0x74, 0x20, 0x77, 0x6c, 0x62}}};
 constexpr int kInterfaceCount = 2;
@@ -124,6 +126,13 @@ Control readControl() {
     Control control;
     if (environment("NOLVARA_WLAN_STATE") == "disconnected")
         control.presence[0] = Presence::Disconnected;
+    static const bool named = [] {  // once, before any notice can name the interface
+        std::string guid = environment("NOLVARA_WLAN_GUID");
+        guid.resize(guid.size() == 38 ? 37 : 0);  // "{...}" without its closing brace
+        return !guid.empty() &&
+               !UuidFromStringA(reinterpret_cast<RPC_CSTR>(&guid[1]), &kInterfaces[0]);
+    }();
+    static_cast<void>(named);
     const std::string path = environment("NOLVARA_WLAN_CONTROL");
     if (path.empty()) return control;
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
