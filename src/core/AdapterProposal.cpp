@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "core/Convert.h"
+
 namespace core {
 
 bool NamesInterface(const std::string& name, const platform::WifiInterfaceId& id) {
@@ -14,11 +16,7 @@ bool NamesInterface(const std::string& name, const platform::WifiInterfaceId& id
         if ((i == 4 || i == 6 || i == 8 || i == 10) && name[at++] != '-') return false;
         int byte = 0;
         for (int half = 0; half < 2; ++half) {
-            const char c = name[at++];
-            const char lower = static_cast<char>(c | 0x20);
-            const int digit = c >= '0' && c <= '9'           ? c - '0'
-                              : lower >= 'a' && lower <= 'f' ? lower - 'a' + 10
-                                                             : -1;
+            const int digit = HexDigitValue(name[at++]);
             if (digit < 0) return false;
             byte = byte * 16 + digit;
         }

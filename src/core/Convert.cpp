@@ -31,4 +31,10 @@ std::int32_t CheckedDelaySec(std::int32_t seconds) {
 
 std::int32_t DelaySecFromText(const std::string& text) { return CheckedDelaySec(StrToInt(text)); }
 
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    const char lower = static_cast<char>(c | 0x20);
+    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+}
+
 }  // namespace core

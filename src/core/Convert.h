@@ -24,4 +24,7 @@ std::int32_t CheckedDelaySec(std::int32_t seconds);
 // StrToInt, then CheckedDelaySec.
 std::int32_t DelaySecFromText(const std::string& text);
 
+// The value of a hexadecimal digit in either case; -1 for any other character.
+int HexDigitValue(char c);
+
 }  // namespace core

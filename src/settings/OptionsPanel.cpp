@@ -11,14 +11,13 @@ namespace shell {
 void TF_nolvara::Menu_optionsClick() {
     ShowPanel("options");
     E_weaksignal.setText(std::to_string(wireless.weakSignalThreshold()));
-    // Windows XP has no per-connection scan to let on: its service is switched.
-    const bool applies = controlWay == ControlWay::NativeWifi;
-    E_weaksignal.setEnabled(applies && !policies.weakSignal);
     Chk_trayicon.setChecked(state.trayIcon);
     Chk_onbattery.setChecked(state.onBattery);
     list_apps.clear();
     for (const std::string& app : state.apps) list_apps.add(app);
     E_app.setText("");
+    // Windows XP has no per-connection scan to let on: its service is switched.
+    const bool applies = controlWay == ControlWay::NativeWifi;
     L_optionsnote.setText(LookupText(applies ? "options_weaksignal" : "options_vistaonly"));
 }
 

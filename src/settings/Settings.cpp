@@ -12,33 +12,30 @@ namespace settings {
 
 namespace {
 
-// The named value of the opened key as read: none where it is missing or of
-// another type.
-template <typename Read>
-auto optionalValue(platform::RegistryAccessor& reg, bool opened, const char* name, Read read) {
-    std::optional<decltype(read(reg))> value;
+// The named integer of the opened key as read: none where it is missing or
+// of another type.
+std::optional<std::int64_t> optionalInteger(platform::RegistryAccessor& reg, bool opened,
+                                            const char* name) {
+    std::optional<std::int64_t> value;
     Guarded([&] {
-        if (opened && reg.valueExists(name)) value = read(reg);
+        if (opened && reg.valueExists(name)) value = reg.readInteger(name);
     });
     return value;
 }
 
-std::optional<std::int64_t> optionalInteger(platform::RegistryAccessor& reg, bool opened,
-                                            const char* name) {
-    return optionalValue(reg, opened, name,
-                         [name](auto& r) -> std::int64_t { return r.readInteger(name); });
-}
-
-// The program names of a numbered list in the opened key into names: each
-// that may be one, once. Throws what the registry throws, the names before
-// the failing value read.
-void ReadProgramList(platform::RegistryAccessor& reg, std::vector<std::string>& names) {
-    for (int n = 1; reg.valueExists(AppValueName(n)); ++n) {
-        const std::string name = reg.readText(AppValueName(n));
-        if (IsProgramFileName(name) && std::find(names.begin(), names.end(), name) == names.end())
-            names.push_back(name);
+// The entries of a numbered list in the opened key into entries: each that
+// accept takes (in the form it may give it), once. Throws what the registry
+// throws, the entries before the failing value read.
+void ReadNumberedList(platform::RegistryAccessor& reg, std::string (*valueName)(int),
+                      bool (*accept)(std::string&), std::vector<std::string>& entries) {
+    for (int n = 1; reg.valueExists(valueName(n)); ++n) {
+        std::string entry = reg.readText(valueName(n));
+        if (accept(entry) && std::find(entries.begin(), entries.end(), entry) == entries.end())
+            entries.push_back(entry);
     }
 }
+
+bool IsProgramName(std::string& name) { return IsProgramFileName(name); }
 
 }  // namespace
 
@@ -58,7 +55,8 @@ Loaded Load(platform::Registry& registry, const Settings& previous,
     // of the settings do not depend on it.
     s.apps.clear();
     Guarded([&] {
-        if (opened && reg->openKey(kAppsKey, false)) ReadProgramList(*reg, s.apps);
+        if (opened && reg->openKey(kAppsKey, false))
+            ReadNumberedList(*reg, AppValueName, IsProgramName, s.apps);
     });
     if (opened) reg->openKey(kSettingsKey, true);
 
@@ -112,10 +110,9 @@ bool Policies::any() const { return !(*this == Policies{}); }
 Policies ReadPolicies(platform::Registry& registry) {
     Policies p;
     auto reg = registry.open();
-    const bool opened = reg->openKey(kPolicyKey, false);
-    if (!opened) return p;
+    if (!reg->openKey(kPolicyKey, false)) return p;
     const auto flag = [&](const char* name, bool onlyOneIsOn) -> std::optional<bool> {
-        const std::optional<std::int64_t> value = optionalInteger(*reg, opened, name);
+        const std::optional<std::int64_t> value = optionalInteger(*reg, true, name);
         if (!value) return std::nullopt;
         return onlyOneIsOn ? *value == 1 : *value != 0;
     };
@@ -126,28 +123,25 @@ Policies ReadPolicies(platform::Registry& registry) {
     p.trayIcon = flag("trayicon", false);
     p.onBattery = flag("onbattery", false);
     // Left empty in the template, the adapter is the user's.
-    p.adapter =
-        optionalValue(*reg, opened, "adapter", [](auto& r) { return r.readText("adapter"); });
+    Guarded([&] {
+        if (reg->valueExists("adapter")) p.adapter = reg->readText("adapter");
+    });
     if (p.adapter && p.adapter->empty()) p.adapter.reset();
-    const std::optional<std::int64_t> delay = optionalInteger(*reg, opened, "shutdowndelay");
+    const std::optional<std::int64_t> delay = optionalInteger(*reg, true, "shutdowndelay");
     if (delay && *delay >= 0 && *delay <= core::kMaxDelaySec)
         p.shutdownDelay = static_cast<std::int32_t>(*delay);
-    const std::optional<std::int64_t> weak = optionalInteger(*reg, opened, "weaksignal");
+    const std::optional<std::int64_t> weak = optionalInteger(*reg, true, "weaksignal");
     if (weak && core::WeakSignalInBounds(*weak)) p.weakSignal = static_cast<std::int32_t>(*weak);
     std::vector<std::string> apps;
     Guarded([&] {
-        if (reg->openKey(std::string(kPolicyKey) + "\\Apps", false)) ReadProgramList(*reg, apps);
+        if (reg->openKey(std::string(kPolicyKey) + "\\Apps", false))
+            ReadNumberedList(*reg, AppValueName, IsProgramName, apps);
     });
     if (!apps.empty()) p.apps = std::move(apps);
     std::vector<std::string> routers;
     Guarded([&] {
-        if (!reg->openKey(std::string(kPolicyKey) + "\\IPList", false)) return;
-        for (int n = 1; reg->valueExists(RouterValueName(n)); ++n) {
-            std::string address = reg->readText(RouterValueName(n));
-            if (IsValidIP(address) &&
-                std::find(routers.begin(), routers.end(), address) == routers.end())
-                routers.push_back(address);
-        }
+        if (reg->openKey(std::string(kPolicyKey) + "\\IPList", false))
+            ReadNumberedList(*reg, RouterValueName, IsValidIP, routers);
     });
     if (!routers.empty()) p.routers = std::move(routers);
     return p;

@@ -74,6 +74,7 @@ void TF_nolvara::ShowManaged() {
     E_shutdowndelay.setEnabled(!p.shutdownDelay);
     chk_dhcp.setEnabled(!p.useDhcp);
     chk_dhcpClick();
+    // Windows XP has no per-connection scan to let on: its service is switched.
     E_weaksignal.setEnabled(controlWay == ControlWay::NativeWifi && !p.weakSignal);
     Chk_trayicon.setEnabled(!p.trayIcon);
     Chk_onbattery.setEnabled(!p.onBattery);

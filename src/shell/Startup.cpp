@@ -21,15 +21,16 @@ std::string argumentAt(const std::vector<std::string>& args, size_t index) {
 }
 }  // namespace
 
-bool TF_nolvara::RestartedWithAdministratorRights(const std::vector<std::string>& args) {
+bool TF_nolvara::RestartedWithAdministratorRights(const std::vector<std::string>& args,
+                                                  core::RunKind kind) {
     // The hidden run needs no such rights, and neither it nor the silent
     // updater it starts may ever put a prompt in front of the user.
-    if (core::RunKindOf(args) == core::RunKind::AutoControl ||
+    if (kind == core::RunKind::AutoControl ||
         (argumentAt(args, 1) == "-update" && argumentAt(args, 2) == "silent"))
         return false;
     if (!platform.system.lacksAdministratorRights()) return false;
     const std::string arguments = platform::JoinArguments(args, 1);
-    if (core::IsUnattended(core::RunKindOf(args))) {
+    if (core::IsUnattended(kind)) {
         // The tool that started it reads the elevated run's outcome; without
         // one (refused, or not ended in time) nothing was done here either.
         // On a desktop no one sees, no one could answer the prompt.
@@ -55,7 +56,7 @@ void TF_nolvara::FormCreate() {
     // users work in; an unattended run, and one that waits for its elevated
     // self, must live to tell the tool that started it how it ended.
     if (core::IsUnattended(kind)) ClaimWindow();
-    if (RestartedWithAdministratorRights(args)) return;
+    if (RestartedWithAdministratorRights(args, kind)) return;
     // Known before anything reads the wireless state: a hidden run takes
     // none it finds for its own.
     runKind = kind;

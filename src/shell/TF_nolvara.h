@@ -312,7 +312,7 @@ public:
     std::string StatusTextKey(std::int32_t mode) const;
     // Where the program would prompt for administrator rights and lacks them,
     // the run starts itself again with them and ends; true when it did.
-    bool RestartedWithAdministratorRights(const std::vector<std::string>& args);
+    bool RestartedWithAdministratorRights(const std::vector<std::string>& args, core::RunKind kind);
     // Marks this process as one the remover passes over.
     void ClaimWindow();
 
@@ -423,7 +423,10 @@ public:
     // Copies this program to the remover path and starts it there.
     void PlaceAndStartRemover();
     void RemoveInstallation();
-    void RemoveRegistryEntries();
+    // Whether this run's program file is path, whatever its case.
+    bool RunsFrom(const std::string& path);
+    // True when neither the settings nor the start at log-on is left.
+    bool RemoveRegistryEntries();
     std::string RemoveBatchText();
     void WriteRemoveBatch();
 

@@ -85,23 +85,18 @@ void TF_nolvara::Menu_uninstallClick() {
 void TF_nolvara::RunUnattendedUninstall() {
     // Run from the installed copy, the run would hold the file it is to
     // remove until it has told how the removal ended.
-    auto& processes = platform.processes;
-    const bool fromInstalledCopy = processes.toLower(platform.system.programPath()) ==
-                                   processes.toLower(state.installPath + state.exeName);
-    if (fromInstalledCopy || !RemoverNameTaken().empty())
+    if (RunsFrom(state.installPath + state.exeName) || !RemoverNameTaken().empty())
         return EndUnattended(core::kExitFolderUnusable);
     const int outcome = Uninstall();
     if (outcome != core::kExitDone) return EndUnattended(outcome);
     // The remover took them with the copy; where there was no copy to
     // remove, they go here.
-    RemoveRegistryEntries();
-    auto reg = platform.registry.open();
-    bool left = true;
-    settings::Guarded([&] {
-        left = reg->openKey(settings::kSettingsKey, false) ||
-               (reg->openKey(settings::kRunKey, false) && reg->valueExists(settings::kRunValue));
-    });
-    EndUnattended(left ? core::kExitEntriesLeft : core::kExitDone);
+    EndUnattended(RemoveRegistryEntries() ? core::kExitDone : core::kExitEntriesLeft);
+}
+
+bool TF_nolvara::RunsFrom(const std::string& path) {
+    auto& processes = platform.processes;
+    return processes.toLower(platform.system.programPath()) == processes.toLower(path);
 }
 
 void TF_nolvara::EndUnattended(int exitCode) {
@@ -117,9 +112,7 @@ void TF_nolvara::RunUninstallStage() {
 }
 
 void TF_nolvara::StartRemover() {
-    auto& processes = platform.processes;
-    const std::string program = platform.system.programPath();
-    if (processes.toLower(program) == processes.toLower(core::kRemoverPath)) {
+    if (RunsFrom(core::kRemoverPath)) {
         platform.system.sleepMs(100);
         StartHeld(core::kRemoverPath, "-kill");
     } else {
@@ -159,7 +152,7 @@ void TF_nolvara::RemoveInstallation() {
         WriteRemoveBatch();
 }
 
-void TF_nolvara::RemoveRegistryEntries() {
+bool TF_nolvara::RemoveRegistryEntries() {
     auto reg = platform.registry.open();
     settings::Guarded([&] {
         if (!reg->openKey("\\SOFTWARE", false)) return;
@@ -171,6 +164,13 @@ void TF_nolvara::RemoveRegistryEntries() {
         for (int i = 0; i < kRegistryDeleteAttempts && reg->valueExists(settings::kRunValue); ++i)
             reg->deleteValue(settings::kRunValue);
     });
+    // What cannot be looked at counts as left.
+    bool left = true;
+    settings::Guarded([&] {
+        left = reg->openKey(settings::kSettingsKey, false) ||
+               (reg->openKey(settings::kRunKey, false) && reg->valueExists(settings::kRunValue));
+    });
+    return !left;
 }
 
 std::string TF_nolvara::RemoveBatchText() {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/Convert.h"
+
 namespace update {
 
 std::string NextResponseField(std::string& rest) {
@@ -78,17 +80,11 @@ std::string ShownVersionText(const std::string& versionText) {
 
 bool DecodeHex(const std::string& hex, std::string& bytes) {
     if (hex.empty() || hex.size() % 2 != 0) return false;
-    const auto nibble = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
-    };
     std::string out;
     out.reserve(hex.size() / 2);
     for (size_t i = 0; i < hex.size(); i += 2) {
-        const int high = nibble(hex[i]);
-        const int low = nibble(hex[i + 1]);
+        const int high = core::HexDigitValue(hex[i]);
+        const int low = core::HexDigitValue(hex[i + 1]);
         if (high < 0 || low < 0) return false;
         out += static_cast<char>(high * 16 + low);
     }

@@ -545,13 +545,13 @@ bool Win32Shell::start(const std::string& file, const std::string& arguments) {
 }
 
 bool Win32Shell::startElevated(const std::string& file, const std::string& arguments) {
-    return launchElevated(file, arguments, false, nullptr);
+    return launchElevated(file, arguments, nullptr);
 }
 
 std::optional<int> Win32Shell::runElevated(const std::string& file, const std::string& arguments,
                                            int waitMs) {
     HANDLE process = nullptr;
-    if (!launchElevated(file, arguments, true, &process) || process == nullptr) return std::nullopt;
+    if (!launchElevated(file, arguments, &process) || process == nullptr) return std::nullopt;
     const KernelHandle held(process);
     DWORD code = 0;
     if (WaitForSingleObject(process, static_cast<DWORD>(waitMs)) != WAIT_OBJECT_0 ||
@@ -561,13 +561,13 @@ std::optional<int> Win32Shell::runElevated(const std::string& file, const std::s
 }
 
 bool Win32Shell::launchElevated(const std::string& file, const std::string& arguments,
-                                bool keepProcess, HANDLE* process) {
+                                HANDLE* process) {
     joinApartment();
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof info;
     // The prompt may take the user a while; the call returns once it is answered.
     info.fMask =
-        SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | (keepProcess ? SEE_MASK_NOCLOSEPROCESS : 0);
+        SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | (process != nullptr ? SEE_MASK_NOCLOSEPROCESS : 0);
     info.hwnd = liveOwner();
     info.lpVerb = "runas";
     info.lpFile = file.c_str();

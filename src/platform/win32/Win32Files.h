@@ -106,8 +106,8 @@ public:
 private:
     // A window that is gone could not own anything.
     HWND liveOwner() const { return owner_ != nullptr && IsWindow(owner_) ? owner_ : nullptr; }
-    bool launchElevated(const std::string& file, const std::string& arguments, bool keepProcess,
-                        HANDLE* process);
+    // process, where given, gets the started process's handle.
+    bool launchElevated(const std::string& file, const std::string& arguments, HANDLE* process);
     // The shell may hand a start to an extension that runs on COM. The
     // hidden run joins no apartment before it starts something: COM's share
     // of memory is not worth carrying all day for the rare update.
