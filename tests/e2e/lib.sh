@@ -221,8 +221,17 @@ e2e_begin() {
     # Xvfb has no window manager; unmanaged windows spare Wine its wait for
     # one on every window that closes.
     if [ "$E2E_OWN_DISPLAY" = 1 ]; then
-        timeout -k 5 60 ip netns exec "$E2E_NS" wine reg add 'HKCU\Software\Wine\X11 Driver' \
-            /v Managed /d N /f >/dev/null 2>&1 || e2e_fail "cannot configure the prefix"
+        # Set-up again: once, on a fresh machine, this first command after
+        # the boot failed without a word; it gets a second try after the
+        # server it may have met has ended.
+        local try
+        for try in 1 2; do
+            timeout -k 5 60 ip netns exec "$E2E_NS" wine reg add 'HKCU\Software\Wine\X11 Driver' \
+                /v Managed /d N /f >"$E2E_DIR/configure.log" 2>&1 && break
+            e2e_log "configuring the prefix failed: $(tail -n 3 "$E2E_DIR/configure.log")"
+            [ "$try" = 1 ] || e2e_fail "cannot configure the prefix"
+            timeout -k 5 60 ip netns exec "$E2E_NS" wineserver -w
+        done
     fi
     # The first boot's session goes on for some seconds with a service
     # manager of its own, beside the one a later command would start; let it
