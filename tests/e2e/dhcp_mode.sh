@@ -116,8 +116,7 @@ e2e_ok "router $E2E_ROUTER_IP: $reply"
 
 # ---------------------------------------------------------------------------
 e2e_step "1. the DHCP panel: the link is listed, its gateway shown and answering"
-# DHCP mode chosen off once: no first run's proposal, the user chooses.
-e2e_reg_add "$SETTINGS_KEY" use_dhcp REG_DWORD 0
+e2e_reg_add "$SETTINGS_KEY" use_dhcp REG_DWORD 0 # chosen off once: no first run's proposal
 e2e_start
 e2e_driver wait-visible 20000 >/dev/null || e2e_fail "the main window is not shown within 20 s"
 e2e_keys alt+f s

@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# A first run needs no address. Windows without WZCSVC; the stand-in
-# wlanapi.dll lists the link to the scenario's router as the wireless
-# interface; no settings. The settings panel proposes DHCP mode with the
-# link, Control > Enable automatic control stores it, and the hidden run
-# takes the scan off while the gateway answers, on once the link is down.
+# A first run needs no address: no settings, and the stand-in wlanapi.dll
+# lists the link to the router as the wireless interface (steps below).
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 . "$(dirname "$0")/lib.sh"

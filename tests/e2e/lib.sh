@@ -208,30 +208,12 @@ e2e_begin() {
     # (it has, rarely, within 0.1 s and without a word) gets one more try
     # with a clean prefix.
     if ! e2e_prefix_boot; then
-        e2e_log "wineboot -i failed with exit status $E2E_BOOT_STATUS: $(tail -n 5 "$E2E_DIR/wineboot.log"); once more"
+        e2e_log "making the prefix failed with exit status $E2E_BOOT_STATUS: $(tail -n 5 "$E2E_DIR/wineboot.log"); once more"
         timeout 20 ip netns exec "$E2E_NS" wineserver -k >/dev/null 2>&1
         rm -rf "$WINEPREFIX" "$TMPDIR"
         mkdir "$WINEPREFIX" "$TMPDIR"
         e2e_prefix_boot ||
-            e2e_fail "wineboot -i failed with exit status $E2E_BOOT_STATUS: $(tail -n 5 "$E2E_DIR/wineboot.log")"
-    fi
-    # Nothing starts while the first boot's session ends: it would end with it.
-    timeout -k 5 60 ip netns exec "$E2E_NS" wineserver -w ||
-        e2e_fail "the first session of the prefix does not end within 60 s"
-    # Xvfb has no window manager; unmanaged windows spare Wine its wait for
-    # one on every window that closes.
-    if [ "$E2E_OWN_DISPLAY" = 1 ]; then
-        # Set-up again: once, on a fresh machine, this first command after
-        # the boot failed without a word; it gets a second try after the
-        # server it may have met has ended.
-        local try
-        for try in 1 2; do
-            timeout -k 5 60 ip netns exec "$E2E_NS" wine reg add 'HKCU\Software\Wine\X11 Driver' \
-                /v Managed /d N /f >"$E2E_DIR/configure.log" 2>&1 && break
-            e2e_log "configuring the prefix failed: $(tail -n 3 "$E2E_DIR/configure.log")"
-            [ "$try" = 1 ] || e2e_fail "cannot configure the prefix"
-            timeout -k 5 60 ip netns exec "$E2E_NS" wineserver -w
-        done
+            e2e_fail "making the prefix failed with exit status $E2E_BOOT_STATUS: $(tail -n 5 "$E2E_DIR/wineboot.log")"
     fi
     # The first boot's session goes on for some seconds with a service
     # manager of its own, beside the one a later command would start; let it
@@ -257,11 +239,17 @@ e2e_desktop_shell_up() {
         e2e_fail "the tests' desktop shell is not up within 30 s: $(tail -n 3 "$E2E_DIR/desktop-shell.log")"
 }
 
-# e2e_prefix_boot: makes the prefix; sets E2E_BOOT_STATUS.
+# e2e_prefix_boot: makes the prefix, lets its first session end (nothing
+# started meanwhile would live on) and makes windows unmanaged on a private
+# Xvfb, which has no window manager to wait for. Sets E2E_BOOT_STATUS.
 e2e_prefix_boot() {
     E2E_BOOT_STATUS=0
-    timeout -k 5 120 ip netns exec "$E2E_NS" wineboot -i >"$E2E_DIR/wineboot.log" 2>&1 ||
-        E2E_BOOT_STATUS=$?
+    {
+        timeout -k 5 120 ip netns exec "$E2E_NS" wineboot -i &&
+            timeout -k 5 60 ip netns exec "$E2E_NS" wineserver -w &&
+            { [ "$E2E_OWN_DISPLAY" = 0 ] || timeout -k 5 60 ip netns exec "$E2E_NS" wine reg add \
+                'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f; }
+    } >"$E2E_DIR/wineboot.log" 2>&1 || E2E_BOOT_STATUS=$?
     [ "$E2E_BOOT_STATUS" = 0 ]
 }
 

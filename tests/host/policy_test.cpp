@@ -71,6 +71,7 @@ TEST(Policies, TheWindowShowsManagedValuesDisabledAndNeverWritesThem) {
     const auto own = [&] { return std::make_pair(r.valueNames(kKey), r.valueNames(kIpList)); };
     const auto before = own();
     EXPECT_EQ(w.RouterAddresses(), std::vector<std::string>{"10.0.0.1"});
+    EXPECT_EQ(w.E_shutdowndelay.text(), "0");
     for (const ui::Control* c : std::initializer_list<const ui::Control*>{
              &w.E_shutdowndelay, &w.chk_restartservice, &w.Chk_update, &w.chk_dhcp, &w.B_manageip,
              &w.B_dhcpconfig, &w.E_weaksignal, &w.Chk_trayicon, &w.Chk_onbattery, &w.list_apps,

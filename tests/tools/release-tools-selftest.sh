@@ -127,7 +127,9 @@ listed = lambda key: re.findall(r"^[ -]*%s: (.+)$" % key, text["installer"], re.
 sha = hashlib.sha256(open(archive, "rb").read()).hexdigest().upper()
 assert listed("InstallerSha256") == [sha, sha], "hashes %s, the zip's is %s" % (listed("InstallerSha256"), sha)
 assert set(listed("InstallerUrl")) == {"https://dl.example.test/n/nolvara-%s.zip" % version}, listed("InstallerUrl")
-assert set(listed("RelativeFilePath")) <= set(zipfile.ZipFile(archive).namelist()), listed("RelativeFilePath")
+assert listed("RelativeFilePath") == ["i686/P_nolvara.exe", "x86_64/P_nolvara.exe"], listed("RelativeFilePath")
+assert set(listed("RelativeFilePath")) <= set(zipfile.ZipFile(archive).namelist())
+assert listed("PortableCommandAlias") == ["nolvara", "nolvara"] and listed("Architecture") == ["x86", "x64"]
 print("ok: the manifests name the zip, its hash %s and the command nolvara" % sha)
 PY
 echo "release tools: all self-checks passed"

@@ -111,10 +111,6 @@ TEST(Win32NotifyArea, AnIconEndedWhileItsMenuIsOpenTakesNoChoice) {
     EXPECT_EQ(chosen, 0);
 }
 
-}  // namespace
-
-namespace {
-
 // The looks drawn at run time are those tools/make-icons draws, at each size
 // its icon files hold; hypot's last bit may differ at a shape's edge.
 TEST(Win32Looks, AreDrawnAsTheIconFilesHoldThem) {

@@ -6,10 +6,9 @@
 // What the tests rely on:
 // - The first interface, GUID {6e6f6c76-6172-6120-7465-737420776c61},
 //   described as "Nolvara test wireless adapter", connected;
-//   NOLVARA_WLAN_STATE=disconnected reports it disconnected; NOLVARA_WLAN_GUID
-//   ={...}, read at the first call, gives it an adapter's GUID instead. The
-//   second, {6e6f6c76-6172-6120-7465-737420776c62}, exists only as the
-//   control file says.
+//   NOLVARA_WLAN_STATE=disconnected reports it disconnected. The second, the
+//   same GUID but for a last byte of 0x62, exists only as the control file
+//   says. NOLVARA_WLAN_GUID={...}, read once, gives the first another GUID.
 // - Background scan on and media streaming off at first, per process and
 //   interface. A value set stays until the handle that set it closes, the
 //   link drops or the service restarts.
@@ -126,13 +125,12 @@ Control readControl() {
     Control control;
     if (environment("NOLVARA_WLAN_STATE") == "disconnected")
         control.presence[0] = Presence::Disconnected;
-    static const bool named = [] {  // once, before any notice can name the interface
+    [[maybe_unused]] static const bool named = [] {  // once, before a notice names it
         std::string guid = environment("NOLVARA_WLAN_GUID");
         guid.resize(guid.size() == 38 ? 37 : 0);  // "{...}" without its closing brace
         return !guid.empty() &&
                !UuidFromStringA(reinterpret_cast<RPC_CSTR>(&guid[1]), &kInterfaces[0]);
     }();
-    static_cast<void>(named);
     const std::string path = environment("NOLVARA_WLAN_CONTROL");
     if (path.empty()) return control;
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
