@@ -56,11 +56,13 @@ set(NOLVARA_ICONS ${CMAKE_BINARY_DIR}/generated/scan-off.ico ${CMAKE_BINARY_DIR}
 add_custom_command(OUTPUT ${NOLVARA_ICONS}
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/make-icons ${CMAKE_BINARY_DIR}/generated
   DEPENDS ${CMAKE_SOURCE_DIR}/tools/make-icons VERBATIM)
+# One target draws them, for the program and for the tests that compare with them.
+add_custom_target(nolvara_icons DEPENDS ${NOLVARA_ICONS})
 set_property(SOURCE src/platform/win32/resources/nolvara.rc APPEND PROPERTY OBJECT_DEPENDS ${NOLVARA_ICONS}
              ${CMAKE_SOURCE_DIR}/src/platform/win32/resources/nolvara.manifest)
-add_executable(P_nolvara WIN32 src/main_win32.cpp src/platform/win32/resources/nolvara.rc ${NOLVARA_ICONS})
+add_executable(P_nolvara WIN32 src/main_win32.cpp src/platform/win32/resources/nolvara.rc)
 target_include_directories(P_nolvara PRIVATE ${CMAKE_BINARY_DIR}/generated)
-add_dependencies(P_nolvara nolvara_delay_libraries)
+add_dependencies(P_nolvara nolvara_delay_libraries nolvara_icons)
 target_link_libraries(P_nolvara PRIVATE nolvara_win32 ${NOLVARA_DELAY_LIBRARIES} delayimp)
 target_compile_options(P_nolvara PRIVATE ${WARNINGS})
 set(NOLVARA_OUT ${CMAKE_SOURCE_DIR}/out/${CMAKE_SYSTEM_PROCESSOR})
@@ -116,8 +118,7 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     target_link_libraries(win32_tests PRIVATE nolvara_win32 ${NOLVARA_DELAYED_DLLS} ws2_32 nolvara_fakes gtest_main)
     target_compile_options(win32_tests PRIVATE ${WARNINGS})
     # The service tests register the stand-in from this path below their own folder.
-    # The icon files the looks are compared with come with the program.
-    add_dependencies(win32_tests wzc_standin wlanapi_standin P_nolvara)
+    add_dependencies(win32_tests wzc_standin wlanapi_standin nolvara_icons)
     target_compile_definitions(win32_tests PRIVATE NOLVARA_WZC_STANDIN="e2e-tools/wzc_standin.exe"
                                                    NOLVARA_WLAN_STANDIN="e2e-tools/wlanapi.dll"
                                                    NOLVARA_ICONS="generated/")

@@ -113,7 +113,7 @@ void TF_nolvara::ProposeRouter() {
     if (!xp) {
         // The window's own handle lists them: nothing there asks for the
         // location consent.
-        if (!OpenWirelessLink()) return;
+        if (!wireless.open()) return;
         listed = wireless.interfaceIds();
     }
     const std::vector<platform::AdapterRecord> adapters = platform.adapters.adapters();

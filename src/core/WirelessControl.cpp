@@ -114,8 +114,10 @@ void WirelessControl::refresh() {
         }
         kept.emplace(info.id, wifi);
     }
-    for (const auto& [id, wifi] : interfaces_)
-        if (kept.count(id) == 0 || !kept[id].connected) rule_.forget(id);
+    for (const auto& [id, wifi] : interfaces_) {
+        const auto now = kept.find(id);
+        if (now == kept.end() || !now->second.connected) rule_.forget(id);
+    }
     interfaces_ = std::move(kept);
 }
 

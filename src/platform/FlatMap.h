@@ -27,13 +27,14 @@ public:
     std::size_t size() const { return entries_.size(); }
     void clear() { entries_.clear(); }
 
-    iterator find(const Key& key) {
-        const iterator at = lowerBound(entries_, key);
-        return at != end() && !std::less<Key>()(key, at->first) ? at : end();
+    // Any key that compares with Key finds: a text's view needs no copy.
+    template <typename K>
+    iterator find(const K& key) {
+        return found(entries_, key);
     }
-    const_iterator find(const Key& key) const {
-        const const_iterator at = lowerBound(entries_, key);
-        return at != end() && !std::less<Key>()(key, at->first) ? at : end();
+    template <typename K>
+    const_iterator find(const K& key) const {
+        return found(entries_, key);
     }
     std::size_t count(const Key& key) const { return find(key) != end() ? 1 : 0; }
     Value& operator[](const Key& key) { return emplace(key, Value{}).first->second; }
@@ -51,11 +52,16 @@ public:
     }
 
 private:
-    template <typename Entries>
-    static auto lowerBound(Entries& entries, const Key& key) {
+    template <typename Entries, typename K>
+    static auto lowerBound(Entries& entries, const K& key) {
         return std::lower_bound(
             entries.begin(), entries.end(), key,
-            [](const value_type& e, const Key& k) { return std::less<Key>()(e.first, k); });
+            [](const value_type& e, const K& k) { return std::less<>()(e.first, k); });
+    }
+    template <typename Entries, typename K>
+    static auto found(Entries& entries, const K& key) {
+        const auto at = lowerBound(entries, key);
+        return at != entries.end() && !std::less<>()(key, at->first) ? at : entries.end();
     }
     std::vector<value_type> entries_;
 };

@@ -72,8 +72,9 @@ Loaded Load(platform::Registry& registry, const Settings& previous,
         if (reg->valueExists("language")) s.language = reg->readText("language");
         if (s.language != "german" && s.language != "english") s.language = "english";
         at = Value::UseDhcp;
-        loaded.routerChosen = reg->valueExists("use_dhcp") || reg->valueExists("routerip");
-        if (reg->valueExists("use_dhcp")) s.useDhcp = reg->readInteger("use_dhcp") == 1;
+        const bool dhcpStored = reg->valueExists("use_dhcp");
+        loaded.routerChosen = dhcpStored || reg->valueExists("routerip");
+        if (dhcpStored) s.useDhcp = reg->readInteger("use_dhcp") == 1;
         at = Value::Adapter;
         if (reg->valueExists("adapter")) s.adapter = reg->readText("adapter");
         at = Value::RestartService;

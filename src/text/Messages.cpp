@@ -385,7 +385,7 @@ std::string LookupText(const std::string& language, std::string_view key) {
     else
         return {};  // before the settings are loaded every text is empty, the fallback too
 
-    const auto found = texts->find(std::string(key));
+    const auto found = texts->find(key);
     return found != texts->end() ? found->second : std::string(kFallback);
 }
 
